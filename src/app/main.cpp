@@ -1,0 +1,64 @@
+// Fragmentrove: rescues files from damaged media.
+
+#include "audio/Tid3form.h"
+#include "core/ProgramContext.h"
+#include "core/Startup.h"
+#include "core/TForm1.h"
+#include "disk/TForm2.h"
+#include "platform/LinuxPlatform.h"
+#include "platform/QtPrompts.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+
+namespace {
+
+// Without a display the windowing library would abort with a message few users can read.
+bool displayAvailable() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!displayAvailable()) {
+        std::fprintf(stderr, "fragmentrove: no display found; run it under a virtual one: "
+                             "xvfb-run -a fragmentrove\n");
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Fragmentrove"));
+    QApplication::setApplicationDisplayName(QLatin1String(fr::TForm1::kTitle));
+
+    fr::LinuxPlatform platform;
+    fr::QtPrompts prompts;
+    fr::ProgramContext context(QDir::currentPath(), platform, prompts);
+
+    QString runtimeError;
+    const QString runtimeDir = fr::defaultRuntimeDir(&runtimeError);
+    if (runtimeDir.isEmpty())
+        std::fprintf(stderr, "fragmentrove: %s\n", qUtf8Printable(runtimeError));
+
+    fr::Startup startup(context, runtimeDir);
+    fr::Startup::Outcome outcome = startup.run();
+    if (!outcome.proceed)
+        return outcome.exitCode;
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    fr::TForm1 form1(context, *outcome.instance, arguments);
+    if (const QString error = form1.FormCreate(); !error.isEmpty()) {
+        fr::reportStartupFailure(context, error);
+        return 1;
+    }
+    fr::TForm2 form2(context);
+    fr::Tid3form id3form(context);
+
+    form1.show();
+    return application.exec();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "audio/Mp3EncoderOptions.h"
+#include "core/FillBuffers.h"
+#include "core/LanguageTable.h"
+#include "core/Settings.h"
+
+#include <QString>
+#include <random>
+
+namespace fr {
+
+class Platform;
+class Prompts;
+
+// Everything the windows and workers of one running program share. There is no other
+// program-wide state: tests build as many contexts as they like.
+struct ProgramContext {
+    ProgramContext(QString programDir, Platform& platform, Prompts& prompts)
+        : programDir(std::move(programDir)), platform(platform), prompts(prompts) {}
+
+    // The folder the program was started in; all of its own files live there.
+    const QString programDir;
+    Platform& platform;
+    Prompts& prompts;
+
+    Settings settings;
+    LanguageTable language;
+    FillBuffers fillBuffers;
+    Mp3EncoderOptions encoderOptions;
+    // The help file of the chosen language.
+    QString helpFile;
+    // Seeded from the clock when the main window is set up.
+    std::mt19937 random;
+
+    // A file of the program folder, for a name such as "settings.ini" or "lang/lang.eng".
+    QString file(const QString& name) const { return programDir + '/' + name; }
+    // Language string N.
+    const QString& text(int index) const { return language[index]; }
+};
+
+} // namespace fr

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace fr {
+
+struct ProgramContext;
+
+// Applying settings.ini to the running program. Each returns the reason of a failure
+// (naming the file), empty on success.
+namespace SettingsApplication {
+
+// At start-up, when the main window is set up: reads all eleven settings again, sizes the
+// fill buffers from the block size, hands the MP3 fields to the encoder, then the steps of
+// reapply(). The skin and the window's own controls are the window's part.
+QString applyAtStartup(ProgramContext& context);
+
+// After the settings are saved (and as the tail of applyAtStartup): loads the language
+// table of the chosen language and names the help file. Buffers, encoder and skin are not
+// touched: a new block size or skin takes effect at the next start.
+QString reapply(ProgramContext& context);
+
+} // namespace SettingsApplication
+
+} // namespace fr

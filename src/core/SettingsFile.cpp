@@ -1,0 +1,94 @@
+#include "core/SettingsFile.h"
+
+#include "platform/FileAttributes.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <optional>
+
+namespace fr::SettingsFile {
+
+namespace {
+
+constexpr const char* kNames[Settings::kFieldCount] = {
+    "fillMode",      "language",   "blockSize",     "autostartManager",
+    "launchManager", "mp3Bitrate", "mp3MaxBitrate", "mp3SampleRate",
+    "mp3Vbr",        "mp3Stereo",  "skin"};
+
+constexpr int kMaximum[Settings::kFieldCount] = {3, 5, 2, 255, 255, 5, 3, 2, 255, 255, 2};
+
+// One integer at the start of the line, leading blanks skipped; what follows the number
+// after a blank is ignored, as the file has always been read.
+std::optional<long long> leadingInteger(const QByteArray& line) {
+    const QByteArray token = line.trimmed().split(' ').value(0).split('\t').value(0);
+    bool ok = false;
+    const long long value = token.toLongLong(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+QString describeLine(int index) {
+    return QStringLiteral("line %1 (%2)").arg(index + 1).arg(QLatin1String(kNames[index]));
+}
+
+} // namespace
+
+const char* fieldName(int index) {
+    return kNames[index];
+}
+
+int fieldMaximum(int index) {
+    return kMaximum[index];
+}
+
+QString read(const QString& path, Settings& settings) {
+    // A read needs no write permission, so a failure to clear the attribute is not fatal
+    // here; the settings page's save reports its own failure.
+    resetEX(path);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return path + QStringLiteral(": cannot be read: ") + file.errorString();
+
+    Settings loaded = settings;
+    for (int index = 0; index < Settings::kFieldCount; ++index) {
+        if (file.atEnd())
+            return path + QStringLiteral(": ") + describeLine(index) +
+                   QStringLiteral(" is missing");
+        QByteArray line = file.readLine();
+        if (file.error() != QFileDevice::NoError)
+            return path + QStringLiteral(": cannot be read: ") + file.errorString();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+
+        const std::optional<long long> value = leadingInteger(line);
+        if (!value)
+            return path + QStringLiteral(", ") + describeLine(index) + QStringLiteral(": \"") +
+                   QString::fromUtf8(line) + QStringLiteral("\" is not a number");
+        const std::uint8_t stored =
+            static_cast<std::uint8_t>(static_cast<unsigned long long>(*value) & 0xFF);
+        if (stored > kMaximum[index])
+            return path + QStringLiteral(", ") + describeLine(index) + QStringLiteral(": ") +
+                   QString::fromUtf8(line.trimmed()) +
+                   QStringLiteral(" is outside the allowed values 0 to %1").arg(kMaximum[index]);
+        loaded.field(index) = stored;
+    }
+    settings = loaded;
+    return {};
+}
+
+QString write(const QString& path, const Settings& settings) {
+    QByteArray content;
+    for (int index = 0; index < Settings::kFieldCount; ++index)
+        content += QByteArray::number(settings.field(index)) + "\r\n";
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return path + QStringLiteral(": cannot be written: ") + file.errorString();
+    if (file.write(content) != content.size() || !file.commit())
+        return path + QStringLiteral(": cannot be written: ") + file.errorString();
+    return {};
+}
+
+} // namespace fr::SettingsFile

@@ -1,0 +1,56 @@
+#include "platform/LinuxPlatform.h"
+
+#include "platform/AdminCheck.h"
+
+#include <QFile>
+#include <QTextStream>
+#include <cstdio>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+namespace fr {
+
+namespace {
+
+// The distribution's own name for itself, as /etc/os-release gives it.
+QString distributionName() {
+    QFile file(QStringLiteral("/etc/os-release"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (line.startsWith(QLatin1String("PRETTY_NAME="))) {
+            QString value = line.mid(12);
+            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+                value = value.mid(1, value.size() - 2);
+            return value;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString LinuxPlatform::osName() const {
+    QString name = QStringLiteral("Linux");
+    utsname system{};
+    if (uname(&system) == 0)
+        name =
+            QString::fromLocal8Bit(system.sysname) + ' ' + QString::fromLocal8Bit(system.release);
+    const QString distribution = distributionName();
+    if (!distribution.isEmpty())
+        name += QStringLiteral(" (") + distribution + ')';
+    return name;
+}
+
+bool LinuxPlatform::isAdmin() const {
+    return isAdministrator(geteuid(), groupNamesOfCurrentUser());
+}
+
+void LinuxPlatform::exitNow(int code) {
+    std::fflush(nullptr);
+    _exit(code);
+}
+
+} // namespace fr

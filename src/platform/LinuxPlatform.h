@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace fr {
+
+// The platform as it really is on this machine.
+class LinuxPlatform : public Platform {
+public:
+    QString osName() const override;
+    QString osFamily() const override { return QStringLiteral("NT"); }
+    bool isAdmin() const override;
+    void exitNow(int code) override;
+};
+
+} // namespace fr

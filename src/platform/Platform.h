@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace fr {
+
+// The operating-system services the program asks for. One seam, so that tests can play
+// another system (for instance one of the old 9x family, whose users lack some pages).
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // A readable name of the running system. Its first ten characters tell the 9x family
+    // ("Windows 95", "Windows 98", "Windows ME") apart; nothing here ever reports those.
+    virtual QString osName() const = 0;
+    // "NT" for every system that needs administrator rights, "9x" for the old family.
+    virtual QString osFamily() const = 0;
+    // True when the user may read and write whole disks.
+    virtual bool isAdmin() const = 0;
+    // Ends the process at once: no window is closed, nothing is saved, no thread is waited
+    // for. A scripted platform only records the code, so callers must return after it.
+    virtual void exitNow(int code) = 0;
+};
+
+} // namespace fr

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <vector>
+
+namespace fr::test {
+
+// A platform whose answers the test sets, and which records instead of exiting.
+class ScriptedPlatform : public Platform {
+public:
+    QString name = QStringLiteral("Linux 6.1.0 (Debian GNU/Linux 12 (bookworm))");
+    QString family = QStringLiteral("NT");
+    bool admin = true;
+    std::vector<int> exitCodes;
+
+    QString osName() const override { return name; }
+    QString osFamily() const override { return family; }
+    bool isAdmin() const override { return admin; }
+    void exitNow(int code) override { exitCodes.push_back(code); }
+};
+
+} // namespace fr::test

@@ -1,0 +1,51 @@
+#include "support/TempProgramDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <stdexcept>
+
+namespace fr::test {
+
+QString TempProgramDir::shippedDataDir() {
+    return QStringLiteral(FRAGMENTROVE_DATA_DIR);
+}
+
+TempProgramDir::TempProgramDir() {
+    if (!dir_.isValid())
+        throw std::runtime_error("cannot make a temporary program folder");
+    QDir(dir_.path()).mkpath(QStringLiteral("lang"));
+    const QDir shipped(shippedDataDir());
+    QFile::copy(shipped.filePath(QStringLiteral("settings.ini")),
+                file(QStringLiteral("settings.ini")));
+    for (const QString& name :
+         QDir(shipped.filePath(QStringLiteral("lang"))).entryList(QDir::Files))
+        QFile::copy(shipped.filePath(QStringLiteral("lang/") + name),
+                    file(QStringLiteral("lang/") + name));
+}
+
+void TempProgramDir::write(const QString& name, const QByteArray& content) const {
+    QFile out(file(name));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        out.write(content) != content.size())
+        throw std::runtime_error(("cannot write " + file(name)).toStdString());
+}
+
+void TempProgramDir::remove(const QString& name) const {
+    QFile::remove(file(name));
+}
+
+void TempProgramDir::writeSettings(std::initializer_list<int> values) const {
+    QByteArray content;
+    for (int value : values)
+        content += QByteArray::number(value) + "\r\n";
+    write(QStringLiteral("settings.ini"), content);
+}
+
+QByteArray numberedLanguageFile(const QString& prefix, int lineCount) {
+    QByteArray content;
+    for (int line = 0; line < lineCount; ++line)
+        content += (prefix + QString::number(line)).toUtf8() + "\r\n";
+    return content;
+}
+
+} // namespace fr::test
