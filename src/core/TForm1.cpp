@@ -25,6 +25,10 @@ TForm1::TForm1(ProgramContext& context, SingleInstance& instance, QStringList ar
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(kTitle));
     setFixedSize(500, 330);
+    // Arial 8 points at the usual 96 dots per inch: the layout is measured in pixels.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    setFont(font);
     createControls();
 
     Timer3 = new QTimer(this);
@@ -49,7 +53,7 @@ void TForm1::createControls() {
 
     Label2 = new QLabel(this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(210, 112, 208, 80);
+    Label2->setGeometry(210, 112, 208, 88);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
