@@ -166,6 +166,16 @@ TEST_F(TForm1Test, OnlyTheExactArgumentExploreOpensTheRegisterOnce) {
     }
 }
 
+TEST_F(TForm1Test, HandOffBringsAMinimisedWindowBack) {
+    TForm1 form(context, instance, {});
+    ASSERT_EQ(form.FormCreate(), QString());
+    form.showMinimized();
+    ASSERT_TRUE(form.isMinimized());
+    emit instance.handOffReceived();
+    EXPECT_FALSE(form.isMinimized());
+    EXPECT_TRUE(form.isVisible());
+}
+
 TEST_F(TForm1Test, AFailingSettingsFileStopsTheSetUp) {
     TForm1 form(context, instance, {});
     dir.write(QStringLiteral("settings.ini"), "0\r\n");
