@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace fr {
+
+enum class DriveType { NoRootDir, Removable, Fixed, CdRom };
+
+// One drive letter and the volume behind it.
+struct Drive {
+    char letter = 0; // 'A' .. 'Z'
+    QString root;    // the folder its files are under; empty when no file system is mounted
+    QString device;  // its block device or image file; empty when there is none
+    DriveType type = DriveType::Fixed;
+};
+
+// Drive letters over the volumes of this machine. C: is "/"; floppy drives are A: and B:;
+// other mounted volumes and the optical drives take the next free letters from D: in the
+// order of their device names. A folder "dosdevices" in the program folder overrides and adds
+// drives with symbolic links: "x:" to a drive's root folder, "x::" to its device or image file.
+class DriveMap {
+public:
+    // The drives as they are now.
+    static DriveMap build(const QString& programDir);
+    // The drives of a program folder that describes all of them in dosdevices.
+    static DriveMap fromDosDevices(const QString& dosDevicesDir);
+
+    const Drive* drive(QChar letter) const;
+    const std::vector<Drive>& drives() const { return drives_; }
+
+    // "X:\dir\file" to the native path; empty when the drive is unknown or has no root.
+    QString toNative(const QString& drivePath) const;
+    // A native path to "X:\dir\file" on the drive with the longest matching root; empty when
+    // no drive holds it.
+    QString toDriveForm(const QString& nativePath) const;
+
+private:
+    void add(Drive drive);
+    void sort();
+
+    std::vector<Drive> drives_;
+};
+
+// The type of a drive with this device: optical drives and CD images are CD-ROM, floppy
+// drives, USB sticks and card readers removable, the rest fixed.
+DriveType driveTypeOfDevice(const QString& device);
+
+// Windows file masks: "*" and "?" wildcards, case-insensitive; "*.*" matches every name,
+// also one without a dot.
+bool matchesMask(const QString& name, const QString& mask);
+
+// A name starting with "." is hidden; nothing is a system file here.
+bool isHiddenName(const QString& name);
+// Read-only: the owner may not write the file.
+bool isReadOnly(const QString& path);
+
+} // namespace fr

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <sys/types.h>
+#include <vector>
+
+namespace fr {
+
+// One mounted file system, as the kernel lists it for this process.
+struct MountEntry {
+    dev_t device = 0; // the file system's device number (a block device's own number)
+    QString mountPoint;
+    QString fileSystem; // "vfat", "ext4", "iso9660" ...
+    QString source;     // "/dev/sdb1", "overlay" ...
+};
+
+// The kernel's list of mounts of this process (/proc/self/mountinfo), in mount order.
+std::vector<MountEntry> readMountTable();
+std::vector<MountEntry> parseMountInfo(const QByteArray& content);
+
+// Mount state of volumes, for raw writes and formatting, which must never write under a
+// mounted file system. A volume is named by its block device or by an image file (then the
+// loop devices attached to that file count as the volume).
+namespace VolumeMounts {
+
+// Where the volume is mounted, deepest mount point first; empty when it is not mounted.
+std::vector<QString> mountPointsOf(const QString& deviceOrImage);
+bool isMounted(const QString& deviceOrImage);
+// True for the volume that holds "/": it is never written and never unmounted.
+bool holdsRootFileSystem(const QString& deviceOrImage);
+// Unmounts every mount of the volume. False, with the reason, when one cannot be unmounted
+// (busy, no permission) or when the volume holds the root file system.
+bool unmount(const QString& deviceOrImage, QString* error = nullptr);
+
+} // namespace VolumeMounts
+
+} // namespace fr

@@ -1,0 +1,510 @@
+/*
+ * faultyfs: a tiny FUSE filesystem that plays a failing medium for the tests.
+ *
+ * It serves one file, the medium, whose bytes live in a real source file. Reads that touch any
+ * of the chosen bad byte ranges fail with EIO as a whole, the way a dying disk refuses a
+ * request; all other reads and writes pass straight through to the source file. Two more files
+ * let a test watch and steer it while it runs:
+ *
+ *   stats  "reads N\nfailed N\n": read requests of the medium so far, and how many failed
+ *   bad    the bad ranges; write "START-END,START-END..." (END exclusive, decimal or 0x hex,
+ *          empty for none) and close the file to replace them
+ *
+ * Usage: faultyfs --source FILE [--bad RANGES] [--delay-ms N] [--name NAME]
+ *                 [--exit-with-parent] [-o FUSE-OPTION...] MOUNTPOINT
+ *
+ * It always runs in the foreground and single-threaded, and it leaves (unmounting) on
+ * unmount, SIGTERM, SIGINT or SIGHUP. Every file is opened with direct_io, so each read(2)
+ * reaches us instead of being answered or widened by the page cache.
+ */
+#define FUSE_USE_VERSION 31
+
+#include <errno.h>
+#include <fcntl.h>
+#include <fuse.h>
+#include <signal.h>
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+struct range {
+    uint64_t start;
+    uint64_t end; /* exclusive */
+};
+
+struct ranges {
+    struct range* items;
+    size_t count;
+};
+
+enum kind { KIND_NONE, KIND_MEDIUM, KIND_STATS, KIND_BAD };
+
+/* One open file. For stats and bad it holds a snapshot to read, or the text being written. */
+struct handle {
+    enum kind kind;
+    char* text;
+    size_t length;
+    size_t capacity;
+    int wrote;   /* text has come since the ranges were last taken from this handle */
+    int pending; /* opened for writing and nothing taken yet: closing clears the ranges */
+};
+
+static struct {
+    const char* source_path;
+    const char* name;
+    int source_fd;
+    int writable;
+    unsigned delay_ms;
+    struct ranges bad;
+    unsigned long long reads;
+    unsigned long long failed;
+} state = {.name = "disk.img", .source_fd = -1};
+
+/* Parses "START-END[,START-END...]" with optional white space; empty text means no ranges. */
+static int parse_ranges(const char* text, size_t length, struct ranges* out) {
+    char* copy = strndup(text, length);
+    if (copy == NULL)
+        return -ENOMEM;
+    struct ranges result = {NULL, 0};
+    int error = 0;
+    char* cursor = copy;
+    for (;;) {
+        while (*cursor == ' ' || *cursor == '\t' || *cursor == '\n' || *cursor == '\r')
+            ++cursor;
+        if (*cursor == '\0')
+            break;
+        char* after;
+        errno = 0;
+        const unsigned long long start = strtoull(cursor, &after, 0);
+        if (after == cursor || *after != '-' || errno != 0) {
+            error = -EINVAL;
+            break;
+        }
+        cursor = after + 1;
+        const unsigned long long end = strtoull(cursor, &after, 0);
+        if (after == cursor || errno != 0 || end <= start) {
+            error = -EINVAL;
+            break;
+        }
+        struct range* grown = realloc(result.items, (result.count + 1) * sizeof *grown);
+        if (grown == NULL) {
+            error = -ENOMEM;
+            break;
+        }
+        result.items = grown;
+        result.items[result.count++] = (struct range){start, end};
+        cursor = after;
+        while (*cursor == ' ' || *cursor == '\t' || *cursor == '\n' || *cursor == '\r')
+            ++cursor;
+        if (*cursor == ',')
+            ++cursor;
+        else if (*cursor != '\0') {
+            error = -EINVAL;
+            break;
+        }
+    }
+    free(copy);
+    if (error != 0) {
+        free(result.items);
+        return error;
+    }
+    *out = result;
+    return 0;
+}
+
+static void replace_ranges(struct ranges fresh) {
+    free(state.bad.items);
+    state.bad = fresh;
+}
+
+static int touches_bad(uint64_t offset, size_t size) {
+    if (size == 0)
+        return 0;
+    const uint64_t end = offset + size;
+    for (size_t i = 0; i < state.bad.count; ++i)
+        if (offset < state.bad.items[i].end && state.bad.items[i].start < end)
+            return 1;
+    return 0;
+}
+
+static enum kind kind_of(const char* path) {
+    if (path[0] != '/')
+        return KIND_NONE;
+    if (strcmp(path + 1, state.name) == 0)
+        return KIND_MEDIUM;
+    if (strcmp(path + 1, "stats") == 0)
+        return KIND_STATS;
+    if (strcmp(path + 1, "bad") == 0)
+        return KIND_BAD;
+    return KIND_NONE;
+}
+
+static int append(struct handle* handle, const char* data, size_t size, size_t at) {
+    if (at + size > handle->capacity) {
+        size_t capacity = handle->capacity ? handle->capacity : 256;
+        while (capacity < at + size)
+            capacity *= 2;
+        char* grown = realloc(handle->text, capacity);
+        if (grown == NULL)
+            return -ENOMEM;
+        handle->text = grown;
+        handle->capacity = capacity;
+    }
+    if (at > handle->length)
+        memset(handle->text + handle->length, ' ', at - handle->length);
+    memcpy(handle->text + at, data, size);
+    if (at + size > handle->length)
+        handle->length = at + size;
+    return 0;
+}
+
+static int snapshot(struct handle* handle) {
+    char text[64];
+    if (handle->kind == KIND_STATS) {
+        const int length =
+            snprintf(text, sizeof text, "reads %llu\nfailed %llu\n", state.reads, state.failed);
+        return append(handle, text, (size_t)length, 0);
+    }
+    for (size_t i = 0; i < state.bad.count; ++i) {
+        const int length = snprintf(text, sizeof text, "%s%llu-%llu", i ? "," : "",
+                                    (unsigned long long)state.bad.items[i].start,
+                                    (unsigned long long)state.bad.items[i].end);
+        const int error = append(handle, text, (size_t)length, handle->length);
+        if (error != 0)
+            return error;
+    }
+    return append(handle, "\n", 1, handle->length);
+}
+
+static void* fs_init(struct fuse_conn_info* conn, struct fuse_config* config) {
+    (void)conn;
+    config->direct_io = 1;
+    config->kernel_cache = 0;
+    /* The medium's size follows the source file and the control files change all the time. */
+    config->attr_timeout = 0;
+    config->entry_timeout = 0;
+    config->negative_timeout = 0;
+    return NULL;
+}
+
+static int fs_getattr(const char* path, struct stat* st, struct fuse_file_info* fi) {
+    (void)fi;
+    memset(st, 0, sizeof *st);
+    st->st_uid = getuid();
+    st->st_gid = getgid();
+    st->st_mtime = st->st_ctime = st->st_atime = time(NULL);
+    if (strcmp(path, "/") == 0) {
+        st->st_mode = S_IFDIR | 0755;
+        st->st_nlink = 2;
+        return 0;
+    }
+    struct stat source;
+    switch (kind_of(path)) {
+    case KIND_MEDIUM:
+        if (fstat(state.source_fd, &source) != 0)
+            return -errno;
+        st->st_mode = S_IFREG | (state.writable ? 0644 : 0444);
+        st->st_size = source.st_size;
+        st->st_mtime = source.st_mtime;
+        break;
+    case KIND_STATS:
+        st->st_mode = S_IFREG | 0444;
+        st->st_size = 64; /* a guess; every read reaches us anyway */
+        break;
+    case KIND_BAD:
+        st->st_mode = S_IFREG | 0644;
+        st->st_size = 0;
+        break;
+    default:
+        return -ENOENT;
+    }
+    st->st_nlink = 1;
+    st->st_blksize = 512;
+    st->st_blocks = (st->st_size + 511) / 512;
+    return 0;
+}
+
+static int fs_readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t offset,
+                      struct fuse_file_info* fi, enum fuse_readdir_flags flags) {
+    (void)offset;
+    (void)fi;
+    (void)flags;
+    if (strcmp(path, "/") != 0)
+        return -ENOTDIR;
+    fill(buffer, ".", NULL, 0, 0);
+    fill(buffer, "..", NULL, 0, 0);
+    fill(buffer, state.name, NULL, 0, 0);
+    fill(buffer, "stats", NULL, 0, 0);
+    fill(buffer, "bad", NULL, 0, 0);
+    return 0;
+}
+
+static int fs_open(const char* path, struct fuse_file_info* fi) {
+    const enum kind kind = kind_of(path);
+    const int access = fi->flags & O_ACCMODE;
+    if (kind == KIND_NONE)
+        return -ENOENT;
+    if (access != O_RDONLY && (kind == KIND_STATS || (kind == KIND_MEDIUM && !state.writable)))
+        return -EACCES;
+    struct handle* handle = calloc(1, sizeof *handle);
+    if (handle == NULL)
+        return -ENOMEM;
+    handle->kind = kind;
+    /* Whatever is written between opening the control file for writing and closing it
+     * replaces the ranges, nothing included. Opened for reading, it shows them as they are. */
+    handle->pending = kind == KIND_BAD && access == O_WRONLY;
+    if (kind == KIND_STATS || (kind == KIND_BAD && access == O_RDONLY)) {
+        const int error = snapshot(handle);
+        if (error != 0) {
+            free(handle);
+            return error;
+        }
+    }
+    fi->fh = (uint64_t)(uintptr_t)handle;
+    fi->direct_io = 1;
+    return 0;
+}
+
+static int fs_read(const char* path, char* buffer, size_t size, off_t offset,
+                   struct fuse_file_info* fi) {
+    (void)path;
+    struct handle* handle = (struct handle*)(uintptr_t)fi->fh;
+    if (handle->kind != KIND_MEDIUM) {
+        if ((size_t)offset >= handle->length)
+            return 0;
+        if (size > handle->length - (size_t)offset)
+            size = handle->length - (size_t)offset;
+        memcpy(buffer, handle->text + offset, size);
+        return (int)size;
+    }
+    ++state.reads;
+    if (touches_bad((uint64_t)offset, size)) {
+        ++state.failed;
+        if (state.delay_ms > 0) {
+            const struct timespec delay = {state.delay_ms / 1000,
+                                           (long)(state.delay_ms % 1000) * 1000000L};
+            nanosleep(&delay, NULL);
+        }
+        return -EIO;
+    }
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = pread(state.source_fd, buffer + done, size - done, offset + done);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -errno;
+        }
+        if (got == 0)
+            break;
+        done += (size_t)got;
+    }
+    return (int)done;
+}
+
+static int fs_write(const char* path, const char* data, size_t size, off_t offset,
+                    struct fuse_file_info* fi) {
+    (void)path;
+    struct handle* handle = (struct handle*)(uintptr_t)fi->fh;
+    if (handle->kind == KIND_BAD) {
+        const int error = append(handle, data, size, (size_t)offset);
+        if (error != 0)
+            return error;
+        handle->wrote = 1;
+        return (int)size;
+    }
+    if (handle->kind != KIND_MEDIUM)
+        return -EACCES;
+    if (touches_bad((uint64_t)offset, size))
+        return -EIO;
+    /* The medium keeps its size, as a disk does: a write past its end is cut off. */
+    struct stat source;
+    if (fstat(state.source_fd, &source) != 0)
+        return -errno;
+    if (offset >= source.st_size)
+        return size == 0 ? 0 : -ENOSPC;
+    if ((off_t)size > source.st_size - offset)
+        size = (size_t)(source.st_size - offset);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t put = pwrite(state.source_fd, data + done, size - done, offset + done);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return -errno;
+        }
+        done += (size_t)put;
+    }
+    return (int)done;
+}
+
+static int fs_truncate(const char* path, off_t size, struct fuse_file_info* fi) {
+    (void)fi;
+    struct stat source;
+    switch (kind_of(path)) {
+    case KIND_BAD:
+        /* Opening the control file with O_TRUNC is the usual way to write it. */
+        return 0;
+    case KIND_MEDIUM:
+        if (fstat(state.source_fd, &source) != 0)
+            return -errno;
+        return size == source.st_size ? 0 : -EPERM;
+    case KIND_STATS:
+        return -EACCES;
+    default:
+        return -ENOENT;
+    }
+}
+
+/* New bad ranges take effect when the control file is closed, so close() reports bad text.
+ * A shell closes a duplicate of the descriptor before it writes anything (echo 1-2 > bad), so a
+ * close with nothing written yet changes nothing; only the last one, in release, clears. */
+static int take_ranges(struct handle* handle) {
+    struct ranges fresh;
+    const int error = parse_ranges(handle->text ? handle->text : "", handle->length, &fresh);
+    handle->wrote = 0;
+    handle->pending = 0;
+    handle->length = 0;
+    if (error != 0)
+        return error;
+    replace_ranges(fresh);
+    return 0;
+}
+
+static int fs_flush(const char* path, struct fuse_file_info* fi) {
+    (void)path;
+    struct handle* handle = (struct handle*)(uintptr_t)fi->fh;
+    if (handle->kind != KIND_BAD || !handle->wrote)
+        return 0;
+    return take_ranges(handle);
+}
+
+static int fs_fsync(const char* path, int datasync, struct fuse_file_info* fi) {
+    (void)path;
+    struct handle* handle = (struct handle*)(uintptr_t)fi->fh;
+    if (handle->kind != KIND_MEDIUM)
+        return 0;
+    return (datasync ? fdatasync(state.source_fd) : fsync(state.source_fd)) != 0 ? -errno : 0;
+}
+
+static int fs_release(const char* path, struct fuse_file_info* fi) {
+    (void)path;
+    struct handle* handle = (struct handle*)(uintptr_t)fi->fh;
+    if (handle->kind == KIND_BAD && (handle->pending || handle->wrote))
+        take_ranges(handle);
+    free(handle->text);
+    free(handle);
+    return 0;
+}
+
+static const struct fuse_operations operations = {
+    .init = fs_init,
+    .getattr = fs_getattr,
+    .readdir = fs_readdir,
+    .open = fs_open,
+    .read = fs_read,
+    .write = fs_write,
+    .truncate = fs_truncate,
+    .flush = fs_flush,
+    .fsync = fs_fsync,
+    .release = fs_release,
+};
+
+static void usage(FILE* out) {
+    fprintf(out,
+            "usage: faultyfs --source FILE [--bad START-END[,START-END...]] [--delay-ms N]\n"
+            "                [--name NAME] [--exit-with-parent] [-o FUSE-OPTION...] MOUNTPOINT\n"
+            "Bad ranges are byte offsets, END exclusive, decimal or 0x hex.\n");
+}
+
+int main(int argc, char** argv) {
+    const char* bad = "";
+    unsigned long delay_ms = 0;
+    int exit_with_parent = 0;
+    /* Our own options are taken out; the rest (mount point, -o ...) goes to FUSE. */
+    char** fuse_argv = calloc((size_t)argc + 6, sizeof *fuse_argv);
+    if (fuse_argv == NULL)
+        return 1;
+    int fuse_argc = 0;
+    fuse_argv[fuse_argc++] = argv[0];
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : NULL;
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
+            usage(stdout);
+            return 0;
+        } else if (strcmp(arg, "--exit-with-parent") == 0) {
+            exit_with_parent = 1;
+        } else if (strcmp(arg, "--source") == 0 || strcmp(arg, "--bad") == 0 ||
+                   strcmp(arg, "--delay-ms") == 0 || strcmp(arg, "--name") == 0) {
+            if (value == NULL) {
+                fprintf(stderr, "faultyfs: %s needs a value\n", arg);
+                return 2;
+            }
+            ++i;
+            if (strcmp(arg, "--source") == 0) {
+                state.source_path = value;
+            } else if (strcmp(arg, "--bad") == 0) {
+                bad = value;
+            } else if (strcmp(arg, "--name") == 0) {
+                state.name = value;
+            } else {
+                char* end;
+                delay_ms = strtoul(value, &end, 10);
+                if (*value == '\0' || *end != '\0' || delay_ms > 600000) {
+                    fprintf(stderr, "faultyfs: bad --delay-ms: %s\n", value);
+                    return 2;
+                }
+            }
+        } else {
+            fuse_argv[fuse_argc++] = argv[i];
+        }
+    }
+    if (state.source_path == NULL) {
+        usage(stderr);
+        return 2;
+    }
+    if (state.name[0] == '\0' || strchr(state.name, '/') != NULL ||
+        strcmp(state.name, "stats") == 0 || strcmp(state.name, "bad") == 0 ||
+        strcmp(state.name, ".") == 0 || strcmp(state.name, "..") == 0) {
+        fprintf(stderr, "faultyfs: unusable medium name: %s\n", state.name);
+        return 2;
+    }
+    if (parse_ranges(bad, strlen(bad), &state.bad) != 0) {
+        fprintf(stderr, "faultyfs: bad ranges must read START-END[,START-END...]: %s\n", bad);
+        return 2;
+    }
+    state.delay_ms = (unsigned)delay_ms;
+    state.source_fd = open(state.source_path, O_RDWR | O_CLOEXEC);
+    state.writable = state.source_fd >= 0;
+    if (state.source_fd < 0)
+        state.source_fd = open(state.source_path, O_RDONLY | O_CLOEXEC);
+    if (state.source_fd < 0) {
+        fprintf(stderr, "faultyfs: cannot open %s: %s\n", state.source_path, strerror(errno));
+        return 1;
+    }
+    /* A test that dies must not leave its medium mounted: go (and unmount) with it. */
+    if (exit_with_parent) {
+        const pid_t parent = getppid();
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            return 1;
+    }
+    fuse_argv[fuse_argc++] = "-f";
+    fuse_argv[fuse_argc++] = "-s";
+    fuse_argv[fuse_argc++] = "-o";
+    fuse_argv[fuse_argc++] = "fsname=faultyfs,subtype=faultyfs";
+    fuse_argv[fuse_argc] = NULL;
+
+    const int status = fuse_main(fuse_argc, fuse_argv, &operations, NULL);
+    close(state.source_fd);
+    free(state.bad.items);
+    free(fuse_argv);
+    return status;
+}
