@@ -1,3 +1,5 @@
+#include "core/Fonts.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
 
     QApplication application(argc, argv);
+    fr::loadProgramFonts();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

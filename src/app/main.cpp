@@ -1,6 +1,7 @@
 // Fragmentrove: rescues files from damaged media.
 
 #include "audio/Tid3form.h"
+#include "core/Fonts.h"
 #include "core/ProgramContext.h"
 #include "core/Startup.h"
 #include "core/TForm1.h"
@@ -35,6 +36,10 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Fragmentrove"));
     QApplication::setApplicationDisplayName(QLatin1String(fr::TForm1::kTitle));
 
+    // Without Tahoma the captions fall back to another face and may not fit as designed.
+    if (const QString missing = fr::loadProgramFonts(); !missing.isEmpty())
+        std::fprintf(stderr, "fragmentrove: fonts not found: %s\n", qUtf8Printable(missing));
+
     fr::LinuxPlatform platform;
     fr::QtPrompts prompts;
     fr::ProgramContext context(QDir::currentPath(), platform, prompts);
@@ -56,8 +61,8 @@ int main(int argc, char* argv[]) {
         fr::reportStartupFailure(context, error);
         return 1;
     }
-    fr::TForm2 form2(context);
-    fr::Tid3form id3form(context);
+    fr::TForm2 form2(context, form1.skin());
+    fr::Tid3form id3form(context, form1.skin());
 
     form1.show();
     return application.exec();

@@ -1,16 +1,28 @@
 #include "core/TForm1.h"
 
+#include "core/Prisposob.h"
 #include "core/ProgramContext.h"
 #include "core/SettingsApplication.h"
+#include "core/SettingsPage.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "platform/SingleInstance.h"
 #include "rescue/JobControl.h"
+#include "widgets/CheckListBox.h"
 #include "widgets/ClickableLabel.h"
+#include "widgets/DirectoryTree.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/FlatButton.h"
+#include "widgets/LabeledEdit.h"
+#include "widgets/PictureCheckBox.h"
+#include "widgets/PieGauge.h"
+#include "widgets/SpinEdit.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QScreen>
 #include <QTimer>
 #include <chrono>
@@ -27,14 +39,12 @@ TForm1::TForm1(ProgramContext& context, SingleInstance& instance, QStringList ar
     setFixedSize(500, 330);
     // Arial 8 points at the usual 96 dots per inch: the layout is measured in pixels.
     QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
+    font.setPixelSize(pixelsOfPoints(8));
     setFont(font);
+    setMouseTracking(true);
     createControls();
-
-    Timer3 = new QTimer(this);
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    Timer3->setInterval(250);
-    connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+    connectControls();
+    settingsPage_ = new SettingsPage(*this, context_);
     connect(&instance_, &SingleInstance::handOffReceived, this, &TForm1::restoreFromHandOff);
 }
 
@@ -42,41 +52,52 @@ TForm1::~TForm1() {
     FormDestroy();
 }
 
-void TForm1::createControls() {
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(155, 70, 313, 22);
-    QFont titleFont(QStringLiteral("Tahoma"));
-    titleFont.setBold(true);
-    titleFont.setPixelSize(16);
-    Label1->setFont(titleFont);
-
-    Label2 = new QLabel(this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(210, 112, 208, 88);
-    Label2->setWordWrap(true);
-    Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-
-    Label3 = new QLabel(this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setGeometry(210, 200, 206, 90);
-    Label3->setWordWrap(true);
-    Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-
-    // The title-area pictures; their skin bitmaps replace these marks when the skin is loaded.
-    const auto picture = [this](const char* name, const QString& mark, int left) {
-        auto* image = new ClickableLabel(mark, this);
-        image->setObjectName(QLatin1String(name));
-        image->setGeometry(left, 5, 16, 14);
-        image->setAlignment(Qt::AlignCenter);
-        image->setCursor(Qt::PointingHandCursor);
-        return image;
-    };
-    Image5 = picture("Image5", QStringLiteral("?"), 444);
-    Image1 = picture("Image1", QStringLiteral("\u2013"), 460);
-    Image2 = picture("Image2", QStringLiteral("\u00d7"), 476);
+void TForm1::connectControls() {
+    for (int number = 1; number <= 10; ++number) {
+        FlatButton* command = commandButton(number);
+        connect(command, &FlatButton::clicked, this,
+                [this, command] { SpeedButton9Click(command); });
+    }
+    connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
     connect(Image1, &ClickableLabel::clicked, this, &QWidget::showMinimized);
     connect(Image2, &ClickableLabel::clicked, this, &TForm1::SpeedButton10Click);
+    connect(Image5, &ClickableLabel::clicked, this, &TForm1::helpRequested);
+    connect(SpeedButton11, &FlatButton::clicked, this,
+            [this] { context_.platform.runFile(context_.helpFile, false); });
+
+    connect(SpeedButton12, &FlatButton::clicked, this, [this] { run(actionButtonAction); });
+    connect(SpeedButton13, &FlatButton::clicked, this, [this] { run(startButtonAction); });
+    connect(Image3, &ClickableLabel::clicked, this, [this] { run(image3Action); });
+    connect(Image4, &ClickableLabel::clicked, this, [this] { run(image4Action); });
+    connect(SpeedButton26, &FlatButton::clicked, this, [this] { run(speedButton26Action); });
+    connect(CheckListBox1, &CheckListBox::itemClicked, this,
+            [this] { run(checkListBoxClickAction); });
+    connect(ComboBox1, &QComboBox::currentTextChanged, this,
+            [this] { run(comboBox1ChangeAction); });
+    connect(CheckBox1, &PictureCheckBox::clicked, this, [this] { run(checkBox1ClickAction); });
+    connect(CheckBox2, &PictureCheckBox::clicked, this, [this] { run(checkBox2ClickAction); });
+
+    // Pressing on the track list acts before the list's own handling of the press, and its
+    // pop-up menu belongs to the copy-music page only.
+    CheckListBox1->viewport()->installEventFilter(this);
+    CheckListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(CheckListBox1, &QWidget::customContextMenuRequested, this, [this](QPoint point) {
+        if (checkListBoxPopup)
+            PopupMenu1->popup(CheckListBox1->viewport()->mapToGlobal(point));
+    });
+
+    // The window can be moved by dragging it or its labels, as it has no title bar.
+    installEventFilter(this);
+    for (QWidget* control : std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Label5,
+                                                            Label6, LabeledEdit1, LabeledEdit2}) {
+        control->installEventFilter(this);
+        control->setMouseTracking(true);
+    }
+    // Hints of the page controls show only while the window's hints are on (see FormMouseMove);
+    // the title-area pictures always show theirs.
+    for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (control != Image1 && control != Image2 && control != Image5)
+            control->installEventFilter(this);
 }
 
 QString TForm1::FormCreate() {
@@ -88,6 +109,8 @@ QString TForm1::FormCreate() {
         std::chrono::system_clock::now().time_since_epoch().count()));
 
     if (QString error = SettingsApplication::applyAtStartup(context_); !error.isEmpty())
+        return error;
+    if (QString error = applySkin(); !error.isEmpty())
         return error;
     applyCaptions();
     Timer3->start();
@@ -103,14 +126,70 @@ void TForm1::reapplySettings() {
 }
 
 void TForm1::applyCaptions() {
-    Label1->setText(context_.text(0));
+    const auto text = [this](int index) {
+        return context_.text(index);
+    };
+    CheckBox4->setChecked(context_.settings.autostartManager == 1);
+    CheckBox5->setChecked(context_.settings.launchManager == 1);
+
+    Label1->setText(text(0));
+    prisposob(Label1, 37, 10, 12, Label1->text());
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    Label2->setText(context_.text(1));
-    Label3->setText(context_.text(2));
-    setToolTip(context_.text(132));
-    Image1->setToolTip(context_.text(213));
-    Image2->setToolTip(context_.text(214));
-    Image5->setToolTip(context_.text(220));
+    Label2->setText(text(1));
+    Label3->setText(text(2));
+    Label3->setGeometry(210, 200, 206, 90);
+    Label3->setWordWrap(true);
+    Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+    const std::pair<FlatButton*, int> captions[] = {
+        {SpeedButton1, 3},    {SpeedButton2, 4},    {SpeedButton3, 5},    {SpeedButton4, 6},
+        {SpeedButton8, 7},    {SpeedButton5, 8},    {SpeedButton6, 9},    {SpeedButton7, 10},
+        {SpeedButton9, 11},   {SpeedButton10, 150}, {SpeedButton11, 12},  {SpeedButton13, 36},
+        {SpeedButton14, 37},  {SpeedButton15, 38},  {SpeedButton16, 43},  {SpeedButton17, 44},
+        {SpeedButton23, 80},  {SpeedButton20, 74},  {SpeedButton21, 75},  {SpeedButton22, 76},
+        {SpeedButton24, 89},  {SpeedButton25, 90},  {SpeedButton26, 91},  {SpeedButton27, 92},
+        {SpeedButton28, 110}, {SpeedButton29, 111}, {SpeedButton30, 113}, {SpeedButton31, 136},
+        {SpeedButton32, 142}, {SpeedButton33, 143}};
+    for (const auto& [control, index] : captions)
+        control->setText(text(index));
+    OpenDialog1.title = text(31);
+    SaveDialog1.title = text(32);
+    CheckBox1->setText(text(33));
+    CheckBox2->setText(text(34));
+    CheckBox3->setText(text(35));
+    checkbox6->setText(text(190));
+    CheckBox4->setText(text(60));
+    CheckBox5->setText(text(61));
+
+    // The whole-medium page's file types: description|mask|description|mask ...
+    FilterComboBox1->clear();
+    const QStringList filter = text(53).split('|');
+    for (int i = 0; i + 1 < filter.size(); i += 2)
+        FilterComboBox1->addItem(filter[i], filter[i + 1]);
+    CheckListBox1->setHelpKeyword(text(84));
+    SpinEdit1->setToolTip(text(112));
+    setToolTip(text(132));
+    i1->setText(text(209));
+    i2->setText(text(210));
+    Image1->setToolTip(text(213));
+    Image2->setToolTip(text(214));
+    Image5->setToolTip(text(220));
+
+    // Captions that must fit their buttons get a smaller font when they are long.
+    const struct {
+        QWidget* control;
+        int limit;
+    } fitted[] = {
+        {SpeedButton3, 23},  {SpeedButton8, 23},  {SpeedButton16, 23}, {SpeedButton17, 23},
+        {SpeedButton7, 24},  {SpeedButton27, 24}, {SpeedButton35, 24}, {CheckBox4, 25},
+        {CheckBox5, 25},     {checkbox6, 20},     {SpeedButton20, 18}, {SpeedButton21, 21},
+        {SpeedButton22, 21}, {SpeedButton23, 21}, {SpeedButton24, 17}, {SpeedButton25, 17},
+        {SpeedButton26, 17}, {SpeedButton29, 17}, {SpeedButton30, 17}, {SpeedButton31, 22},
+        {SpeedButton32, 16}, {SpeedButton33, 16}};
+    for (const auto& [control, limit] : fitted) {
+        const QString caption = control->property("text").toString();
+        prisposob(control, limit, 7, 8, caption);
+    }
 }
 
 void TForm1::Timer3Timer() {
@@ -131,6 +210,14 @@ void TForm1::SpeedButton10Click() {
     context_.platform.exitNow(0);
 }
 
+void TForm1::FormActivate() {
+    if (context_.settings.launchManager == 1)
+        context_.platform.runFile(context_.file(QStringLiteral("mmanager.exe")), true);
+    journalFile = context_.file(QStringLiteral("databaza.fgv"));
+    registerFile = context_.file(QStringLiteral("drives.fgv"));
+    DirectoryOutline1->setRoot(QStringLiteral("C:\\"));
+}
+
 void TForm1::restoreFromHandOff() {
     showNormal();
     raise();
@@ -144,6 +231,12 @@ void TForm1::showEvent(QShowEvent* event) {
             move(screen->availableGeometry().center() - rect().center());
     }
     QWidget::showEvent(event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+    QWidget::changeEvent(event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

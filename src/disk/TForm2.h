@@ -5,15 +5,20 @@
 namespace fr {
 
 struct ProgramContext;
+struct Skin;
 
 // The small dialog that chooses a folder and tests a medium sector by sector.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(ProgramContext& context, QWidget* parent = nullptr);
+    TForm2(ProgramContext& context, const Skin& skin, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     ProgramContext& context_;
+    const Skin& skin_;
 };
 
 } // namespace fr

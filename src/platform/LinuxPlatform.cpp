@@ -2,8 +2,12 @@
 
 #include "platform/AdminCheck.h"
 
+#include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTextStream>
+#include <QUrl>
 #include <cstdio>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -46,6 +50,39 @@ QString LinuxPlatform::osName() const {
 
 bool LinuxPlatform::isAdmin() const {
     return isAdministrator(geteuid(), groupNamesOfCurrentUser());
+}
+
+namespace {
+
+// The address an internet shortcut points at: its "URL=" line.
+QString internetShortcutUrl(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1String("URL="), Qt::CaseInsensitive))
+            return line.mid(4);
+    }
+    return {};
+}
+
+} // namespace
+
+void LinuxPlatform::runFile(const QString& path, bool hidden) {
+    Q_UNUSED(hidden) // programs started here have no console to hide
+    const QFileInfo file(path);
+    if (file.suffix().compare(QLatin1String("url"), Qt::CaseInsensitive) == 0) {
+        const QString url = internetShortcutUrl(path);
+        if (!url.isEmpty())
+            QDesktopServices::openUrl(QUrl(url));
+        return;
+    }
+    if (file.isFile() && file.isExecutable()) {
+        QProcess::startDetached(file.absoluteFilePath(), {}, file.absolutePath());
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
 }
 
 void LinuxPlatform::exitNow(int code) {

@@ -11,6 +11,7 @@ public:
     QString osFamily() const override { return QStringLiteral("NT"); }
     bool isAdmin() const override;
     void exitNow(int code) override;
+    void runFile(const QString& path, bool hidden) override;
 };
 
 } // namespace fr

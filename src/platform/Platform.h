@@ -20,6 +20,11 @@ public:
     // Ends the process at once: no window is closed, nothing is saved, no thread is waited
     // for. A scripted platform only records the code, so callers must return after it.
     virtual void exitNow(int code) = 0;
+
+    // Opens a file as the desktop would, without waiting: a program is started, an internet
+    // shortcut (".url") opens its address in the browser, anything else opens with its
+    // default application. hidden asks for no window where the file is a program.
+    virtual void runFile(const QString& path, bool hidden) = 0;
 };
 
 } // namespace fr

@@ -13,11 +13,13 @@ public:
     QString family = QStringLiteral("NT");
     bool admin = true;
     std::vector<int> exitCodes;
+    std::vector<QString> filesRun;
 
     QString osName() const override { return name; }
     QString osFamily() const override { return family; }
     bool isAdmin() const override { return admin; }
     void exitNow(int code) override { exitCodes.push_back(code); }
+    void runFile(const QString& path, bool) override { filesRun.push_back(path); }
 };
 
 } // namespace fr::test

@@ -1,7 +1,9 @@
 #include "support/TempProgramDir.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <stdexcept>
 
 namespace fr::test {
@@ -13,14 +15,13 @@ QString TempProgramDir::shippedDataDir() {
 TempProgramDir::TempProgramDir() {
     if (!dir_.isValid())
         throw std::runtime_error("cannot make a temporary program folder");
-    QDir(dir_.path()).mkpath(QStringLiteral("lang"));
     const QDir shipped(shippedDataDir());
-    QFile::copy(shipped.filePath(QStringLiteral("settings.ini")),
-                file(QStringLiteral("settings.ini")));
-    for (const QString& name :
-         QDir(shipped.filePath(QStringLiteral("lang"))).entryList(QDir::Files))
-        QFile::copy(shipped.filePath(QStringLiteral("lang/") + name),
-                    file(QStringLiteral("lang/") + name));
+    QDirIterator files(shipped.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString relative = shipped.relativeFilePath(files.next());
+        QDir(dir_.path()).mkpath(QFileInfo(relative).path());
+        QFile::copy(shipped.filePath(relative), file(relative));
+    }
 }
 
 void TempProgramDir::write(const QString& name, const QByteArray& content) const {

@@ -9,7 +9,8 @@ namespace fr::test {
 // A program folder of its own for one test, laid out like the shipped one.
 class TempProgramDir {
 public:
-    // Copies the shipped settings.ini and language files into a new temporary folder.
+    // Copies the shipped program folder (settings, languages, skins ...) into a new temporary
+    // folder.
     TempProgramDir();
 
     QString path() const { return dir_.path(); }

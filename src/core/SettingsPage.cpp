@@ -1,0 +1,150 @@
+#include "core/SettingsPage.h"
+
+#include "core/Prisposob.h"
+#include "core/ProgramContext.h"
+#include "core/TForm1.h"
+#include "widgets/FlatButton.h"
+#include "widgets/PictureCheckBox.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QSignalBlocker>
+
+namespace fr {
+
+namespace {
+
+// Fills a choice list; the position of an item is the stored value.
+void fill(QComboBox* box, const QStringList& items, int selected, int top) {
+    const QSignalBlocker quiet(box);
+    box->clear();
+    box->addItems(items);
+    box->setCurrentIndex(selected < items.size() ? selected : -1);
+    box->move(box->x(), top);
+    box->show();
+}
+
+void placeLabel(QLabel* label, const QString& text, int top) {
+    label->setText(text);
+    label->move(170, top);
+    label->show();
+}
+
+} // namespace
+
+SettingsPage::SettingsPage(TForm1& form, ProgramContext& context)
+    : QObject(&form), form_(form), context_(context) {
+    connect(form_.SpeedButton27, &FlatButton::clicked, this, &SettingsPage::SpeedButton27Click);
+    connect(form_.SpeedButton34, &FlatButton::clicked, this, &SettingsPage::SpeedButton34Click);
+    connect(form_.SpeedButton35, &FlatButton::clicked, this, &SettingsPage::SpeedButton35Click);
+    connect(&form_, &TForm1::pageOpened, this, [this](FlatButton* command) {
+        if (command == form_.SpeedButton9)
+            open();
+    });
+}
+
+FlatButton* SettingsPage::tabButton(Tab tab) const {
+    switch (tab) {
+    case Tab::General:
+        return form_.SpeedButton27;
+    case Tab::Copy:
+        return form_.SpeedButton34;
+    case Tab::Mp3:
+        return form_.SpeedButton35;
+    }
+    return nullptr;
+}
+
+bool SettingsPage::isMarked(Tab tab) const {
+    return tabButton(tab)->font().bold();
+}
+
+void SettingsPage::mark(Tab tab) {
+    for (const Tab each : {Tab::General, Tab::Copy, Tab::Mp3}) {
+        QFont font = tabButton(each)->font();
+        font.setBold(each == tab);
+        tabButton(each)->setFont(font);
+    }
+}
+
+void SettingsPage::open() {
+    SpeedButton27Click();
+}
+
+void SettingsPage::SpeedButton27Click() {
+    mark(Tab::General);
+    showTab(Tab::General);
+}
+
+void SettingsPage::SpeedButton34Click() {
+    mark(Tab::Copy);
+    showTab(Tab::Copy);
+}
+
+void SettingsPage::SpeedButton35Click() {
+    mark(Tab::Mp3);
+    showTab(Tab::Mp3);
+}
+
+void SettingsPage::showTab(Tab tab) {
+    const auto text = [this](int index) {
+        return context_.text(index);
+    };
+    const Settings& settings = context_.settings;
+    form_.ComboBox3->hide();
+    form_.Label4->hide();
+    form_.CheckBox4->hide();
+    form_.CheckBox5->hide();
+    form_.ComboBox2->setEnabled(true);
+
+    switch (tab) {
+    case Tab::General:
+        placeLabel(form_.Label2, text(193), 110);
+        placeLabel(form_.Label3, text(15), 165);
+        fill(form_.ComboBox1, {text(194), text(195), text(196)}, settings.skin, 125);
+        fill(form_.ComboBox2, {text(21), text(22), text(23), text(198), text(199), text(200)},
+             settings.language, 180);
+        form_.CheckBox4->setGeometry(168, 210, form_.CheckBox4->width(), form_.CheckBox4->height());
+        form_.CheckBox4->setText(text(60));
+        form_.CheckBox4->setChecked(settings.autostartManager == 1);
+        form_.CheckBox5->setGeometry(168, 230, form_.CheckBox5->width(), form_.CheckBox5->height());
+        form_.CheckBox5->setText(text(61));
+        form_.CheckBox5->setChecked(settings.launchManager == 1);
+        break;
+    case Tab::Copy:
+        placeLabel(form_.Label2, text(14), 135);
+        placeLabel(form_.Label3, text(16), 205);
+        fill(form_.ComboBox1, {text(17), text(18), text(19), text(20)}, settings.fillMode, 150);
+        fill(form_.ComboBox2, {text(24), text(25), text(26)}, settings.blockSize, 220);
+        return;
+    case Tab::Mp3:
+        placeLabel(form_.Label2, text(95), 105);
+        placeLabel(form_.Label3, text(96), 170);
+        placeLabel(form_.Label4, text(97), 235);
+        fill(form_.ComboBox1,
+             {QStringLiteral("96 kbps"), QStringLiteral("128 kbps"), QStringLiteral("160 kbps"),
+              QStringLiteral("192 kbps"), QStringLiteral("256 kbps"), QStringLiteral("320 kbps")},
+             settings.mp3Bitrate, 120);
+        fill(form_.ComboBox2,
+             {QStringLiteral("160 kbps"), QStringLiteral("192 kbps"), QStringLiteral("256 kbps"),
+              QStringLiteral("320 kbps")},
+             settings.mp3MaxBitrate, 185);
+        fill(form_.ComboBox3,
+             {QStringLiteral("22050 Hz"), QStringLiteral("32000 Hz"), QStringLiteral("44100 Hz")},
+             settings.mp3SampleRate, 250);
+        form_.CheckBox4->setGeometry(335, 170, form_.CheckBox4->width(), form_.CheckBox4->height());
+        form_.CheckBox4->setText(text(94));
+        form_.CheckBox4->setChecked(settings.mp3Vbr == 1);
+        form_.CheckBox5->setGeometry(335, 190, form_.CheckBox5->width(), form_.CheckBox5->height());
+        form_.CheckBox5->setText(QStringLiteral("stereo"));
+        form_.CheckBox5->setChecked(settings.mp3Stereo == 1);
+        form_.ComboBox2->setEnabled(form_.CheckBox4->isChecked());
+        break;
+    }
+    form_.CheckBox4->show();
+    form_.CheckBox5->show();
+    prisposob(form_.CheckBox4, 25, 7, 8, form_.CheckBox4->text());
+    prisposob(form_.CheckBox5, 25, 7, 8, form_.CheckBox5->text());
+}
+
+} // namespace fr
