@@ -4,6 +4,12 @@
 #include "core/FillBuffers.h"
 #include "core/LanguageTable.h"
 #include "core/Settings.h"
+#include "disk/RawDiskAccess.h"
+#include "disk/RawDiskTypes.h"
+#include "disk/Vwin32.h"
+#include "rescue/CopyJob.h"
+#include "rescue/ErrorMarker.h"
+#include "rescue/JobSignals.h"
 
 #include <QString>
 #include <random>
@@ -17,7 +23,8 @@ class Prompts;
 // program-wide state: tests build as many contexts as they like.
 struct ProgramContext {
     ProgramContext(QString programDir, Platform& platform, Prompts& prompts)
-        : programDir(std::move(programDir)), platform(platform), prompts(prompts) {}
+        : programDir(std::move(programDir)), platform(platform), prompts(prompts),
+          disk(this->programDir, platform, vwin32Device) {}
 
     // The folder the program was started in; all of its own files live there.
     const QString programDir;
@@ -32,6 +39,17 @@ struct ProgramContext {
     QString helpFile;
     // Seeded from the clock when the main window is set up.
     std::mt19937 random;
+
+    // The current copy or image job, what the page tells it, and whether a read failed.
+    CopyJob copyJob;
+    JobSignals jobSignals;
+    ErrorMarker errorMarker;
+    // The drive information the whole-medium pages last read.
+    TDriveInfo driveInfo;
+
+    // The old family's sector driver, which this system lacks, and the disks below the files.
+    LinuxVwin32Device vwin32Device;
+    RawDiskAccess disk;
 
     // A file of the program folder, for a name such as "settings.ini" or "lang/lang.eng".
     QString file(const QString& name) const { return programDir + '/' + name; }

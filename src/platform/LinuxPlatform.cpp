@@ -1,6 +1,8 @@
 #include "platform/LinuxPlatform.h"
 
 #include "platform/AdminCheck.h"
+#include "platform/PowerOff.h"
+#include "platform/ProcessPriority.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -89,5 +91,13 @@ void LinuxPlatform::exitNow(int code) {
     std::fflush(nullptr);
     _exit(code);
 }
+
+} // namespace fr
+
+namespace fr {
+
+bool LinuxPlatform::setIdlePriority(bool idle) { return ProcessPriority::setIdle(idle); }
+
+void LinuxPlatform::powerOff() { PowerOff::request(); }
 
 } // namespace fr

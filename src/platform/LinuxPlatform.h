@@ -12,6 +12,8 @@ public:
     bool isAdmin() const override;
     void exitNow(int code) override;
     void runFile(const QString& path, bool hidden) override;
+    bool setIdlePriority(bool idle) override;
+    void powerOff() override;
 };
 
 } // namespace fr

@@ -25,6 +25,15 @@ public:
     // shortcut (".url") opens its address in the browser, anything else opens with its
     // default application. hidden asks for no window where the file is a program.
     virtual void runFile(const QString& path, bool hidden) = 0;
+
+    // Idle scheduling and the idle I/O class for every thread of the process, or back to
+    // normal. False when the system refuses (an ordinary user cannot leave idle scheduling);
+    // a job then goes on as it is.
+    virtual bool setIdlePriority(bool idle) = 0;
+
+    // Switches the computer off, as a user would from the desktop. A failure is silent: the
+    // program goes on.
+    virtual void powerOff() = 0;
 };
 
 } // namespace fr

@@ -14,12 +14,20 @@ public:
     bool admin = true;
     std::vector<int> exitCodes;
     std::vector<QString> filesRun;
+    std::vector<bool> priorities; // every idle (true) or normal (false) request
+    bool priorityRefused = false;
+    int powerOffs = 0;
 
     QString osName() const override { return name; }
     QString osFamily() const override { return family; }
     bool isAdmin() const override { return admin; }
     void exitNow(int code) override { exitCodes.push_back(code); }
     void runFile(const QString& path, bool) override { filesRun.push_back(path); }
+    bool setIdlePriority(bool idle) override {
+        priorities.push_back(idle);
+        return !priorityRefused;
+    }
+    void powerOff() override { ++powerOffs; }
 };
 
 } // namespace fr::test

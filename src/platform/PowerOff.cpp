@@ -1,0 +1,7 @@
+#include "platform/PowerOff.h"
+
+namespace fr::PowerOff {
+
+void request() {}
+
+} // namespace fr::PowerOff
