@@ -9,6 +9,7 @@
 #include "platform/LinuxPlatform.h"
 #include "platform/QtPrompts.h"
 #include "platform/SingleInstance.h"
+#include "rescue/RegisterPage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -62,6 +63,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     fr::TForm2 form2(context, form1.skin());
+    form1.registerPage()->setTestDialog(&form2);
     fr::Tid3form id3form(context, form1.skin());
 
     form1.show();

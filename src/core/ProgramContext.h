@@ -7,11 +7,13 @@
 #include "disk/RawDiskAccess.h"
 #include "disk/RawDiskTypes.h"
 #include "disk/Vwin32.h"
+#include "platform/FileDialogs.h"
 #include "rescue/CopyJob.h"
 #include "rescue/ErrorMarker.h"
 #include "rescue/JobSignals.h"
 
 #include <QString>
+#include <mutex>
 #include <random>
 
 namespace fr {
@@ -46,6 +48,16 @@ struct ProgramContext {
     ErrorMarker errorMarker;
     // The drive information the whole-medium pages last read.
     TDriveInfo driveInfo;
+
+    // The file dialogs of the pages; tests put their own in place.
+    QtFileDialogs qtFileDialogs;
+    FileDialogs* fileDialogs = &qtFileDialogs;
+    // ".ima" or ".iso" as last chosen in the disk-image page's save dialog; empty until then.
+    QString mediumImageExtension;
+
+    // Held by every access to the register of damaged media: a job thread may register a
+    // medium while the page reads or rewrites the file.
+    std::mutex registerLock;
 
     // The old family's sector driver, which this system lacks, and the disks below the files.
     LinuxVwin32Device vwin32Device;

@@ -7,7 +7,11 @@
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "platform/SingleInstance.h"
+#include "rescue/CopyFilesPage.h"
 #include "rescue/JobControl.h"
+#include "rescue/JobControls.h"
+#include "rescue/JournalPage.h"
+#include "rescue/RegisterPage.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/ClickableLabel.h"
 #include "widgets/DirectoryTree.h"
@@ -45,6 +49,10 @@ TForm1::TForm1(ProgramContext& context, SingleInstance& instance, QStringList ar
     createControls();
     connectControls();
     settingsPage_ = new SettingsPage(*this, context_);
+    registerPage_ = new RegisterPage(*this, context_);
+    jobControls_ = new JobControls(*this, context_);
+    copyFilesPage_ = new CopyFilesPage(*this, context_, *jobControls_);
+    journalPage_ = new JournalPage(*this, context_, *copyFilesPage_);
     connect(&instance_, &SingleInstance::handOffReceived, this, &TForm1::restoreFromHandOff);
 }
 

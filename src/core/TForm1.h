@@ -30,6 +30,10 @@ class JobControl;
 class LabeledEdit;
 class PictureCheckBox;
 class PieGauge;
+class CopyFilesPage;
+class JobControls;
+class JournalPage;
+class RegisterPage;
 class SettingsPage;
 class SingleInstance;
 class SpinEdit;
@@ -73,6 +77,10 @@ public:
     // Lists the drives of this machine in DriveComboBox1, with their volume labels.
     void refreshDriveList();
     SettingsPage* settingsPage() const { return settingsPage_; }
+    RegisterPage* registerPage() const { return registerPage_; }
+    JobControls* jobControls() const { return jobControls_; }
+    CopyFilesPage* copyFilesPage() const { return copyFilesPage_; }
+    JournalPage* journalPage() const { return journalPage_; }
 
     // Runs the action attached to a slot; a page's class registers the handler.
     void setHandler(PageAction action, std::function<void()> handler);
@@ -232,6 +240,10 @@ private:
     JobControl* jobControl_ = nullptr;
     Skin skin_;
     SettingsPage* settingsPage_ = nullptr;
+    RegisterPage* registerPage_ = nullptr;
+    JobControls* jobControls_ = nullptr;
+    CopyFilesPage* copyFilesPage_ = nullptr;
+    JournalPage* journalPage_ = nullptr;
     std::map<PageAction, std::function<void()>> handlers_;
     bool centred_ = false;
     bool showHints_ = false;

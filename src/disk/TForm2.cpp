@@ -18,6 +18,13 @@ TForm2::TForm2(ProgramContext& context, const Skin& skin, QWidget* parent)
     setPalette(colours);
 }
 
+void TForm2::openForTest(QWidget* mainWindow) {
+    // Halves rounded toward zero, as the dialog has always been placed.
+    move(mainWindow->x() + mainWindow->width() / 2 - width() / 2, mainWindow->y() + 100);
+    setWindowModality(Qt::ApplicationModal);
+    show();
+}
+
 void TForm2::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), skin_.form2Brush);

@@ -13,6 +13,11 @@ class TForm2 : public QDialog {
 public:
     TForm2(ProgramContext& context, const Skin& skin, QWidget* parent = nullptr);
 
+    // Opens the dialog to test a medium: horizontally centred on the main window, 100 pixels
+    // below its top, modal. It returns at once; the dialog keeps the rest of the program
+    // waiting until it is closed.
+    void openForTest(QWidget* mainWindow);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

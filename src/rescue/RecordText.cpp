@@ -29,8 +29,12 @@ QString decode(const char* field) {
     return QString::fromUtf8(field + 1, length);
 }
 
-QString fitted(const QString& text) { return QString::fromUtf8(cutUtf8(text.toUtf8())); }
+QString fitted(const QString& text) {
+    return QString::fromUtf8(cutUtf8(text.toUtf8()));
+}
 
-bool fits(const QString& text) { return text.toUtf8().size() <= kMaxBytes; }
+bool fits(const QString& text) {
+    return text.toUtf8().size() <= kMaxBytes;
+}
 
 } // namespace fr::RecordText

@@ -5,6 +5,7 @@
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
 #include "support/LoopDevice.h"
+#include "support/LoopMount.h"
 #include "support/MediaImages.h"
 #include "support/ScriptedPlatform.h"
 
@@ -30,33 +31,6 @@ QString run(const QString& program, const QStringList& arguments) {
     process.waitForFinished(30000);
     return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
 }
-
-// A loop mount that always comes off again.
-class Mount {
-public:
-    Mount(const QString& image, const QString& folder) : folder_(folder) {
-        const QString output = run(QStringLiteral("mount"),
-                                   {QStringLiteral("-o"), QStringLiteral("loop"), image, folder});
-        mounted_ = VolumeMounts::isMounted(image);
-        if (!mounted_)
-            ADD_FAILURE() << "mount failed: " << output.toStdString();
-    }
-    ~Mount() {
-        if (stillMounted())
-            run(QStringLiteral("umount"), {folder_});
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    bool stillMounted() const {
-        for (const MountEntry& entry : readMountTable())
-            if (entry.mountPoint == folder_)
-                return true;
-        return false;
-    }
-    QString folder_;
-    bool mounted_ = false;
-};
 
 class RealMediaTest : public testing::Test {
 protected:
@@ -122,8 +96,9 @@ TEST_F(RealMediaTest, ReadSpanningABadSectorFailsWholeAndTheSectorsBeforeItRead)
 }
 
 TEST_F(RealMediaTest, MountedVolumeIsMeasuredByItsFileSystemAndNotWrittenUntilUnmounted) {
-    if (geteuid() != 0 || !LoopDevice::available())
-        GTEST_SKIP() << "mounting needs root and loop devices";
+    QString reason;
+    if (!test::LoopMount::available(&reason))
+        GTEST_SKIP() << reason.toStdString();
     const QString image = file(QStringLiteral("stick.img"));
     MediaImages::ext4(image, QStringLiteral("stick"),
                       QStringLiteral("5717c0de-0000-4000-8000-000000000000"), {}, 16 << 20);
@@ -132,7 +107,7 @@ TEST_F(RealMediaTest, MountedVolumeIsMeasuredByItsFileSystemAndNotWrittenUntilUn
     drives.setRoot('G', root);
     drives.setDevice('G', image);
     {
-        Mount mount(image, root);
+        test::LoopMount mount(image, root);
         ASSERT_TRUE(mount.mounted());
         EXPECT_TRUE(VolumeMounts::isMounted(image));
         EXPECT_FALSE(VolumeMounts::holdsRootFileSystem(image));

@@ -16,3 +16,6 @@ inline void PrintTo(const QPoint& point, std::ostream* out) {
 inline void PrintTo(const QSize& size, std::ostream* out) {
     *out << size.width() << " x " << size.height();
 }
+inline std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << text.toStdString();
+}

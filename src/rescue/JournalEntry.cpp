@@ -1,0 +1,75 @@
+#include "rescue/JournalEntry.h"
+
+#include "core/ProgramContext.h"
+#include "platform/DriveMap.h"
+
+#include <QFileInfo>
+#include <QLocale>
+
+namespace fr::JournalEntry {
+
+bool isMediumCode(const QString& name) {
+    return name.size() >= 2 && name[0] == name[1];
+}
+
+bool isPathWithDrive(const QString& name) {
+    return name.mid(1, 2) == QLatin1String(":\\");
+}
+
+Kind kindOf(const CopyJob& job) {
+    if (isMediumCode(job.destinationName))
+        return Kind::ImageToMedium;
+    if (isMediumCode(job.sourceName))
+        return Kind::MediumToImage;
+    return Kind::FileCopy;
+}
+
+QString sourceField(const CopyJob& job, const ProgramContext& context) {
+    return kindOf(job) == Kind::MediumToImage ? context.text(140) + job.sourceName.left(1)
+                                              : job.sourceName;
+}
+
+QString destinationField(const CopyJob& job, const ProgramContext& context) {
+    return kindOf(job) == Kind::ImageToMedium ? context.text(154) + job.destinationName.left(1)
+                                              : job.destinationName;
+}
+
+QString listLine(const CopyJob& job, const ProgramContext& context) {
+    return sourceField(job, context) + QStringLiteral(" -> ") + destinationField(job, context);
+}
+
+QString megabytes(std::uint32_t bytes) {
+    QString text = QLocale().toString(bytes / 1048576.0, 'g', 3);
+    return text.replace('e', 'E');
+}
+
+QString status(const CopyJob& job, const ProgramContext& context) {
+    const DriveMap drives = DriveMap::build(context.programDir);
+    const auto nativeOf = [&drives](const QString& name) {
+        const QString native = drives.toNative(name);
+        return native.isEmpty() ? name : native;
+    };
+    QString status;
+    const QFileInfo source(nativeOf(job.sourceName));
+    if (!source.exists())
+        status = context.text(70);
+    else if (static_cast<quint64>(source.size()) != job.totalSize)
+        status = context.text(72);
+
+    const QFileInfo destination(nativeOf(job.destinationName));
+    QString destinationState;
+    if (!destination.exists()) {
+        destinationState = context.text(71);
+    } else {
+        const quint64 size = static_cast<quint64>(destination.size());
+        const quint64 position = job.position.load();
+        // A stopped copy has written its last step: 4 bytes, or a fill block of 512 to 2048.
+        if (size != position + 2048 && size != position + 1024 && size != position + 512)
+            destinationState = context.text(73);
+    }
+    if (!destinationState.isEmpty())
+        status += (status.isEmpty() ? QString() : QStringLiteral(", ")) + destinationState;
+    return status;
+}
+
+} // namespace fr::JournalEntry

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "rescue/CopyJob.h"
+
+#include <QString>
+
+namespace fr {
+
+struct ProgramContext;
+
+// What a journal entry is and how its list line and fields read.
+namespace JournalEntry {
+
+enum class Kind { FileCopy, MediumToImage, ImageToMedium };
+
+// A medium code is a drive letter written twice ("AA"): a whole drive instead of a file.
+bool isMediumCode(const QString& name);
+// "X:\..." names a file on a drive; a network path or a medium code does not.
+bool isPathWithDrive(const QString& name);
+Kind kindOf(const CopyJob& job);
+
+QString listLine(const CopyJob& job, const ProgramContext& context);
+// The texts of the source and destination fields: a medium shows as "medium in drive X".
+QString sourceField(const CopyJob& job, const ProgramContext& context);
+QString destinationField(const CopyJob& job, const ProgramContext& context);
+
+// A size in megabytes as the journal shows it: general format, three significant digits.
+QString megabytes(std::uint32_t bytes);
+
+// Whether the source and destination are still as the stopped copy left them: empty when
+// they are, otherwise strings 70/72 and 71/73 joined by ", ".
+QString status(const CopyJob& job, const ProgramContext& context);
+
+} // namespace JournalEntry
+
+} // namespace fr

@@ -1,0 +1,392 @@
+// The rescue copy against media that really fail, compared byte for byte with the plain
+// step-by-step loop (4 bytes per read, one fill block per failed read), and its end actions.
+
+#include "rescue/KopirovanieEex.h"
+
+#include "core/FillBuffers.h"
+#include "core/Settings.h"
+#include "rescue/CopyJob.h"
+#include "rescue/ErrorMarker.h"
+#include "rescue/JobSignals.h"
+#include "support/FaultyMedium.h"
+#include "support/ScriptedPlatform.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fr {
+namespace {
+
+using test::ByteRange;
+using test::FaultyMedium;
+using namespace std::chrono_literals;
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// The step-by-step rescue, as plainly as it can be written: read up to 4 bytes at position;
+// a read touching a bad range fails and puts one fill block in its place.
+struct ReferenceResult {
+    QByteArray destination;
+    quint32 position = 0;
+    bool readFailed = false;
+    int failedReads = 0;
+};
+
+ReferenceResult referenceCopy(const QByteArray& source, const QList<ByteRange>& bad,
+                              QByteArray destination, quint32 position, quint32 total,
+                              const std::vector<std::uint8_t>& fill) {
+    ReferenceResult result;
+    auto put = [&](const char* data, qint64 length) {
+        if (destination.size() < position + length)
+            destination.resize(position + length, '\0');
+        std::copy(data, data + length, destination.begin() + position);
+        position += static_cast<quint32>(length);
+    };
+    while (position < total) {
+        const qint64 n = std::min<qint64>(4, source.size() - position);
+        const bool failed = std::any_of(bad.begin(), bad.end(), [&](const ByteRange& range) {
+            return position < range.end && range.start < position + n;
+        });
+        if (failed) {
+            result.readFailed = true;
+            ++result.failedReads;
+            put(reinterpret_cast<const char*>(fill.data()), static_cast<qint64>(fill.size()));
+        } else {
+            put(source.constData() + position, n);
+        }
+    }
+    result.destination = destination;
+    result.position = position;
+    return result;
+}
+
+// A platform that lets a test wait for the copy's priority requests.
+class WatchedPlatform : public test::ScriptedPlatform {
+public:
+    bool setIdlePriority(bool idle) override {
+        std::lock_guard lock(mutex);
+        const bool done = ScriptedPlatform::setIdlePriority(idle);
+        changed.notify_all();
+        return done;
+    }
+    bool waitForPriorities(size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 5s, [&] { return priorities.size() >= count; });
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+// One job's state and everything the copy reports, in the order it reported it.
+class CopyHarness {
+public:
+    CopyJob job;
+    JobSignals jobSignals;
+    ErrorMarker errorMarker;
+    FillBuffers buffers;
+    WatchedPlatform platform;
+    std::vector<std::string> events;
+    std::vector<int> percents;
+    std::mutex mutex;
+
+    explicit CopyHarness(std::uint8_t blockSizeField = 0) {
+        std::mt19937 random(1234);
+        buffers.setUp(blockSizeField, random);
+    }
+
+    std::unique_ptr<KopirovanieEex> engine(const QString& source, const QString& destination,
+                                           std::uint8_t fillMode = 0) {
+        KopirovanieEexHooks hooks;
+        hooks.post = [this](std::function<void()> work) {
+            work();
+        };
+        hooks.progress = [this](int percent) {
+            std::lock_guard lock(mutex);
+            percents.push_back(percent);
+        };
+        hooks.jobEnded = [this] {
+            record("ended");
+        };
+        hooks.failed = [this](const QString& text) {
+            record("failed: " + text.toStdString());
+        };
+        hooks.registerMedium = [this](QChar letter) {
+            record("register " + QString(letter).toStdString());
+        };
+        return std::make_unique<KopirovanieEex>(KopirovanieEex::Setup{job, jobSignals, errorMarker,
+                                                                      buffers, fillMode, platform,
+                                                                      source, destination},
+                                                std::move(hooks));
+    }
+
+    // Runs the whole job on this thread.
+    void copy(const QString& source, const QString& destination, std::uint8_t fillMode = 0) {
+        engine(source, destination, fillMode)->run();
+    }
+
+    void record(const std::string& event) {
+        std::lock_guard lock(mutex);
+        events.push_back(event);
+    }
+    std::vector<std::string> recorded() {
+        std::lock_guard lock(mutex);
+        std::vector<std::string> all = events;
+        for (int i = 0; i < platform.powerOffs; ++i)
+            all.push_back("power off");
+        return all;
+    }
+};
+
+// --- Byte for byte the step-by-step loop -------------------------------------------------
+
+struct ExactCase {
+    const char* name;
+    qint64 size;
+    QList<ByteRange> bad;
+    std::uint8_t blockSizeField;
+    std::uint8_t fillMode;
+    quint32 resumeAt = 0;      // a resumed copy starts here
+    qint64 oldDestination = 0; // bytes an earlier run left in the destination
+};
+
+void PrintTo(const ExactCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class KopirovanieEexExact : public testing::TestWithParam<ExactCase> {};
+
+TEST_P(KopirovanieEexExact, MatchesTheStepByStepLoop) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const ExactCase& c = GetParam();
+    FaultyMedium medium(c.size, c.bad);
+    QTemporaryDir dir;
+    const QString destination = dir.filePath(QStringLiteral("rescued.bin"));
+    QByteArray old;
+    if (c.oldDestination > 0) {
+        old = QByteArray(c.oldDestination, '\x5a');
+        writeAll(destination, old);
+    }
+
+    CopyHarness h(c.blockSizeField);
+    h.job.sourceName = QStringLiteral("E:\\disk.img");
+    h.job.totalSize = static_cast<quint32>(c.size);
+    h.job.position = c.resumeAt;
+    h.copy(medium.path(), destination, c.fillMode);
+
+    const auto& fill = c.fillMode == 3 ? h.buffers.fillBufferRandom : h.buffers.fillBufferZero;
+    const ReferenceResult expected =
+        referenceCopy(readAll(medium.backingPath()), c.bad, old, c.resumeAt, h.job.totalSize, fill);
+    const QByteArray got = readAll(destination);
+    ASSERT_EQ(got.size(), expected.destination.size());
+    for (qint64 i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], expected.destination[i]) << "first difference at byte " << i;
+    EXPECT_EQ(h.job.position.load(), expected.position);
+    EXPECT_EQ(h.errorMarker.readFailed(), expected.readFailed);
+    EXPECT_EQ(h.recorded(), std::vector<std::string>{"ended"});
+
+    // A damaged area costs at most two failed reads more than the loop makes there.
+    EXPECT_LE(medium.failedReads(), expected.failedReads + 2 * c.bad.size());
+    ASSERT_FALSE(h.percents.empty());
+    EXPECT_EQ(h.percents.back(), qRound(100.0 * expected.position / c.size));
+    EXPECT_TRUE(std::is_sorted(h.percents.begin(), h.percents.end()));
+}
+
+constexpr qint64 MiB = 1 << 20;
+
+INSTANTIATE_TEST_SUITE_P(
+    KopirovanieEex, KopirovanieEexExact,
+    testing::Values(
+        ExactCase{"healthy_size_not_multiple_of_4", 3 * MiB / 2 + 3, {}, 0, 0},
+        ExactCase{"aligned_area_512", 256 * 1024, {{8192, 12288}}, 0, 0},
+        ExactCase{"area_at_the_very_start", 64 * 1024, {{0, 10}}, 1, 0},
+        ExactCase{"one_byte_inside_a_unit_1024_random", 200 * 1024, {{5001, 5002}}, 1, 3},
+        ExactCase{"unaligned_areas_in_the_second_block_2048",
+                  2 * MiB + 100,
+                  {{MiB + 777, MiB + 5000}, {MiB + 9001, MiB + 9002}, {2 * MiB - 3, 2 * MiB + 10}},
+                  2,
+                  0},
+        ExactCase{"long_area_many_fill_blocks_random", 300 * 1024, {{70001, 95000}}, 0, 3},
+        ExactCase{"area_in_the_last_block_makes_it_longer", 70001, {{69990, 69991}}, 2, 3},
+        ExactCase{"last_bytes_unreadable", 10003, {{10001, 10003}}, 1, 0},
+        ExactCase{"fill_mode_out_of_range_writes_zeros", 40000, {{20000, 20004}}, 0, 7},
+        ExactCase{"resume_at_odd_position_keeps_head_and_old_tail",
+                  300 * 1024,
+                  {{100003, 100900}, {200000, 200001}},
+                  1,
+                  3,
+                  4097,
+                  400 * 1024},
+        ExactCase{"resume_inside_old_shorter_destination",
+                  50 * 1024,
+                  {{30000, 30100}},
+                  0,
+                  0,
+                  4099,
+                  10000}),
+    [](const testing::TestParamInfo<ExactCase>& info) { return std::string(info.param.name); });
+
+// --- Job control and end actions ---------------------------------------------------------
+
+class KopirovanieEexJob : public testing::Test {
+protected:
+    QTemporaryDir dir;
+    CopyHarness h;
+    QString source = dir.filePath(QStringLiteral("source.bin"));
+    QString destination = dir.filePath(QStringLiteral("rescued.bin"));
+    QByteArray content = FaultyMedium::pattern(0, 100003);
+
+    void SetUp() override {
+        writeAll(source, content);
+        h.job.sourceName = QStringLiteral("E:\\source.bin");
+        h.job.totalSize = static_cast<quint32>(content.size());
+    }
+};
+
+TEST_F(KopirovanieEexJob, EmptySourceCreatesAnEmptyDestinationAndRunsTheEndActions) {
+    writeAll(source, {});
+    h.job.totalSize = 0;
+    h.jobSignals.deleteSource = true;
+    h.jobSignals.switchOff = true;
+    h.copy(source, destination);
+    EXPECT_TRUE(QFile::exists(destination));
+    EXPECT_EQ(readAll(destination).size(), 0);
+    EXPECT_FALSE(QFile::exists(source)) << "a copy that reached its end deletes its source";
+    EXPECT_EQ(h.recorded(), (std::vector<std::string>{"ended", "power off"}));
+}
+
+TEST_F(KopirovanieEexJob, DeleteSourceOnlyAfterACompleteCopy) {
+    h.jobSignals.deleteSource = true;
+    h.jobSignals.stopRequested = true;
+    h.copy(source, destination);
+    EXPECT_TRUE(QFile::exists(source)) << "a stopped copy keeps its source";
+    EXPECT_EQ(h.job.position.load(), 0u);
+    EXPECT_EQ(h.recorded(), std::vector<std::string>{"ended"});
+
+    h.jobSignals.stopRequested = false;
+    h.copy(source, destination);
+    EXPECT_EQ(readAll(destination), content);
+    EXPECT_FALSE(QFile::exists(source));
+}
+
+TEST_F(KopirovanieEexJob, PauseMovesNoByteAndStopWhilePausedEndsTheJob) {
+    h.jobSignals.paused = true;
+    auto engine = h.engine(source, destination);
+    engine->start();
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(h.job.position.load(), 0u);
+    EXPECT_EQ(readAll(destination).size(), 0) << "opened, but nothing written while paused";
+    EXPECT_TRUE(engine->isRunning());
+
+    h.jobSignals.paused = false;
+    engine->wait();
+    EXPECT_EQ(readAll(destination), content);
+
+    // A second job, stopped while paused.
+    h.events.clear();
+    h.job.position = 0;
+    h.jobSignals.paused = true;
+    auto paused = h.engine(source, dir.filePath(QStringLiteral("second.bin")));
+    paused->start();
+    std::this_thread::sleep_for(50ms);
+    h.jobSignals.stopRequested = true;
+    paused->wait();
+    EXPECT_EQ(h.job.position.load(), 0u);
+    EXPECT_EQ(h.recorded(), std::vector<std::string>{"ended"});
+}
+
+TEST_F(KopirovanieEexJob, PriorityFollowsOnlyChangesDuringTheJob) {
+    // Checked at the start: nothing is applied.
+    h.jobSignals.lowPriority = true;
+    h.copy(source, destination);
+    EXPECT_TRUE(h.platform.priorities.empty());
+
+    // Unchecked and checked again while the job runs (paused, so it is still running); a
+    // system that refuses does not end the job.
+    h.job.position = 0;
+    h.platform.priorityRefused = true;
+    h.jobSignals.paused = true;
+    const QString second = dir.filePath(QStringLiteral("second.bin"));
+    auto engine = h.engine(source, second);
+    engine->start();
+    // The box's state is taken before the destination is opened.
+    while (!QFile::exists(second))
+        std::this_thread::sleep_for(1ms);
+    h.jobSignals.lowPriority = false;
+    EXPECT_TRUE(h.platform.waitForPriorities(1));
+    h.jobSignals.lowPriority = true;
+    EXPECT_TRUE(h.platform.waitForPriorities(2));
+    h.jobSignals.paused = false;
+    engine->wait();
+    EXPECT_EQ(h.platform.priorities, (std::vector<bool>{false, true}));
+    EXPECT_EQ(readAll(second), content);
+}
+
+TEST_F(KopirovanieEexJob, SwitchOffRegistersADamagedMediumFirstThenPowersOff) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    FaultyMedium medium(64 * 1024, {{1000, 1001}});
+    h.job.totalSize = 64 * 1024;
+    h.jobSignals.switchOff = true;
+    h.copy(medium.path(), destination);
+    EXPECT_EQ(h.recorded(), (std::vector<std::string>{"ended", "register E", "power off"}));
+
+    // Nothing unreadable: nothing registered.
+    h.events.clear();
+    h.platform.powerOffs = 0;
+    h.errorMarker.clear();
+    h.job.position = 0;
+    medium.setBadRanges({});
+    h.copy(medium.path(), destination);
+    EXPECT_EQ(h.recorded(), (std::vector<std::string>{"ended", "power off"}));
+}
+
+TEST_F(KopirovanieEexJob, AFailureOtherThanReadingIsReportedOnceWithoutEndActions) {
+    h.jobSignals.deleteSource = true;
+    h.jobSignals.switchOff = true;
+    // Every write to this device fails with "no space left".
+    h.copy(source, QStringLiteral("/dev/full"));
+    const std::vector<std::string> events = h.recorded();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], "failed: " + std::generic_category().message(ENOSPC));
+    EXPECT_TRUE(QFile::exists(source));
+    EXPECT_EQ(h.job.position.load(), 0u);
+
+    h.events.clear();
+    h.copy(dir.filePath(QStringLiteral("missing.bin")), destination);
+    EXPECT_EQ(h.recorded(),
+              std::vector<std::string>{"failed: " + std::generic_category().message(ENOENT)});
+}
+
+TEST_F(KopirovanieEexJob, ASourceShorterThanItsRecordedSizeEndsWithFillBlocks) {
+    // The journal says more than the file now holds: the missing bytes are unreadable.
+    h.job.totalSize = static_cast<quint32>(content.size() + 1000);
+    h.copy(source, destination);
+    EXPECT_TRUE(h.errorMarker.readFailed());
+    EXPECT_EQ(h.job.position.load(), content.size() + 2 * 512u);
+    EXPECT_EQ(readAll(destination).left(content.size()), content);
+    EXPECT_EQ(h.recorded(), std::vector<std::string>{"ended"});
+}
+
+} // namespace
+} // namespace fr
