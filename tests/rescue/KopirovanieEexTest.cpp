@@ -9,6 +9,7 @@
 #include "rescue/ErrorMarker.h"
 #include "rescue/JobSignals.h"
 #include "support/FaultyMedium.h"
+#include "support/ReferenceRescue.h"
 #include "support/ScriptedPlatform.h"
 
 #include <QFile>
@@ -41,42 +42,8 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-// The step-by-step rescue, as plainly as it can be written: read up to 4 bytes at position;
-// a read touching a bad range fails and puts one fill block in its place.
-struct ReferenceResult {
-    QByteArray destination;
-    quint32 position = 0;
-    bool readFailed = false;
-    int failedReads = 0;
-};
-
-ReferenceResult referenceCopy(const QByteArray& source, const QList<ByteRange>& bad,
-                              QByteArray destination, quint32 position, quint32 total,
-                              const std::vector<std::uint8_t>& fill) {
-    ReferenceResult result;
-    auto put = [&](const char* data, qint64 length) {
-        if (destination.size() < position + length)
-            destination.resize(position + length, '\0');
-        std::copy(data, data + length, destination.begin() + position);
-        position += static_cast<quint32>(length);
-    };
-    while (position < total) {
-        const qint64 n = std::min<qint64>(4, source.size() - position);
-        const bool failed = std::any_of(bad.begin(), bad.end(), [&](const ByteRange& range) {
-            return position < range.end && range.start < position + n;
-        });
-        if (failed) {
-            result.readFailed = true;
-            ++result.failedReads;
-            put(reinterpret_cast<const char*>(fill.data()), static_cast<qint64>(fill.size()));
-        } else {
-            put(source.constData() + position, n);
-        }
-    }
-    result.destination = destination;
-    result.position = position;
-    return result;
-}
+using test::referenceCopy;
+using test::ReferenceResult;
 
 // A platform that lets a test wait for the copy's priority requests.
 class WatchedPlatform : public test::ScriptedPlatform {

@@ -1,0 +1,189 @@
+// A person's rescue through the real window: the built program under a virtual display,
+// driven with the mouse and keyboard, copying from a medium that really fails.
+
+#include "rescue/CopyJob.h"
+#include "support/DosDevices.h"
+#include "support/FaultyMedium.h"
+#include "support/ReferenceRescue.h"
+#include "support/TempProgramDir.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace fr {
+namespace {
+
+using test::ByteRange;
+using test::FaultyMedium;
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Waits for a condition, keeping the test's own events going.
+template <typename Condition> bool waitFor(Condition condition, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (condition())
+            return true;
+        QThread::msleep(50);
+    }
+    return condition();
+}
+
+class RescueThroughWindowTest : public testing::Test {
+protected:
+    test::TempProgramDir program;
+    QTemporaryDir destinations;
+    QTemporaryDir runtime;
+    QProcess display;
+    QProcess window;
+    QString displayName;
+    QPoint origin; // the window's client area on the screen
+
+    void SetUp() override {
+        QString reason;
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_SKIP() << "needs Xvfb and xdotool";
+        if (!FaultyMedium::available(&reason))
+            GTEST_SKIP() << reason.toStdString();
+        // A display number of our own: the first whose lock file is free.
+        for (int number = 60 + getpid() % 30; number < 200; ++number) {
+            if (!QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))) {
+                displayName = QStringLiteral(":%1").arg(number);
+                break;
+            }
+        }
+        display.start(QStringLiteral("Xvfb"), {displayName, QStringLiteral("-screen"),
+                                               QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        ASSERT_TRUE(display.waitForStarted(5000));
+        ASSERT_TRUE(waitFor(
+            [this] { return xdotool({QStringLiteral("getmouselocation")}).contains("x:"); }, 10000))
+            << "the virtual display did not come up";
+    }
+
+    void TearDown() override {
+        for (QProcess* process : {&window, &display}) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    QByteArray xdotool(const QStringList& arguments) {
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), displayName);
+        tool.setProcessEnvironment(environment);
+        tool.start(QStringLiteral("xdotool"), arguments);
+        tool.waitForFinished(10000);
+        return tool.readAllStandardOutput();
+    }
+
+    void startProgram() {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), displayName);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        window.setProcessEnvironment(environment);
+        window.setWorkingDirectory(program.path());
+        window.start(QStringLiteral(FRAGMENTROVE_BINARY), {});
+        ASSERT_TRUE(window.waitForStarted(10000));
+        QByteArray id;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                id = xdotool({QStringLiteral("search"), QStringLiteral("--name"),
+                              QStringLiteral("Fragmentrove 3.1")})
+                         .trimmed();
+                return !id.isEmpty();
+            },
+            20000))
+            << "the window did not appear: " << window.readAllStandardError().toStdString();
+        const QByteArray geometry =
+            xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                     QString::fromLatin1(id.split('\n').front())});
+        for (const QByteArray& line : geometry.split('\n')) {
+            if (line.startsWith("X="))
+                origin.setX(line.mid(2).toInt());
+            if (line.startsWith("Y="))
+                origin.setY(line.mid(2).toInt());
+        }
+    }
+
+    // Clicks a point of the window, in its own pixels.
+    void click(int x, int y) {
+        xdotool({QStringLiteral("mousemove"), QString::number(origin.x() + x),
+                 QString::number(origin.y() + y), QStringLiteral("click"), QStringLiteral("1")});
+        QThread::msleep(150);
+    }
+    void typeInto(int x, int y, const QString& text) {
+        click(x, y);
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), text});
+    }
+    // The copy-files command, the two path fields and the start button, where the page has them.
+    void rescue(const QString& source, const QString& destination) {
+        click(2 + 60, 56 + 11);
+        typeInto(168 + 100, 120 + 10, source);
+        typeInto(168 + 100, 170 + 10, destination);
+        click(336 + 44, 200 + 10);
+    }
+};
+
+TEST_F(RescueThroughWindowTest, RescuesAFileFromAFailingMediumAndJournalsAStoppedOne) {
+    // Drive D: holds a medium with two unreadable places; drive E: takes the copies.
+    const QList<ByteRange> bad{{100000, 100003}, {700001, 700900}};
+    FaultyMedium medium(3 * 1024 * 1024 + 3, bad, {.name = QStringLiteral("photos.img")});
+    test::DosDevices drives(program.path());
+    drives.setRoot('D', medium.mountPoint());
+    drives.setRoot('E', destinations.path());
+    startProgram();
+
+    rescue(QStringLiteral("D:\\photos.img"), QStringLiteral("E:\\photos.img"));
+    const std::vector<std::uint8_t> zeros(512, 0);
+    const test::ReferenceResult expected = test::referenceCopy(
+        readAll(medium.backingPath()), bad, {}, 0, static_cast<quint32>(medium.size()), zeros);
+    const QString copy = destinations.filePath(QStringLiteral("photos.img"));
+    EXPECT_TRUE(waitFor([&] { return readAll(copy) == expected.destination; }, 60000))
+        << "the rescued file differs from the step-by-step rescue";
+    // The medium failed to read, so the program offers to register it; a folder drive has no
+    // serial number, so it says so twice. Answer both.
+    for (int box = 0; box < 2; ++box) {
+        QThread::msleep(1200);
+        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    }
+
+    // A slow medium, stopped midway: the journal keeps where it got to.
+    const QList<ByteRange> slow{{4096, 4096 + 200 * 512}};
+    FaultyMedium dying(2 * 1024 * 1024, slow, {.name = QStringLiteral("dying.img"), .delayMs = 40});
+    drives.setRoot('F', dying.mountPoint());
+    rescue(QStringLiteral("F:\\dying.img"), QStringLiteral("E:\\dying.img"));
+    const QString partial = destinations.filePath(QStringLiteral("dying.img"));
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(partial).size() > 8192; }, 30000));
+    click(336 + 44, 240 + 10); // stop
+
+    const QString journal = program.file(QStringLiteral("databaza.fgv"));
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(journal).size() == CopyJob::kRecordBytes; }, 10000));
+    CopyJob entry;
+    ASSERT_TRUE(entry.fromRecord(readAll(journal)));
+    EXPECT_EQ(entry.sourceName, QStringLiteral("F:\\dying.img"));
+    EXPECT_EQ(entry.destinationName, QStringLiteral("E:\\dying.img"));
+    EXPECT_EQ(entry.totalSize, 2u * 1024 * 1024);
+    EXPECT_GT(entry.position.load(), 4096u);
+    EXPECT_LT(entry.position.load(), entry.totalSize);
+}
+
+} // namespace
+} // namespace fr
