@@ -9,7 +9,9 @@
 namespace fr::JournalEntry {
 
 bool isMediumCode(const QString& name) {
-    return name.size() >= 2 && name[0] == name[1];
+    // Only a drive letter written twice: a network path also begins with two equal
+    // characters, and it names a file.
+    return name.size() == 2 && name[0] == name[1] && name[0].isLetter();
 }
 
 bool isPathWithDrive(const QString& name) {
@@ -63,7 +65,8 @@ QString status(const CopyJob& job, const ProgramContext& context) {
     } else {
         const quint64 size = static_cast<quint64>(destination.size());
         const quint64 position = job.position.load();
-        // A stopped copy has written its last step: 4 bytes, or a fill block of 512 to 2048.
+        // One fill block (512 to 2048 bytes) past the position is what a stopped copy may
+        // leave; any other length, the position itself included, is reported.
         if (size != position + 2048 && size != position + 1024 && size != position + 512)
             destinationState = context.text(73);
     }

@@ -13,7 +13,8 @@ namespace JournalEntry {
 
 enum class Kind { FileCopy, MediumToImage, ImageToMedium };
 
-// A medium code is a drive letter written twice ("AA"): a whole drive instead of a file.
+// A medium code is a drive letter written twice ("AA") and nothing else: a whole drive
+// instead of a file.
 bool isMediumCode(const QString& name);
 // "X:\..." names a file on a drive; a network path or a medium code does not.
 bool isPathWithDrive(const QString& name);

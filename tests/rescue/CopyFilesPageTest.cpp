@@ -15,6 +15,7 @@
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"
+#include "support/WindowFixture.h"
 #include "widgets/FileDropTarget.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
@@ -34,26 +35,10 @@ namespace {
 
 using test::numberedLanguageFile;
 
-class CopyFilesPageTest : public testing::Test {
+class CopyFilesPageTest : public test::WindowFixture {
 protected:
-    test::TempProgramDir dir;
-    QTemporaryDir runtime;
-    QTemporaryDir media; // drive D:
-    test::ScriptedPlatform platform;
-    test::ScriptedPrompts prompts;
-    test::ScriptedFileDialogs dialogs;
-    ProgramContext context{dir.path(), platform, prompts};
-    SingleInstance instance{runtime.path()};
-    std::unique_ptr<TForm1> form;
-    test::DosDevices drives{dir.path()};
-
     void SetUp() override {
-        dir.write(QStringLiteral("lang/lang.eng"),
-                  numberedLanguageFile(QStringLiteral("en "), 234));
-        drives.setRoot('D', media.path());
-        context.fileDialogs = &dialogs;
-        form = std::make_unique<TForm1>(context, instance, QStringList{});
-        ASSERT_EQ(form->FormCreate(), QString());
+        createWindow(numberedLanguageFile(QStringLiteral("en "), 234));
         form->SpeedButton9Click(form->SpeedButton1);
     }
 
@@ -69,12 +54,6 @@ protected:
     void fields(const QString& source, const QString& destination) {
         form->Edit1->setText(source);
         form->Edit2->setText(destination);
-    }
-    std::vector<QString> texts() const {
-        std::vector<QString> shown;
-        for (const auto& prompt : prompts.shown)
-            shown.push_back(prompt.text);
-        return shown;
     }
     CopyFilesPage& page() { return *form->copyFilesPage(); }
 };
