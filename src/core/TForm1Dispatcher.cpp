@@ -5,7 +5,7 @@
 #include "core/Prisposob.h"
 #include "core/ProgramContext.h"
 #include "core/TForm1.h"
-#include "disk/MediaIdentity.h"
+#include "disk/DriveLabels.h"
 #include "platform/DriveMap.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
@@ -94,12 +94,7 @@ void TForm1::run(PageAction action) {
 }
 
 void TForm1::refreshDriveList() {
-    std::vector<std::pair<QChar, QString>> entries;
-    const DriveMap drives = DriveMap::build(context_.programDir);
-    for (const Drive& drive : drives.drives())
-        entries.emplace_back(QChar(drive.letter),
-                             MediaIdentity::identify(drive.device).VolumeLabel);
-    DriveComboBox1->setDrives(entries);
+    DriveComboBox1->setDrives(drivesWithLabels(context_.programDir));
 }
 
 void TForm1::SpeedButton9Click(FlatButton* sender) {

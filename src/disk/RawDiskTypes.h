@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdint>
 
 namespace fr {
@@ -11,11 +10,11 @@ namespace fr {
 // All words zero means that no readable medium is in the drive.
 #pragma pack(push, 4)
 struct TDriveInfo {
-    std::uint32_t ClusterSize = 0;       // SectorsPerCluster x BytesPerSector
+    std::uint32_t ClusterSize = 0; // SectorsPerCluster x BytesPerSector
     std::uint32_t BytesPerSector = 0;
     std::uint32_t SectorsPerCluster = 0;
-    std::uint64_t TotalClusters = 0;     // the high half is always 0
-    std::uint64_t FreeClusters = 0;      // the high half is always 0
+    std::uint64_t TotalClusters = 0; // the high half is always 0
+    std::uint64_t FreeClusters = 0;  // the high half is always 0
     std::uint64_t TotalBytes = 0;
     std::uint64_t FreeBytes = 0;
 
@@ -36,8 +35,8 @@ struct TMediaIdentifier {
 
 // Description of the running system.
 struct TWinVersion {
-    QString Name;        // full name, with " with " and ServicePack when that is not empty
-    QString Family;      // "9x" or "NT"; empty for Win32s
+    QString Name;   // full name, with " with " and ServicePack when that is not empty
+    QString Family; // "9x" or "NT"; empty for Win32s
     QString ServicePack;
     std::uint32_t Major = 0;
     std::uint32_t Minor = 0;

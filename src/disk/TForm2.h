@@ -2,8 +2,13 @@
 
 #include <QDialog>
 
+class QLabel;
+
 namespace fr {
 
+class DriveComboBox;
+class FlatButton;
+class PieGauge;
 struct ProgramContext;
 struct Skin;
 
@@ -17,6 +22,12 @@ public:
     // below its top, modal. It returns at once; the dialog keeps the rest of the program
     // waiting until it is closed.
     void openForTest(QWidget* mainWindow);
+
+    DriveComboBox* DriveComboBox1 = nullptr;
+    PieGauge* ProgressBar1 = nullptr;
+    QLabel* Label1 = nullptr;
+    FlatButton* SpeedButton1 = nullptr; // confirm the folder, or start and stop the test
+    FlatButton* SpeedButton2 = nullptr; // close
 
 protected:
     void paintEvent(QPaintEvent* event) override;
