@@ -36,6 +36,7 @@ public:
     void runFile(const QString&, bool) override {}
     bool setIdlePriority(bool) override { return true; }
     void powerOff() override {}
+    QString setAutostart(const QString&, const QString&, bool) override { return {}; }
 };
 
 struct Range {

@@ -1,8 +1,12 @@
 #include "core/SettingsPage.h"
 
+#include "core/EncoderSettings.h"
 #include "core/Prisposob.h"
 #include "core/ProgramContext.h"
+#include "core/SettingsFile.h"
 #include "core/TForm1.h"
+#include "platform/Platform.h"
+#include "platform/Prompts.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
 
@@ -37,9 +41,16 @@ SettingsPage::SettingsPage(TForm1& form, ProgramContext& context)
     connect(form_.SpeedButton27, &FlatButton::clicked, this, &SettingsPage::SpeedButton27Click);
     connect(form_.SpeedButton34, &FlatButton::clicked, this, &SettingsPage::SpeedButton34Click);
     connect(form_.SpeedButton35, &FlatButton::clicked, this, &SettingsPage::SpeedButton35Click);
+    connect(form_.CheckBox4, &PictureCheckBox::clicked, this, &SettingsPage::CheckBox4Click);
+    form_.setHandler(PageAction::SaveSettings, [this] { Nastavenia(); });
     connect(&form_, &TForm1::pageOpened, this, [this](FlatButton* command) {
-        if (command == form_.SpeedButton9)
+        if (command == form_.SpeedButton9) {
             open();
+            return;
+        }
+        // Another page refills the shared lists: a marked tab would later harvest its items.
+        for (const Tab tab : {Tab::General, Tab::Copy, Tab::Mp3})
+            unmark(tab);
     });
 }
 
@@ -60,30 +71,121 @@ bool SettingsPage::isMarked(Tab tab) const {
 }
 
 void SettingsPage::mark(Tab tab) {
-    for (const Tab each : {Tab::General, Tab::Copy, Tab::Mp3}) {
-        QFont font = tabButton(each)->font();
-        font.setBold(each == tab);
-        tabButton(each)->setFont(font);
-    }
+    QFont font = tabButton(tab)->font();
+    font.setBold(true);
+    tabButton(tab)->setFont(font);
+}
+
+void SettingsPage::unmark(Tab tab) {
+    QFont font = tabButton(tab)->font();
+    font.setBold(false);
+    tabButton(tab)->setFont(font);
 }
 
 void SettingsPage::open() {
     SpeedButton27Click();
 }
 
+void SettingsPage::openTab(Tab tab, std::initializer_list<Tab> othersInOrder) {
+    for (const Tab other : othersInOrder) {
+        if (isMarked(other)) {
+            unmark(other);
+            harvestTab(other);
+        }
+    }
+    mark(tab);
+    showTab(tab);
+}
+
 void SettingsPage::SpeedButton27Click() {
-    mark(Tab::General);
-    showTab(Tab::General);
+    openTab(Tab::General, {Tab::Mp3, Tab::Copy});
 }
 
 void SettingsPage::SpeedButton34Click() {
-    mark(Tab::Copy);
-    showTab(Tab::Copy);
+    openTab(Tab::Copy, {Tab::Mp3, Tab::General});
 }
 
 void SettingsPage::SpeedButton35Click() {
-    mark(Tab::Mp3);
-    showTab(Tab::Mp3);
+    openTab(Tab::Mp3, {Tab::Copy, Tab::General});
+}
+
+void SettingsPage::CheckBox4Click() {
+    if (isMarked(Tab::Mp3))
+        form_.ComboBox2->setEnabled(form_.CheckBox4->isChecked());
+}
+
+namespace {
+
+// The position of the item that the box's text equals; the last equal item wins, and a text
+// that is no item leaves the field as it was.
+void harvestChoice(const QComboBox* box, std::uint8_t& field) {
+    for (int i = 0; i < box->count(); ++i)
+        if (box->itemText(i) == box->currentText())
+            field = static_cast<std::uint8_t>(i);
+}
+
+std::uint8_t flag(const PictureCheckBox* box) {
+    return box->isChecked() ? 1 : 0;
+}
+
+} // namespace
+
+void SettingsPage::harvestTab(Tab tab) {
+    Settings& settings = context_.settings;
+    switch (tab) {
+    case Tab::General:
+        harvestChoice(form_.ComboBox1, settings.skin);
+        harvestChoice(form_.ComboBox2, settings.language);
+        settings.autostartManager = flag(form_.CheckBox4);
+        settings.launchManager = flag(form_.CheckBox5);
+        break;
+    case Tab::Copy:
+        harvestChoice(form_.ComboBox1, settings.fillMode);
+        harvestChoice(form_.ComboBox2, settings.blockSize);
+        break;
+    case Tab::Mp3:
+        harvestChoice(form_.ComboBox1, settings.mp3Bitrate);
+        harvestChoice(form_.ComboBox2, settings.mp3MaxBitrate);
+        harvestChoice(form_.ComboBox3, settings.mp3SampleRate);
+        settings.mp3Vbr = flag(form_.CheckBox4);
+        settings.mp3Stereo = flag(form_.CheckBox5);
+        applyEncoderSettings(settings, context_.encoderOptions);
+        break;
+    }
+}
+
+void SettingsPage::Nastavenia() {
+    // Through every tab, so that each one's values are taken, ending on the general tab.
+    if (isMarked(Tab::General))
+        SpeedButton34Click();
+    if (isMarked(Tab::Copy))
+        SpeedButton35Click();
+    if (isMarked(Tab::Mp3))
+        SpeedButton27Click();
+
+    const QString error =
+        SettingsFile::write(context_.file(QStringLiteral("settings.ini")), context_.settings);
+    if (!error.isEmpty()) {
+        context_.prompts.error(error);
+        return;
+    }
+    const QString autostart = context_.platform.setAutostart(
+        QLatin1String(kAutostartName), context_.file(QStringLiteral("mmanager.exe")),
+        context_.settings.autostartManager == 1);
+    if (!autostart.isEmpty())
+        context_.prompts.error(autostart);
+    context_.prompts.information(context_.text(169));
+
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             form_.ComboBox1, form_.ComboBox2, form_.ComboBox3, form_.CheckBox4, form_.CheckBox5,
+             form_.Label4, form_.SpeedButton12, form_.SpeedButton27, form_.SpeedButton34,
+             form_.SpeedButton35})
+        control->hide();
+    for (QLabel* label : {form_.Label2, form_.Label3})
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    form_.Label2->move(210, 112);
+    form_.Label3->move(210, 200);
+    form_.reapplySettings();
 }
 
 void SettingsPage::showTab(Tab tab) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <initializer_list>
 
 namespace fr {
 
@@ -22,12 +23,24 @@ public:
     void SpeedButton27Click(); // general tab
     void SpeedButton34Click(); // copy tab
     void SpeedButton35Click(); // MP3 tab
+    void CheckBox4Click();
+    // Saves every tab's values to settings.ini and shows the welcome page in the chosen
+    // language.
+    void Nastavenia();
 
     bool isMarked(Tab tab) const;
+    // Takes the values a tab shows into the settings.
+    void harvestTab(Tab tab);
+
+    // The name the media manager starts under with the session.
+    static constexpr const char* kAutostartName = "Fragmentrove 3 (media manager)";
 
 private:
     FlatButton* tabButton(Tab tab) const;
     void mark(Tab tab);
+    void unmark(Tab tab);
+    // The tab action: harvests the other marked tabs (in this order), then opens the tab.
+    void openTab(Tab tab, std::initializer_list<Tab> othersInOrder);
     void showTab(Tab tab);
 
     TForm1& form_;

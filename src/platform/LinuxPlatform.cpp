@@ -3,6 +3,7 @@
 #include "platform/AdminCheck.h"
 #include "platform/PowerOff.h"
 #include "platform/ProcessPriority.h"
+#include "platform/XdgAutostart.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -96,8 +97,16 @@ void LinuxPlatform::exitNow(int code) {
 
 namespace fr {
 
-bool LinuxPlatform::setIdlePriority(bool idle) { return ProcessPriority::setIdle(idle); }
+bool LinuxPlatform::setIdlePriority(bool idle) {
+    return ProcessPriority::setIdle(idle);
+}
 
-void LinuxPlatform::powerOff() { PowerOff::request(); }
+void LinuxPlatform::powerOff() {
+    PowerOff::request();
+}
+
+QString LinuxPlatform::setAutostart(const QString& name, const QString& program, bool enabled) {
+    return XdgAutostart::set(XdgAutostart::folder(), name, program, enabled);
+}
 
 } // namespace fr

@@ -14,6 +14,7 @@ public:
     void runFile(const QString& path, bool hidden) override;
     bool setIdlePriority(bool idle) override;
     void powerOff() override;
+    QString setAutostart(const QString& name, const QString& program, bool enabled) override;
 };
 
 } // namespace fr

@@ -34,6 +34,10 @@ public:
     // Switches the computer off, as a user would from the desktop. A failure is silent: the
     // program goes on.
     virtual void powerOff() = 0;
+
+    // Registers a program to start with the user's session under this name, or removes the
+    // registration (a missing one is no error). Returns the reason of a failure, empty on success.
+    virtual QString setAutostart(const QString& name, const QString& program, bool enabled) = 0;
 };
 
 } // namespace fr

@@ -17,6 +17,7 @@ public:
     std::vector<bool> priorities; // every idle (true) or normal (false) request
     bool priorityRefused = false;
     int powerOffs = 0;
+    std::vector<std::pair<QString, bool>> autostarts; // program, enabled
 
     QString osName() const override { return name; }
     QString osFamily() const override { return family; }
@@ -28,6 +29,10 @@ public:
         return !priorityRefused;
     }
     void powerOff() override { ++powerOffs; }
+    QString setAutostart(const QString&, const QString& program, bool enabled) override {
+        autostarts.emplace_back(program, enabled);
+        return {};
+    }
 };
 
 } // namespace fr::test
