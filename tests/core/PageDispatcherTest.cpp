@@ -9,6 +9,7 @@
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"
+#include "support/WindowFixture.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/ClickableLabel.h"
 #include "widgets/DriveComboBox.h"
@@ -158,22 +159,9 @@ const std::vector<PageLayout> kPages{
       {"Label3", {170, 160}}}},
 };
 
-class PageDispatcherTest : public testing::Test {
+class PageDispatcherTest : public test::WindowFixture {
 protected:
-    test::TempProgramDir dir;
-    QTemporaryDir runtime;
-    test::ScriptedPlatform platform;
-    test::ScriptedPrompts prompts;
-    ProgramContext context{dir.path(), platform, prompts};
-    SingleInstance instance{runtime.path()};
-    std::unique_ptr<TForm1> form;
-
-    void SetUp() override {
-        dir.write(QStringLiteral("lang/lang.eng"),
-                  numberedLanguageFile(QStringLiteral("en "), 234));
-        form = std::make_unique<TForm1>(context, instance, QStringList{});
-        ASSERT_EQ(form->FormCreate(), QString());
-    }
+    void SetUp() override { createWindow(numberedLanguageFile(QStringLiteral("en "), 234)); }
 
     void open(int command) { form->SpeedButton9Click(form->commandButton(command)); }
 

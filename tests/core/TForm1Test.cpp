@@ -10,6 +10,7 @@
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"
+#include "support/WindowFixture.h"
 #include "widgets/ClickableLabel.h"
 
 #include <QLabel>
@@ -38,15 +39,9 @@ public:
     }
 };
 
-class TForm1Test : public testing::Test {
+// The window is made by each test, as some need several or none.
+class TForm1Test : public test::WindowFixture {
 protected:
-    test::TempProgramDir dir;
-    QTemporaryDir runtime;
-    test::ScriptedPlatform platform;
-    test::ScriptedPrompts prompts;
-    ProgramContext context{dir.path(), platform, prompts};
-    SingleInstance instance{runtime.path()};
-
     void SetUp() override {
         dir.write(QStringLiteral("lang/lang.eng"),
                   numberedLanguageFile(QStringLiteral("en "), 234));

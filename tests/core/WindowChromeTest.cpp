@@ -6,6 +6,7 @@
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"
+#include "support/WindowFixture.h"
 #include "widgets/ClickableLabel.h"
 #include "widgets/LabeledEdit.h"
 #include "widgets/PictureCheckBox.h"
@@ -21,20 +22,11 @@
 namespace fr {
 namespace {
 
-class WindowChromeTest : public testing::Test {
+class WindowChromeTest : public test::WindowFixture {
 protected:
-    test::TempProgramDir dir;
-    QTemporaryDir runtime;
-    test::ScriptedPlatform platform;
-    test::ScriptedPrompts prompts;
-    ProgramContext context{dir.path(), platform, prompts};
-    SingleInstance instance{runtime.path()};
-    std::unique_ptr<TForm1> form;
-
     void create(int skin = 0) {
         dir.writeSettings({0, 2, 0, 0, 0, 1, 3, 2, 0, 1, skin});
-        form = std::make_unique<TForm1>(context, instance, QStringList{});
-        ASSERT_EQ(form->FormCreate(), QString());
+        createWindow();
         form->move(100, 100);
     }
 

@@ -31,9 +31,11 @@ protected:
     DosDevices drives{dir.path()};
     std::unique_ptr<TForm1> form;
 
-    // Makes and sets up the window with this English language file.
-    void createWindow(const QByteArray& languageFile) {
-        dir.write(QStringLiteral("lang/lang.eng"), languageFile);
+    // Makes and sets up the window, with this English language file in place of the shipped
+    // one when it is given.
+    void createWindow(const QByteArray& languageFile = {}) {
+        if (!languageFile.isEmpty())
+            dir.write(QStringLiteral("lang/lang.eng"), languageFile);
         drives.setRoot('D', media.path());
         context.fileDialogs = &dialogs;
         form = std::make_unique<TForm1>(context, instance, QStringList{});
