@@ -1,5 +1,6 @@
 #include "core/SettingsFile.h"
 
+#include "core/NumberLines.h"
 #include "platform/FileAttributes.h"
 
 #include <QFile>
@@ -16,17 +17,6 @@ constexpr const char* kNames[Settings::kFieldCount] = {
     "mp3Vbr",        "mp3Stereo",  "skin"};
 
 constexpr int kMaximum[Settings::kFieldCount] = {3, 5, 2, 255, 255, 5, 3, 2, 255, 255, 2};
-
-// One integer at the start of the line, leading blanks skipped; what follows the number
-// after a blank is ignored, as the file has always been read.
-std::optional<long long> leadingInteger(const QByteArray& line) {
-    const QByteArray token = line.trimmed().split(' ').value(0).split('\t').value(0);
-    bool ok = false;
-    const long long value = token.toLongLong(&ok, 10);
-    if (!ok)
-        return std::nullopt;
-    return value;
-}
 
 QString describeLine(int index) {
     return QStringLiteral("line %1 (%2)").arg(index + 1).arg(QLatin1String(kNames[index]));
@@ -47,22 +37,15 @@ QString read(const QString& path, Settings& settings) {
     // here; the settings page's save reports its own failure.
     resetEX(path);
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return path + QStringLiteral(": cannot be read: ") + file.errorString();
+    std::vector<QByteArray> lines;
+    if (QString error = NumberLines::read(path, Settings::kFieldCount, describeLine, lines);
+        !error.isEmpty())
+        return error;
 
     Settings loaded = settings;
     for (int index = 0; index < Settings::kFieldCount; ++index) {
-        if (file.atEnd())
-            return path + QStringLiteral(": ") + describeLine(index) +
-                   QStringLiteral(" is missing");
-        QByteArray line = file.readLine();
-        if (file.error() != QFileDevice::NoError)
-            return path + QStringLiteral(": cannot be read: ") + file.errorString();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-
-        const std::optional<long long> value = leadingInteger(line);
+        const QByteArray& line = lines[static_cast<size_t>(index)];
+        const std::optional<long long> value = NumberLines::leadingInteger(line);
         if (!value)
             return path + QStringLiteral(", ") + describeLine(index) + QStringLiteral(": \"") +
                    QString::fromUtf8(line) + QStringLiteral("\" is not a number");

@@ -1,5 +1,6 @@
 #include "core/Skin.h"
 
+#include "core/NumberLines.h"
 #include "platform/FileAttributes.h"
 
 #include <QFile>
@@ -36,16 +37,13 @@ QString loadPicture(const QString& path, QPixmap& picture) {
     return {};
 }
 
-// One integer at the start of the line, leading blanks skipped and anything after a blank
-// ignored, the rule of the program's other number files. A colour is a 32-bit value.
+// A colour is a 32-bit number; a negative one names a system colour.
 std::optional<qint64> leadingColour(const QByteArray& line) {
-    const QByteArray token = line.trimmed().split(' ').value(0).split('\t').value(0);
-    bool ok = false;
-    const qint64 value = token.toLongLong(&ok, 10);
-    if (!ok || value < std::numeric_limits<qint32>::min() ||
-        value > std::numeric_limits<qint32>::max())
+    const std::optional<long long> value = NumberLines::leadingInteger(line);
+    if (!value || *value < std::numeric_limits<qint32>::min() ||
+        *value > std::numeric_limits<qint32>::max())
         return std::nullopt;
-    return value;
+    return *value;
 }
 
 QString readColours(const QString& path, QColor& colourA, QColor& colourB) {
@@ -53,23 +51,18 @@ QString readColours(const QString& path, QColor& colourA, QColor& colourB) {
     // opening the file reports what matters.
     resetEX(path);
 
-    QFile file(path);
-    if (!file.exists())
+    if (!QFile::exists(path))
         return path + QStringLiteral(": the skin's colours file is missing");
-    if (!file.open(QIODevice::ReadOnly))
-        return path + QStringLiteral(": cannot be read: ") + file.errorString();
-
     static const char* const kLines[] = {"line 1 (input background)", "line 2 (text colour)"};
+    std::vector<QByteArray> lines;
+    if (QString error = NumberLines::read(
+            path, 2, [](int index) { return QLatin1String(kLines[index]); }, lines);
+        !error.isEmpty())
+        return error;
+
     QColor colours[2];
     for (int index = 0; index < 2; ++index) {
-        if (file.atEnd())
-            return path + QStringLiteral(": ") + QLatin1String(kLines[index]) +
-                   QStringLiteral(" is missing");
-        QByteArray line = file.readLine();
-        if (file.error() != QFileDevice::NoError)
-            return path + QStringLiteral(": cannot be read: ") + file.errorString();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
+        const QByteArray& line = lines[static_cast<size_t>(index)];
         const std::optional<qint64> value = leadingColour(line);
         if (!value)
             return path + QStringLiteral(", ") + QLatin1String(kLines[index]) +
