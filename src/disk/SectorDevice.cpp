@@ -1,6 +1,7 @@
 #include "disk/SectorDevice.h"
 
 #include "disk/CdDisc.h"
+#include "platform/AlignedBuffer.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,10 +20,6 @@ namespace fr {
 namespace {
 
 constexpr std::size_t kAlignment = 4096;
-
-struct FreeDeleter {
-    void operator()(void* memory) const { std::free(memory); }
-};
 
 } // namespace
 
@@ -98,16 +95,15 @@ bool SectorDevice::transfer(std::uint64_t offset, void* buffer, std::size_t byte
         return false;
     }
     // O_DIRECT needs memory aligned to the page; the caller's buffer seldom is.
-    std::unique_ptr<void, FreeDeleter> bounce;
+    AlignedBuffer bounce;
     char* data = static_cast<char*>(buffer);
     if (direct_ && reinterpret_cast<std::uintptr_t>(buffer) % kAlignment != 0) {
-        void* aligned = nullptr;
-        if (posix_memalign(&aligned, kAlignment, bytes ? bytes : kAlignment) != 0) {
+        bounce = allocateAligned(bytes, kAlignment);
+        if (!bounce) {
             lastError_ = ENOMEM;
             return false;
         }
-        bounce.reset(aligned);
-        data = static_cast<char*>(aligned);
+        data = reinterpret_cast<char*>(bounce.get());
         if (write)
             std::memcpy(data, buffer, bytes);
     }

@@ -1,6 +1,7 @@
 #include "rescue/KopirovanieEex.h"
 
 #include "core/FillBuffers.h"
+#include "platform/AlignedBuffer.h"
 #include "platform/Platform.h"
 #include "rescue/CopyJob.h"
 #include "rescue/ErrorMarker.h"
@@ -52,10 +53,6 @@ std::uint64_t alignUp(std::uint64_t x) {
 QString systemText(int error) {
     return QString::fromStdString(std::generic_category().message(error));
 }
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
 
 // One read of the source: how many bytes came, or the errno of a read that failed.
 struct ReadResult {
@@ -123,10 +120,9 @@ public:
         if (!refreshSize())
             return errno;
 
-        void* memory = nullptr;
-        if (posix_memalign(&memory, kAlign, kBlock + kAlign) != 0)
+        buffer_ = allocateAligned(kBlock + kAlign, kAlign);
+        if (!buffer_)
             return ENOMEM;
-        buffer_.reset(static_cast<std::uint8_t*>(memory));
 
         // Created when missing, never truncated: a resumed copy keeps what an earlier run wrote.
         const QByteArray destination = QFile::encodeName(s_.destinationPath);
@@ -363,7 +359,7 @@ private:
     int direct_ = -1; // block reads: direct, or buffered when the file system refuses
     bool directAligned_ = false;
     int destination_ = -1; // closed by closeDestination(), or here on a failure
-    std::unique_ptr<std::uint8_t, FreeDeleter> buffer_;
+    AlignedBuffer buffer_;
     const std::uint8_t* fill_ = nullptr;
     std::uint64_t fillBytes_ = 0;
     std::uint64_t total_ = 0;
