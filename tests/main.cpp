@@ -1,4 +1,4 @@
-#include "core/Fonts.h"
+#include "window/Fonts.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

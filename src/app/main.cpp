@@ -1,15 +1,13 @@
 // Fragmentrove: rescues files from damaged media.
 
-#include "audio/Tid3form.h"
-#include "core/Fonts.h"
+#include "app/ProgramWindow.h"
 #include "core/ProgramContext.h"
 #include "core/Startup.h"
-#include "core/TForm1.h"
-#include "disk/TForm2.h"
 #include "platform/LinuxPlatform.h"
-#include "platform/QtPrompts.h"
 #include "platform/SingleInstance.h"
-#include "rescue/RegisterPage.h"
+#include "window/Fonts.h"
+#include "window/QtPrompts.h"
+#include "window/TForm1.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,15 +55,11 @@ int main(int argc, char* argv[]) {
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    fr::TForm1 form1(context, *outcome.instance, arguments);
-    if (const QString error = form1.FormCreate(); !error.isEmpty()) {
+    fr::ProgramWindow window(context, *outcome.instance, arguments);
+    if (const QString error = window.create(); !error.isEmpty()) {
         fr::reportStartupFailure(context, error);
         return 1;
     }
-    fr::TForm2 form2(context, form1.skin());
-    form1.registerPage()->setTestDialog(&form2);
-    fr::Tid3form id3form(context, form1.skin());
-
-    form1.show();
+    window.form().show();
     return application.exec();
 }

@@ -7,7 +7,6 @@
 #include "disk/RawDiskAccess.h"
 #include "disk/RawDiskTypes.h"
 #include "disk/Vwin32.h"
-#include "platform/FileDialogs.h"
 #include "rescue/CopyJob.h"
 #include "rescue/ErrorMarker.h"
 #include "rescue/JobSignals.h"
@@ -18,6 +17,7 @@
 
 namespace fr {
 
+class FileDialogs;
 class Platform;
 class Prompts;
 
@@ -49,9 +49,8 @@ struct ProgramContext {
     // The drive information the whole-medium pages last read.
     TDriveInfo driveInfo;
 
-    // The file dialogs of the pages; tests put their own in place.
-    QtFileDialogs qtFileDialogs;
-    FileDialogs* fileDialogs = &qtFileDialogs;
+    // The file dialogs of the pages: the window's own, or a test's.
+    FileDialogs* fileDialogs = nullptr;
     // ".ima" or ".iso" as last chosen in the disk-image page's save dialog; empty until then.
     QString mediumImageExtension;
 

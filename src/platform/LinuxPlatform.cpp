@@ -5,7 +5,6 @@
 #include "platform/ProcessPriority.h"
 #include "platform/XdgAutostart.h"
 
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -35,6 +34,12 @@ QString distributionName() {
         }
     }
     return {};
+}
+
+// The desktop's default application for a web address or a file, as the desktop itself
+// chooses it: xdg-open asks the running desktop, whichever it is.
+void openWithDesktop(const QUrl& url) {
+    QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
 }
 
 } // namespace
@@ -78,14 +83,14 @@ void LinuxPlatform::runFile(const QString& path, bool hidden) {
     if (file.suffix().compare(QLatin1String("url"), Qt::CaseInsensitive) == 0) {
         const QString url = internetShortcutUrl(path);
         if (!url.isEmpty())
-            QDesktopServices::openUrl(QUrl(url));
+            openWithDesktop(QUrl(url));
         return;
     }
     if (file.isFile() && file.isExecutable()) {
         QProcess::startDetached(file.absoluteFilePath(), {}, file.absolutePath());
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+    openWithDesktop(QUrl::fromLocalFile(file.absoluteFilePath()));
 }
 
 void LinuxPlatform::exitNow(int code) {

@@ -1,13 +1,10 @@
 // The register of damaged media: its entries byte for byte, registration of the medium in a
 // drive, and the register page in the main window.
 
-#include "core/Prisposob.h"
+#include "app/ProgramWindow.h"
 #include "core/ProgramContext.h"
-#include "core/TForm1.h"
-#include "disk/TForm2.h"
 #include "platform/SingleInstance.h"
 #include "rescue/RegisterEntry.h"
-#include "rescue/RegisterPage.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
 #include "support/MediaImages.h"
@@ -16,6 +13,9 @@
 #include "support/TempProgramDir.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"
+#include "window/Prisposob.h"
+#include "window/TForm1.h"
+#include "window/TForm2.h"
 
 #include <QFile>
 #include <QLabel>
@@ -142,14 +142,15 @@ class RegisterPageTest : public RegisterTest {
 protected:
     QTemporaryDir runtime;
     SingleInstance instance{runtime.path()};
-    std::unique_ptr<TForm1> form;
-    std::unique_ptr<TForm2> dialog;
+    std::unique_ptr<ProgramWindow> window;
+    TForm1* form = nullptr;
+    TForm2* dialog = nullptr;
 
     void makeWindow(const QStringList& arguments = {}) {
-        form = std::make_unique<TForm1>(context, instance, arguments);
-        ASSERT_EQ(form->FormCreate(), QString());
-        dialog = std::make_unique<TForm2>(context, form->skin());
-        form->registerPage()->setTestDialog(dialog.get());
+        window = std::make_unique<ProgramWindow>(context, instance, arguments);
+        ASSERT_EQ(window->create(), QString());
+        form = &window->form();
+        dialog = window->form2();
     }
     void openPage() { form->SpeedButton9Click(form->SpeedButton5); }
     QStringList listed() const {

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "app/ProgramWindow.h"
 #include "core/ProgramContext.h"
-#include "core/TForm1.h"
 #include "platform/SingleInstance.h"
 #include "support/DosDevices.h"
 #include "support/ScriptedFileDialogs.h"
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"
+#include "window/TForm1.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -16,8 +17,8 @@
 
 namespace fr::test {
 
-// The main window in a program folder of its own, with scripted message boxes, dialogs and
-// platform, and a drive D: that is a temporary folder for the test's files.
+// The main window with its pages and dialogs, in a program folder of its own, with scripted message
+// boxes, dialogs and platform, and a drive D: that is a temporary folder for the test's files.
 class WindowFixture : public testing::Test {
 protected:
     TempProgramDir dir;
@@ -29,7 +30,8 @@ protected:
     ProgramContext context{dir.path(), platform, prompts};
     SingleInstance instance{runtime.path()};
     DosDevices drives{dir.path()};
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<ProgramWindow> window;
+    TForm1* form = nullptr;
 
     // Makes and sets up the window, with this English language file in place of the shipped
     // one when it is given.
@@ -38,8 +40,9 @@ protected:
             dir.write(QStringLiteral("lang/lang.eng"), languageFile);
         drives.setRoot('D', media.path());
         context.fileDialogs = &dialogs;
-        form = std::make_unique<TForm1>(context, instance, QStringList{});
-        ASSERT_EQ(form->FormCreate(), QString());
+        window = std::make_unique<ProgramWindow>(context, instance, QStringList{});
+        form = &window->form();
+        ASSERT_EQ(window->create(), QString());
     }
 
     // The texts of the message boxes shown so far, in order.

@@ -1,0 +1,48 @@
+#include "app/ProgramWindow.h"
+
+#include "core/ProgramContext.h"
+#include "window/CopyFilesPage.h"
+#include "window/JobControls.h"
+#include "window/JournalPage.h"
+#include "window/RegisterPage.h"
+#include "window/SettingsPage.h"
+#include "window/TForm1.h"
+#include "window/TForm2.h"
+#include "window/Tid3form.h"
+
+namespace fr {
+
+ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
+                             QStringList arguments)
+    : context_(context) {
+    if (!context_.fileDialogs)
+        context_.fileDialogs = &qtFileDialogs_;
+    form_ = std::make_unique<TForm1>(context_, instance, std::move(arguments));
+    TForm1& form = *form_;
+    settingsPage_ = new SettingsPage(form, context_);
+    registerPage_ = new RegisterPage(form, context_);
+    jobControls_ = new JobControls(form, context_);
+    copyFilesPage_ = new CopyFilesPage(form, context_, *jobControls_);
+    // A stopped copy is finished through the copy page's own start.
+    journalPage_ = new JournalPage(form, context_, *copyFilesPage_);
+}
+
+ProgramWindow::~ProgramWindow() {
+    // The dialogs go before the window whose skin they were drawn in.
+    id3form_.reset();
+    form2_.reset();
+    form_.reset();
+    if (context_.fileDialogs == &qtFileDialogs_)
+        context_.fileDialogs = nullptr;
+}
+
+QString ProgramWindow::create() {
+    if (QString error = form_->FormCreate(); !error.isEmpty())
+        return error;
+    form2_ = std::make_unique<TForm2>(context_, form_->skin());
+    registerPage_->setTestDialog(form2_.get());
+    id3form_ = std::make_unique<Tid3form>(context_, form_->skin());
+    return {};
+}
+
+} // namespace fr

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "window/QtFileDialogs.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace fr {
+
+class CopyFilesPage;
+class JobControls;
+class JournalPage;
+class RegisterPage;
+class SettingsPage;
+class SingleInstance;
+class TForm1;
+class TForm2;
+class Tid3form;
+struct ProgramContext;
+
+// The program's windows, assembled: the main window, the class of each page wired to it
+// and to each other, and the two dialogs. The one place that knows every page; the main
+// window itself knows none of them.
+class ProgramWindow {
+public:
+    // arguments are the command-line arguments after the program name. Until the context
+    // has file dialogs of its own (a test's), the pages get Qt's.
+    ProgramWindow(ProgramContext& context, SingleInstance& instance, QStringList arguments);
+    ~ProgramWindow();
+    ProgramWindow(const ProgramWindow&) = delete;
+    ProgramWindow& operator=(const ProgramWindow&) = delete;
+
+    // The main window's set-up, then the dialogs drawn in its skin. Returns the reason when
+    // a file of the program cannot be used, empty on success.
+    QString create();
+
+    TForm1& form() const { return *form_; }
+    SettingsPage* settingsPage() const { return settingsPage_; }
+    RegisterPage* registerPage() const { return registerPage_; }
+    JobControls* jobControls() const { return jobControls_; }
+    CopyFilesPage* copyFilesPage() const { return copyFilesPage_; }
+    JournalPage* journalPage() const { return journalPage_; }
+    TForm2* form2() const { return form2_.get(); }
+    Tid3form* id3form() const { return id3form_.get(); }
+
+private:
+    ProgramContext& context_;
+    QtFileDialogs qtFileDialogs_;
+    std::unique_ptr<TForm1> form_;
+    // The pages are children of the main window and go with it.
+    SettingsPage* settingsPage_ = nullptr;
+    RegisterPage* registerPage_ = nullptr;
+    JobControls* jobControls_ = nullptr;
+    CopyFilesPage* copyFilesPage_ = nullptr;
+    JournalPage* journalPage_ = nullptr;
+    std::unique_ptr<TForm2> form2_;
+    std::unique_ptr<Tid3form> id3form_;
+};
+
+} // namespace fr

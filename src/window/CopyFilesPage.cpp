@@ -1,0 +1,239 @@
+#include "window/CopyFilesPage.h"
+
+#include "core/ProgramContext.h"
+#include "platform/DriveMap.h"
+#include "platform/FileAttributes.h"
+#include "platform/FileDialogs.h"
+#include "platform/Prompts.h"
+#include "rescue/KopirovanieEex.h"
+#include "rescue/RecordText.h"
+#include "rescue/RegisterEntry.h"
+#include "rescue/RegisterRecord.h"
+#include "widgets/FileDropTarget.h"
+#include "widgets/FlatButton.h"
+#include "widgets/PictureCheckBox.h"
+#include "widgets/PieGauge.h"
+#include "window/JobControls.h"
+#include "window/TForm1.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <cmath>
+
+namespace fr {
+
+CopyFilesPage::CopyFilesPage(TForm1& form, ProgramContext& context, JobControls& jobControls)
+    : Page(form, form.SpeedButton1), form_(form), context_(context), jobControls_(jobControls) {
+    form_.setHandler(PageAction::StartCopy, [this] { SpeedButton13Click(false); });
+    form_.setHandler(PageAction::BrowseSource, [this] { Image3Click(); });
+    form_.setHandler(PageAction::BrowseDestination, [this] { Image4Click(); });
+    connect(form_.DropFileTarget1, &FileDropTarget::dropped, this,
+            &CopyFilesPage::DropFileTarget1Drop);
+    connect(form_.CheckBox3, &PictureCheckBox::mousePressed, this,
+            &CopyFilesPage::CheckBox3MouseDown);
+    connect(form_.checkbox6, &PictureCheckBox::mousePressed, this,
+            &CopyFilesPage::checkbox6MouseDown);
+}
+
+CopyFilesPage::~CopyFilesPage() {
+    retireEngine();
+}
+
+void CopyFilesPage::retireEngine() {
+    if (!engine_)
+        return;
+    context_.jobSignals.stopRequested = true;
+    context_.jobSignals.paused = false;
+    engine_->wait();
+    engine_.reset();
+}
+
+QString CopyFilesPage::megabytes(quint64 bytes) {
+    const double value = bytes / 1048576.0;
+    const QLocale locale;
+    if (value == 0)
+        return locale.toString(0.0, 'f', 2);
+    // Two significant digits.
+    const double magnitude = std::pow(10.0, std::floor(std::log10(value)) - 1);
+    const double rounded = std::round(value / magnitude) * magnitude;
+    if (rounded >= 100)
+        return locale.toString(rounded, 'E', 1);
+    return locale.toString(rounded, 'f', 2);
+}
+
+bool CopyFilesPage::SpeedButton13Click(bool resume) {
+    CopyJob& job = context_.copyJob;
+    if (resume) {
+        form_.Edit1->setText(job.sourceName);
+        form_.Edit2->setText(job.destinationName);
+    }
+    const QString source = form_.Edit1->text();
+    const QString destination = form_.Edit2->text();
+    if (source == destination) {
+        context_.prompts.information(context_.text(175));
+        return false;
+    }
+    // The journal keeps each path in 255 bytes; a cut path would name another file.
+    if (!RecordText::fits(source) || !RecordText::fits(destination)) {
+        context_.prompts.error(context_.text(230));
+        return false;
+    }
+
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    const QString nativeSource = drives.toNative(source);
+    const QString nativeDestination = drives.toNative(destination);
+    bool ok = true;
+    if (nativeSource.isEmpty() || !QFileInfo(nativeSource).isFile()) {
+        context_.prompts.error(context_.text(102));
+        ok = false;
+    }
+    bool emptyDestination = false;
+    const QFileInfo existing(nativeDestination);
+    if (!nativeDestination.isEmpty() && existing.exists()) {
+        if (!context_.prompts.confirm(context_.text(63)))
+            ok = false;
+        else if (!resume)
+            emptyDestination = true; // only once every check has passed
+    }
+
+    quint64 sourceSize = 0;
+    if (ok) {
+        sourceSize = static_cast<quint64>(QFileInfo(nativeSource).size());
+        if (sourceSize > kLargestSource) {
+            context_.prompts.error(context_.text(225));
+            ok = false;
+        }
+    }
+    if (ok) {
+        TDriveInfo target;
+        context_.disk.GetDriveInfo(destination.left(1).toUpper(), target);
+        // The destination about to be emptied frees its own space for the copy.
+        const quint64 freed = emptyDestination ? static_cast<quint64>(existing.size()) : 0;
+        if (sourceSize > target.FreeBytes + freed) {
+            context_.prompts.error(context_.text(104));
+            ok = false;
+        }
+    }
+    if (!ok)
+        return false;
+    if (!resume)
+        job.position = 0;
+
+    const TMediaIdentifier medium =
+        context_.disk.GetMediaIdentifier(destination.isEmpty() ? QChar() : destination[0]);
+    const RegisterFile damaged(context_);
+    if (damaged.isRegistered(medium.SerialNumber)) {
+        if (context_.prompts.show(PromptKind::Warning, context_.text(131), PromptButtons::YesNo) ==
+            PromptAnswer::No)
+            return false;
+    }
+
+    if (emptyDestination) {
+        QFile file(nativeDestination);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            context_.prompts.error(context_.text(103));
+            return false;
+        }
+    }
+
+    retireEngine();
+    job.sourceName = source;
+    job.destinationName = destination;
+    jobControls_.jobStarted();
+    resetEX(nativeSource);
+    form_.Label4->setText(context_.text(41) + megabytes(sourceSize) + QStringLiteral(" Mb"));
+    job.totalSize = static_cast<std::uint32_t>(sourceSize);
+    context_.errorMarker.clear();
+    if (job.position == 0)
+        job.stampStart(QDateTime::currentDateTime());
+    startEngine(nativeSource, nativeDestination);
+    return true;
+}
+
+void CopyFilesPage::Image3Click() {
+    // The secure-deletion page has the only 140-pixel action button.
+    const bool secureDeletion = form_.SpeedButton12->width() == 140;
+    const QString chosen =
+        context_.fileDialogs->openFile(context_.text(secureDeletion ? 152 : 31), QString());
+    if (chosen.isEmpty())
+        return;
+    const QString path = DriveMap::build(context_.programDir).toDriveForm(chosen);
+    (secureDeletion ? form_.Edit2 : form_.Edit1)->setText(path);
+}
+
+void CopyFilesPage::Image4Click() {
+    QString preset;
+    if (form_.Label1->text().toUpper() == context_.text(3).toUpper()) {
+        const QString source = form_.Edit1->text();
+        preset = source.mid(source.lastIndexOf('\\') + 1);
+    }
+    int filterEntry = 0;
+    const QString chosen = context_.fileDialogs->saveFile(
+        form_.SaveDialog1.title, form_.SaveDialog1.filter, preset, &filterEntry);
+    if (chosen.isEmpty())
+        return;
+    // The disk-image page's filter chooses the image extension.
+    if (form_.SaveDialog1.filter == context_.text(55) + context_.text(155) && filterEntry >= 1 &&
+        filterEntry <= 2)
+        context_.mediumImageExtension =
+            filterEntry == 1 ? QStringLiteral(".ima") : QStringLiteral(".iso");
+    QString path = DriveMap::build(context_.programDir).toDriveForm(chosen);
+    if (!path.endsWith(QLatin1String(".ima")) && !path.endsWith(QLatin1String(".iso")))
+        path += context_.mediumImageExtension;
+    form_.Edit2->setText(path);
+}
+
+void CopyFilesPage::DropFileTarget1Drop(const QStringList& paths) {
+    if (paths.size() == 1) {
+        form_.Edit1->setText(DriveMap::build(context_.programDir).toDriveForm(paths.front()));
+        return;
+    }
+    context_.prompts.information(context_.text(221) + '\r' + '\r' + context_.text(222));
+}
+
+void CopyFilesPage::CheckBox3MouseDown() {
+    if (form_.CheckBox3->isChecked() && form_.checkbox6->isChecked())
+        form_.checkbox6->setChecked(false);
+}
+
+void CopyFilesPage::checkbox6MouseDown() {
+    if (form_.CheckBox3->isChecked() && form_.checkbox6->isChecked())
+        form_.CheckBox3->setChecked(false);
+}
+
+void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nativeDestination) {
+    const int generation = ++generation_;
+    const auto current = [this, generation] {
+        return generation == generation_;
+    };
+    KopirovanieEexHooks hooks;
+    hooks.progress = [this, current](int percent) {
+        if (current())
+            form_.Gauge1->setProgress(percent);
+    };
+    hooks.jobEnded = [this, current] {
+        if (current())
+            jobControls_.jobEnded();
+    };
+    hooks.failed = [this, current](const QString& systemError) {
+        if (current())
+            context_.prompts.error(context_.text(226) + systemError);
+    };
+    hooks.registerMedium = [this](QChar letter) {
+        const QString error = addRegisterEntry(context_, letter, context_.text(224),
+                                               [this] { jobControls_.stopMonitor(); });
+        if (!error.isEmpty())
+            context_.prompts.error(error);
+    };
+    const KopirovanieEex::Setup setup{
+        context_.copyJob,           context_.jobSignals, context_.errorMarker, context_.fillBuffers,
+        context_.settings.fillMode, context_.platform,   nativeSource,         nativeDestination};
+    engine_ = std::make_unique<KopirovanieEex>(setup, std::move(hooks));
+    engine_->start();
+}
+
+} // namespace fr

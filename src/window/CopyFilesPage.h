@@ -1,0 +1,53 @@
+#pragma once
+
+#include "window/Page.h"
+
+#include <QStringList>
+#include <memory>
+
+namespace fr {
+
+class JobControls;
+class KopirovanieEex;
+class TForm1;
+struct ProgramContext;
+
+// The copy-files page: a source and a destination file, four options, and the start of a
+// rescue copy; also the browse actions for a source and a destination that other pages
+// share, and the files dropped on the window.
+class CopyFilesPage : public Page {
+    Q_OBJECT
+public:
+    CopyFilesPage(TForm1& form, ProgramContext& context, JobControls& jobControls);
+    ~CopyFilesPage() override;
+
+    // The start action; resume is set when the journal resumes its selected entry, which it
+    // has loaded into the job. Returns whether the job started.
+    bool SpeedButton13Click(bool resume = false);
+    void Image3Click(); // browse for the source
+    void Image4Click(); // browse for the destination
+    void DropFileTarget1Drop(const QStringList& paths);
+    void CheckBox3MouseDown();
+    void checkbox6MouseDown();
+
+    // "1.50" for 1.5 MB: two significant digits shown with two decimals, exponent form from
+    // 100 on, in the system's number format.
+    static QString megabytes(quint64 bytes);
+
+    // The largest source whose size and last fill block fit the journal's 32-bit fields.
+    static constexpr quint64 kLargestSource = 0xFFFFFFFFull - 2048;
+
+private:
+    void startEngine(const QString& nativeSource, const QString& nativeDestination);
+    // Ends a previous job's worker before a new job takes over the shared job state.
+    void retireEngine();
+
+    TForm1& form_;
+    ProgramContext& context_;
+    JobControls& jobControls_;
+    std::unique_ptr<KopirovanieEex> engine_;
+    // Reports of a retired worker that arrive late are not for the job now running.
+    int generation_ = 0;
+};
+
+} // namespace fr

@@ -1,0 +1,144 @@
+#include "window/JobControls.h"
+
+#include "core/ProgramContext.h"
+#include "platform/Prompts.h"
+#include "rescue/RecordFile.h"
+#include "rescue/RegisterRecord.h"
+#include "widgets/FlatButton.h"
+#include "widgets/PictureCheckBox.h"
+#include "window/TForm1.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QLocale>
+#include <QTimer>
+
+namespace fr {
+
+JobControls::JobControls(TForm1& form, ProgramContext& context)
+    : QObject(&form), form_(form), context_(context) {
+    connect(form_.SpeedButton14, &FlatButton::clicked, this, &JobControls::SpeedButton14Click);
+    connect(form_.SpeedButton15, &FlatButton::clicked, this, &JobControls::SpeedButton15Click);
+    connect(form_.Timer2, &QTimer::timeout, this, &JobControls::Timer2Timer);
+    // The three boxes are the job's signals: the job reads them while it runs.
+    connect(form_.CheckBox1, &PictureCheckBox::toggled, this,
+            [this](bool checked) { context_.jobSignals.deleteSource = checked; });
+    connect(form_.CheckBox2, &PictureCheckBox::toggled, this,
+            [this](bool checked) { context_.jobSignals.lowPriority = checked; });
+    connect(form_.checkbox6, &PictureCheckBox::toggled, this,
+            [this](bool checked) { context_.jobSignals.switchOff = checked; });
+    form_.SpeedButton14->setEnabled(false);
+    form_.setJobControl(this);
+}
+
+bool JobControls::jobRunning() const {
+    return !form_.SpeedButton13->isEnabled();
+}
+
+void JobControls::jobStarted() {
+    context_.jobSignals.stopRequested = false;
+    context_.jobSignals.paused = false;
+    context_.jobSignals.deleteSource = form_.CheckBox1->isChecked();
+    context_.jobSignals.lowPriority = form_.CheckBox2->isChecked();
+    context_.jobSignals.switchOff = form_.checkbox6->isChecked();
+    form_.SpeedButton13->setEnabled(false);
+    form_.SpeedButton14->setText(context_.text(37));
+    form_.SpeedButton14->setEnabled(true);
+    form_.znemozni();
+    form_.Timer2->start();
+}
+
+void JobControls::jobEnded() {
+    form_.SpeedButton13->setEnabled(true);
+    form_.SpeedButton14->setEnabled(false);
+    form_.SpeedButton14->setText(context_.text(37));
+    context_.jobSignals.paused = false;
+    form_.umozni();
+}
+
+void JobControls::SpeedButton14Click() {
+    if (form_.SpeedButton14->text() == context_.text(37)) {
+        form_.SpeedButton14->setText(context_.text(47));
+        context_.jobSignals.paused = true;
+    } else {
+        form_.SpeedButton14->setText(context_.text(37));
+        context_.jobSignals.paused = false;
+    }
+}
+
+void JobControls::SpeedButton15Click() {
+    if (!form_.SpeedButton14->isEnabled()) {
+        context_.prompts.information(context_.text(174));
+        return;
+    }
+    form_.SpeedButton13->setEnabled(true);
+    context_.jobSignals.stopRequested = true;
+    form_.SpeedButton14->setEnabled(false);
+
+    // A whole-medium copy leaves no journal entry; a file copy and an image job do.
+    if (form_.Label1->text().toUpper() != context_.text(5).toUpper()) {
+        RecordFile journal(context_.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes);
+        if (const QString error = journal.append(context_.copyJob.toRecord()); !error.isEmpty())
+            context_.prompts.error(error);
+    }
+    stopMonitor();
+    form_.umozni();
+}
+
+void JobControls::stopMonitor() {
+    form_.Timer2->stop();
+}
+
+QString JobControls::report() const {
+    const QLocale locale;
+    const CopyJob& job = context_.copyJob;
+    const QDateTime now = QDateTime::currentDateTime();
+    return context_.text(156) + '\r' + '\r' + context_.text(157) + job.sourceName + '\r' +
+           context_.text(158) + job.destinationName + '\r' + context_.text(159) +
+           QString::number(job.totalSize) + '\r' + context_.text(160) +
+           locale.toString(job.startDay(), QLocale::ShortFormat) + QStringLiteral(", ") +
+           locale.toString(job.startTimeOfDay(), QLocale::LongFormat) + '\r' + context_.text(161) +
+           locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral(", ") +
+           locale.toString(now.time(), QLocale::LongFormat);
+}
+
+void JobControls::Timer2Timer() {
+    const bool ended = !form_.SpeedButton14->isEnabled();
+    if (ended)
+        stopMonitor();
+    if (ended && form_.CheckBox3->isChecked()) {
+        form_.CheckBox3->setChecked(false);
+        context_.prompts.information(report());
+    }
+    if (ended && context_.errorMarker.readFailed())
+        offerRegistration();
+}
+
+void JobControls::offerRegistration() {
+    stopMonitor();
+    context_.errorMarker.clear();
+    const QChar letter =
+        context_.copyJob.sourceName.isEmpty() ? QChar() : context_.copyJob.sourceName[0];
+    const TMediaIdentifier identity = context_.disk.GetMediaIdentifier(letter);
+    RegisterRecord candidate;
+    candidate.serialText = QString::number(identity.SerialNumber);
+    candidate.volumeLabel =
+        identity.VolumeLabel.isEmpty() ? context_.text(167) : identity.VolumeLabel;
+
+    bool registrable = true;
+    if (candidate.serialText == QLatin1String("0")) {
+        context_.prompts.information(context_.text(181));
+        registrable = false;
+    }
+    RegisterFile damaged(context_);
+    if (!registrable || damaged.isRegistered(identity.SerialNumber)) {
+        context_.prompts.information(context_.text(101));
+        return;
+    }
+    if (context_.prompts.confirm(context_.text(85))) {
+        if (const QString error = damaged.append(candidate); !error.isEmpty())
+            context_.prompts.error(error);
+    }
+}
+
+} // namespace fr

@@ -1,0 +1,290 @@
+// The copy-files page: the start checks and their messages in order, stop and the journal
+// record, the job monitor's report and register offer, dropped files and the option boxes.
+
+#include "window/CopyFilesPage.h"
+
+#include "core/ProgramContext.h"
+#include "platform/SingleInstance.h"
+#include "rescue/RegisterRecord.h"
+#include "support/DosDevices.h"
+#include "support/LoopMount.h"
+#include "support/MediaImages.h"
+#include "support/ScriptedFileDialogs.h"
+#include "support/ScriptedPlatform.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempProgramDir.h"
+#include "support/WindowFixture.h"
+#include "widgets/FileDropTarget.h"
+#include "widgets/FlatButton.h"
+#include "widgets/PictureCheckBox.h"
+#include "window/JobControls.h"
+#include "window/TForm1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace fr {
+namespace {
+
+using test::numberedLanguageFile;
+
+class CopyFilesPageTest : public test::WindowFixture {
+protected:
+    void SetUp() override {
+        createWindow(numberedLanguageFile(QStringLiteral("en "), 234));
+        form->SpeedButton9Click(form->SpeedButton1);
+    }
+
+    void file(const QString& name, const QByteArray& content) {
+        QFile out(media.filePath(name));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+    }
+    QByteArray contentOf(const QString& name) {
+        QFile in(media.filePath(name));
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
+    }
+    void fields(const QString& source, const QString& destination) {
+        form->Edit1->setText(source);
+        form->Edit2->setText(destination);
+    }
+    CopyFilesPage& page() { return *window->copyFilesPage(); }
+};
+
+TEST_F(CopyFilesPageTest, SameTextsAndTooLongPathsAreRefusedFirst) {
+    fields(QStringLiteral("D:\\a"), QStringLiteral("D:\\a"));
+    EXPECT_FALSE(page().SpeedButton13Click());
+    EXPECT_EQ(texts(), std::vector<QString>{"en 175"});
+
+    prompts.shown.clear();
+    fields(QStringLiteral("D:\\") + QString(300, 'x'), QStringLiteral("D:\\b"));
+    EXPECT_FALSE(page().SpeedButton13Click());
+    EXPECT_EQ(texts(), std::vector<QString>{"en 230"});
+    EXPECT_TRUE(form->SpeedButton13->isEnabled());
+}
+
+TEST_F(CopyFilesPageTest, MissingSourceStillAsksAboutTheDestinationButEmptiesNothing) {
+    file(QStringLiteral("old.bin"), "keep me");
+    fields(QStringLiteral("D:\\gone.bin"), QStringLiteral("D:\\old.bin"));
+    prompts.answers = {PromptAnswer::Yes};
+    EXPECT_FALSE(page().SpeedButton13Click());
+    EXPECT_EQ(texts(), (std::vector<QString>{"en 102", "en 63"}));
+    EXPECT_EQ(contentOf(QStringLiteral("old.bin")), QByteArray("keep me"))
+        << "nothing starts, so nothing is emptied";
+}
+
+TEST_F(CopyFilesPageTest, NoToOverwriteStartsNothing) {
+    file(QStringLiteral("a.bin"), "source");
+    file(QStringLiteral("b.bin"), "destination");
+    fields(QStringLiteral("D:\\a.bin"), QStringLiteral("D:\\b.bin"));
+    prompts.answers = {PromptAnswer::No};
+    EXPECT_FALSE(page().SpeedButton13Click());
+    EXPECT_EQ(texts(), std::vector<QString>{"en 63"});
+    EXPECT_EQ(contentOf(QStringLiteral("b.bin")), QByteArray("destination"));
+}
+
+TEST_F(CopyFilesPageTest, SourceTooLargeForTheJournalIsRefused) {
+    QFile big(media.filePath(QStringLiteral("big.img")));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(qint64(CopyFilesPage::kLargestSource) + 1)); // sparse
+    big.close();
+    fields(QStringLiteral("D:\\big.img"), QStringLiteral("D:\\copy.img"));
+    EXPECT_FALSE(page().SpeedButton13Click());
+    EXPECT_EQ(texts(), std::vector<QString>{"en 225"});
+}
+
+TEST_F(CopyFilesPageTest, FreeSpaceCountsTheDestinationAboutToBeEmptied) {
+    QString reason;
+    if (!test::LoopMount::available(&reason))
+        GTEST_SKIP() << reason.toStdString();
+    const QString image = dir.file(QStringLiteral("small.img"));
+    test::MediaImages::ext4(image, QStringLiteral("small"),
+                            QStringLiteral("0badf00d-0000-4000-8000-000000000000"), {}, 8 << 20);
+    const QString root = dir.file(QStringLiteral("small"));
+    test::LoopMount mount(image, root);
+    ASSERT_TRUE(mount.mounted()) << mount.error().toStdString();
+    drives.setRoot('E', root);
+
+    QFile source(media.filePath(QStringLiteral("source.bin")));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(source.resize(20 << 20));
+    source.close();
+    fields(QStringLiteral("D:\\source.bin"), QStringLiteral("E:\\copy.bin"));
+    EXPECT_FALSE(page().SpeedButton13Click());
+    EXPECT_EQ(texts(), std::vector<QString>{"en 104"});
+}
+
+TEST_F(CopyFilesPageTest, DamagedDestinationMediumIsWarnedAboutAndNoEndsTheStart) {
+    // Drive D: is a folder without a volume serial: serial 0, as a register entry may hold.
+    RegisterRecord entry;
+    entry.serialText = QStringLiteral("0");
+    entry.volumeLabel = QStringLiteral("OLD");
+    ASSERT_EQ(RegisterFile(context).append(entry), QString());
+    file(QStringLiteral("a.bin"), "source");
+    file(QStringLiteral("b.bin"), "destination");
+    fields(QStringLiteral("D:\\a.bin"), QStringLiteral("D:\\b.bin"));
+    prompts.answers = {PromptAnswer::Yes, PromptAnswer::No};
+    EXPECT_FALSE(page().SpeedButton13Click());
+    ASSERT_EQ(texts(), (std::vector<QString>{"en 63", "en 131"}));
+    EXPECT_EQ(prompts.shown[1].kind, PromptKind::Warning);
+    EXPECT_EQ(contentOf(QStringLiteral("b.bin")), QByteArray("destination"));
+}
+
+TEST_F(CopyFilesPageTest, StopWithoutAJobSaysSoAndStopDuringAJobJournalsIt) {
+    window->jobControls()->SpeedButton15Click();
+    EXPECT_EQ(texts(), std::vector<QString>{"en 174"});
+
+    CopyJob& job = context.copyJob;
+    job.sourceName = QStringLiteral("D:\\a.bin");
+    job.destinationName = QStringLiteral("D:\\b.bin");
+    job.totalSize = 1000;
+    job.position = 404;
+    window->jobControls()->jobStarted();
+    EXPECT_FALSE(form->SpeedButton1->isEnabled());
+    window->jobControls()->SpeedButton15Click();
+    EXPECT_TRUE(form->SpeedButton13->isEnabled());
+    EXPECT_FALSE(form->SpeedButton14->isEnabled());
+    EXPECT_TRUE(form->SpeedButton1->isEnabled());
+    EXPECT_FALSE(form->Timer2->isActive());
+    EXPECT_TRUE(context.jobSignals.stopRequested);
+
+    QFile journal(dir.file(QStringLiteral("databaza.fgv")));
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    EXPECT_EQ(journal.readAll(), job.toRecord());
+}
+
+TEST_F(CopyFilesPageTest, StopOnTheWholeMediumPageWritesNoJournalEntry) {
+    form->SpeedButton9Click(form->SpeedButton3);
+    window->jobControls()->jobStarted();
+    window->jobControls()->SpeedButton15Click();
+    EXPECT_EQ(QFileInfo(dir.file(QStringLiteral("databaza.fgv"))).size(), 0);
+}
+
+TEST_F(CopyFilesPageTest, PauseTogglesTheCaptionAndTheSignal) {
+    window->jobControls()->jobStarted();
+    EXPECT_EQ(form->SpeedButton14->text(), QStringLiteral("en 37"));
+    window->jobControls()->SpeedButton14Click();
+    EXPECT_EQ(form->SpeedButton14->text(), QStringLiteral("en 47"));
+    EXPECT_TRUE(context.jobSignals.paused);
+    window->jobControls()->SpeedButton14Click();
+    EXPECT_FALSE(context.jobSignals.paused);
+}
+
+TEST_F(CopyFilesPageTest, MonitorShowsTheReportOnceThenUnticksTheBox) {
+    QLocale::setDefault(QLocale::c());
+    CopyJob& job = context.copyJob;
+    job.sourceName = QStringLiteral("D:\\a.bin");
+    job.destinationName = QStringLiteral("D:\\b.bin");
+    job.totalSize = 4096;
+    job.startDate = oleDate(QDate(2026, 12, 7));
+    job.startTime = oleTime(QTime(9, 30, 15));
+    form->CheckBox3->setChecked(true);
+    window->jobControls()->jobStarted();
+    window->jobControls()->Timer2Timer();
+    EXPECT_TRUE(prompts.shown.empty()) << "nothing while the job runs";
+    window->jobControls()->jobEnded();
+    window->jobControls()->Timer2Timer();
+    window->jobControls()->Timer2Timer();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    const QStringList lines = prompts.shown[0].text.split('\r');
+    ASSERT_EQ(lines.size(), 7);
+    EXPECT_EQ(lines[0], QStringLiteral("en 156"));
+    EXPECT_TRUE(lines[1].isEmpty());
+    EXPECT_EQ(lines[2], QStringLiteral("en 157D:\\a.bin"));
+    EXPECT_EQ(lines[3], QStringLiteral("en 158D:\\b.bin"));
+    EXPECT_EQ(lines[4], QStringLiteral("en 1594096"));
+    EXPECT_TRUE(lines[5].startsWith(QStringLiteral("en 160"))) << lines[5];
+    EXPECT_TRUE(lines[5].contains(QStringLiteral("9:30:15"))) << lines[5];
+    EXPECT_TRUE(lines[6].startsWith(QStringLiteral("en 161")));
+    EXPECT_FALSE(form->CheckBox3->isChecked());
+    EXPECT_FALSE(form->Timer2->isActive());
+}
+
+TEST_F(CopyFilesPageTest, MonitorOffersToRegisterAMediumThatFailedToRead) {
+
+    const QString image = dir.file(QStringLiteral("stick.img"));
+    test::MediaImages::fat(image, 16, QStringLiteral("STICK"), 0x12345678);
+    drives.setDevice('F', image);
+    context.copyJob.sourceName = QStringLiteral("F:\\photo.jpg");
+
+    const auto endWithReadErrors = [this] {
+        window->jobControls()->jobStarted();
+        window->jobControls()->jobEnded();
+        context.errorMarker.setReadFailed();
+        window->jobControls()->Timer2Timer();
+    };
+    prompts.answers = {PromptAnswer::Yes};
+    endWithReadErrors();
+    EXPECT_EQ(texts(), std::vector<QString>{"en 85"});
+    EXPECT_FALSE(context.errorMarker.readFailed());
+    const RegisterFile::Contents entries = RegisterFile(context).readAll();
+    ASSERT_EQ(entries.records.size(), 1u);
+    EXPECT_EQ(entries.records[0].serialText, QStringLiteral("305419896"));
+    EXPECT_EQ(entries.records[0].volumeLabel, QStringLiteral("STICK"));
+
+    prompts.shown.clear();
+    endWithReadErrors();
+    EXPECT_EQ(texts(), std::vector<QString>{"en 101"}) << "already registered";
+
+    prompts.shown.clear();
+    context.copyJob.sourceName = QStringLiteral("D:\\file.bin"); // a folder: no serial
+    endWithReadErrors();
+    EXPECT_EQ(texts(), (std::vector<QString>{"en 181", "en 101"}));
+}
+
+TEST_F(CopyFilesPageTest, OneDroppedFileBecomesTheSourceSeveralAreRefused) {
+    file(QStringLiteral("dropped.bin"), "x");
+    page().DropFileTarget1Drop({media.filePath(QStringLiteral("dropped.bin"))});
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("D:\\dropped.bin"));
+    page().DropFileTarget1Drop(
+        {media.filePath(QStringLiteral("a")), media.filePath(QStringLiteral("b"))});
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("D:\\dropped.bin"));
+    EXPECT_EQ(texts(), std::vector<QString>{"en 221\r\ren 222"});
+}
+
+TEST_F(CopyFilesPageTest, ReportAndSwitchOffAreNeverBothTicked) {
+    QTest::mousePress(form->CheckBox3, Qt::LeftButton);
+    QTest::mouseRelease(form->CheckBox3, Qt::LeftButton);
+    EXPECT_TRUE(form->CheckBox3->isChecked());
+    QTest::mousePress(form->checkbox6, Qt::LeftButton);
+    QTest::mouseRelease(form->checkbox6, Qt::LeftButton);
+    EXPECT_TRUE(form->checkbox6->isChecked());
+    EXPECT_FALSE(form->CheckBox3->isChecked());
+    EXPECT_TRUE(context.jobSignals.switchOff);
+    QTest::mousePress(form->CheckBox3, Qt::LeftButton);
+    EXPECT_TRUE(form->CheckBox3->isChecked());
+    EXPECT_FALSE(form->checkbox6->isChecked());
+    EXPECT_FALSE(context.jobSignals.switchOff);
+}
+
+TEST_F(CopyFilesPageTest, BrowsingFillsTheFieldsInDriveForm) {
+    dialogs.answers = {media.filePath(QStringLiteral("in.bin")),
+                       media.filePath(QStringLiteral("out.bin"))};
+    form->Edit1->setText(QStringLiteral("D:\\folder\\photo.jpg"));
+    page().Image3Click();
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("D:\\in.bin"));
+    EXPECT_EQ(dialogs.shown[0].title, QStringLiteral("en 31"));
+    page().Image4Click();
+    EXPECT_EQ(dialogs.shown[1].title, QStringLiteral("en 32"));
+    EXPECT_EQ(dialogs.shown[1].presetName, QStringLiteral("in.bin"));
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("D:\\out.bin"));
+}
+
+TEST(MegabyteText, TwoSignificantDigitsWithTwoDecimals) {
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(CopyFilesPage::megabytes(1572864), QStringLiteral("1.50"));
+    EXPECT_EQ(CopyFilesPage::megabytes(12939428), QStringLiteral("12.00"));
+    EXPECT_EQ(CopyFilesPage::megabytes(129394), QStringLiteral("0.12"));
+    EXPECT_EQ(CopyFilesPage::megabytes(0), QStringLiteral("0.00"));
+    EXPECT_EQ(CopyFilesPage::megabytes(300u << 20), QStringLiteral("3.0E+02"));
+}
+
+} // namespace
+} // namespace fr
