@@ -21,6 +21,9 @@ JournalPage::JournalPage(TForm1& form, ProgramContext& context, CopyFilesPage& c
     : Page(form, form.SpeedButton4), form_(form), context_(context), copyFiles_(copyFiles) {
     form_.setHandler(PageAction::JournalSelect, [this] { CheckListBox1Click(); });
     form_.setHandler(PageAction::Resume, [this] { SpeedButton20Click(); });
+    // The resume button the user sees; the damaged-media page's test button also carries the
+    // resume action until a page attaches its own.
+    connect(form_.SpeedButton20, &FlatButton::clicked, this, &JournalPage::SpeedButton20Click);
     connect(form_.SpeedButton21, &FlatButton::clicked, this, &JournalPage::SpeedButton21Click);
     connect(form_.SpeedButton22, &FlatButton::clicked, this, &JournalPage::SpeedButton22Click);
 }

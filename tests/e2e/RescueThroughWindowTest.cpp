@@ -142,7 +142,7 @@ protected:
     }
 };
 
-TEST_F(RescueThroughWindowTest, RescuesAFileFromAFailingMediumAndJournalsAStoppedOne) {
+TEST_F(RescueThroughWindowTest, RescuesStopsAndFinishesAfterARestart) {
     // Drive D: holds a medium with two unreadable places; drive E: takes the copies.
     const QList<ByteRange> bad{{100000, 100003}, {700001, 700900}};
     FaultyMedium medium(3 * 1024 * 1024 + 3, bad, {.name = QStringLiteral("photos.img")});
@@ -183,6 +183,27 @@ TEST_F(RescueThroughWindowTest, RescuesAFileFromAFailingMediumAndJournalsAStoppe
     EXPECT_EQ(entry.totalSize, 2u * 1024 * 1024);
     EXPECT_GT(entry.position.load(), 4096u);
     EXPECT_LT(entry.position.load(), entry.totalSize);
+
+    // Closed and started again, the program finishes the copy from the journal: finish
+    // copying, the first entry is selected, resume. It asks before writing into the copy that
+    // is already there (and, when the copy is longer than expected, whether to go on): yes.
+    waitFor([] { return false; }, 500); // let the stopped copy's last step land
+    click(476 + 8, 5 + 7);              // the close picture
+    ASSERT_TRUE(window.waitForFinished(10000)) << "the program did not close";
+    startProgram();
+    click(2 + 60, 128 + 11);   // finish copying
+    click(168 + 47, 280 + 10); // resume
+    for (int box = 0; box < 2; ++box) {
+        QThread::msleep(1200);
+        if (QFileInfo(journal).size() == 0)
+            break;
+        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    }
+    const test::ReferenceResult finished = test::referenceCopy(
+        readAll(dying.backingPath()), slow, {}, 0, static_cast<quint32>(dying.size()), zeros);
+    EXPECT_TRUE(waitFor([&] { return readAll(partial) == finished.destination; }, 60000))
+        << "the finished copy differs from an uninterrupted step-by-step rescue";
+    EXPECT_EQ(QFileInfo(journal).size(), 0) << "the resumed entry is still in the journal";
 }
 
 } // namespace
