@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of the program: the welcome page and the copy-files page with a
+# rescue copy at about half way, in each skin (and, with --languages, the welcome page in every
+# language), under a virtual display. Needs a built tree (scripts/setup), Xvfb, xdotool,
+# ImageMagick's import and the failing-medium filesystem of the tests (root and /dev/fuse).
+#
+#   tools/screenshots.sh [--languages] [OUTPUT_DIR]     (default: docs/)
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+languages=0
+if [[ "${1:-}" == "--languages" ]]; then
+    languages=1
+    shift
+fi
+out=$(realpath -m "${1:-$root/docs}")
+program="$root/build/src/fragmentrove"
+faultyfs="$root/build/tests/support/faultyfs/faultyfs"
+for tool in Xvfb xdotool import "$program" "$faultyfs"; do
+    command -v "$tool" >/dev/null || { echo "screenshots: $tool is missing" >&2; exit 1; }
+done
+mkdir -p "$out"
+
+work=$(mktemp -d)
+display=":$((90 + $$ % 50))"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    fusermount3 -u "$work/medium" 2>/dev/null || true
+    sleep 0.3
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
+pids+=($!)
+export DISPLAY=$display XDG_RUNTIME_DIR=$work/runtime
+unset QT_QPA_PLATFORM
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+
+# A 4 MiB medium whose second half answers slowly and fails: the copy reaches half way at
+# once and then crawls, one fill block at a time.
+mkdir -p "$work/medium" "$work/copies"
+head -c $((4 * 1024 * 1024)) /dev/urandom >"$work/photos.img"
+"$faultyfs" --source "$work/photos.img" --name photos.img --exit-with-parent \
+    --bad "$((2 * 1024 * 1024 + 4096))-$((4 * 1024 * 1024))" --delay-ms 300 "$work/medium" &
+pids+=($!)
+for _ in $(seq 50); do [[ -e "$work/medium/photos.img" ]] && break; sleep 0.1; done
+
+# settings.ini with this language and skin, the rest as shipped.
+prepare() { # LANGUAGE SKIN
+    local dir=$work/program
+    rm -rf "$dir"
+    "$root/scripts/prepare-program-dir" "$root/data" "$dir"
+    awk -v language="$1" -v skin="$2" 'NR == 2 { $0 = language "\r" } NR == 11 { $0 = skin "\r" } 1' \
+        "$root/data/settings.ini" >"$dir/settings.ini"
+    mkdir -p "$dir/dosdevices"
+    ln -sfn "$work/medium" "$dir/dosdevices/d:"
+    ln -sfn "$work/copies" "$dir/dosdevices/e:"
+}
+
+window=""
+start() {
+    (cd "$work/program" && exec "$program") &
+    pids+=($!)
+    for _ in $(seq 100); do
+        window=$(xdotool search --name "Fragmentrove 3.1" 2>/dev/null | head -1) && [[ -n "$window" ]] && break
+        sleep 0.1
+    done
+    sleep 0.5
+}
+stop() {
+    kill "${pids[-1]}" 2>/dev/null || true
+    wait "${pids[-1]}" 2>/dev/null || true
+    unset 'pids[-1]'
+}
+click() { # X Y within the window
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove $((X + $1)) $((Y + $2)) click 1
+    sleep 0.2
+}
+shot() { # FILE
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove 1000 700
+    sleep 0.3
+    import -window root -crop "500x330+$X+$Y" +repage "$1"
+    echo "screenshots: $1"
+}
+
+skins=(classic banana nature)
+for skin in 0 1 2; do
+    prepare 2 "$skin"
+    start
+    shot "$out/welcome-${skins[$skin]}.png"
+    click $((2 + 60)) $((56 + 11))                   # copy files
+    click $((168 + 100)) $((120 + 10))
+    xdotool type --delay 5 'D:\photos.img'
+    click $((168 + 100)) $((170 + 10))
+    xdotool type --delay 5 "E:\\photos-${skins[$skin]}.img"
+    click $((336 + 44)) $((200 + 10))                # start
+    for _ in $(seq 100); do
+        (($(stat -c %s "$work/copies/photos-${skins[$skin]}.img" 2>/dev/null || echo 0) > 2 * 1024 * 1024)) && break
+        sleep 0.1
+    done
+    sleep 1
+    shot "$out/copy-files-${skins[$skin]}.png"
+    stop
+done
+
+if ((languages)); then
+    codes=(svk cze eng spa ger fra)
+    for language in 0 1 2 3 4 5; do
+        prepare "$language" 0
+        start
+        shot "$out/welcome-${codes[$language]}.png"
+        stop
+    done
+fi
