@@ -11,7 +11,6 @@
 #include "core/FillBuffers.h"
 #include "platform/Platform.h"
 #include "rescue/CopyJob.h"
-#include "rescue/ErrorMarker.h"
 #include "rescue/JobSignals.h"
 #include "rescue/KopirovanieEex.h"
 
@@ -21,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -94,8 +94,6 @@ int main(int argc, char** argv) {
     }
 
     fr::CopyJob job;
-    fr::JobSignals jobSignals;
-    fr::ErrorMarker errorMarker;
     fr::FillBuffers buffers;
     std::mt19937 random(std::random_device{}());
     buffers.setUp(blockSizeField, random);
@@ -105,19 +103,15 @@ int main(int argc, char** argv) {
     job.sourceName = source;
     job.totalSize = static_cast<quint32>(QFileInfo(source).size());
 
-    QString failure;
-    fr::KopirovanieEexHooks hooks;
-    hooks.failed = [&](const QString& text) {
-        failure = text;
-    };
     fr::KopirovanieEex engine(
-        {job, jobSignals, errorMarker, buffers, fillMode, platform, source, args[1]}, hooks);
+        {job, std::make_shared<fr::JobSignals>(), buffers, fillMode, platform, source, args[1]},
+        {});
     const auto begin = std::chrono::steady_clock::now();
-    engine.run();
+    const fr::CopyOutcome outcome = engine.run();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    if (!failure.isEmpty()) {
-        std::fprintf(stderr, "rescue_copy_bench: %s\n", qPrintable(failure));
+    if (!outcome.failure.isEmpty()) {
+        std::fprintf(stderr, "rescue_copy_bench: %s\n", qPrintable(outcome.failure));
         return 1;
     }
     const auto counts = engine.readCounts();
@@ -125,8 +119,8 @@ int main(int argc, char** argv) {
                 "unreadable=%d",
                 job.totalSize, seconds, job.totalSize / 1e6 / seconds,
                 static_cast<unsigned long long>(counts.reads),
-                static_cast<unsigned long long>(counts.failedReads), job.position.load(),
-                errorMarker.readFailed() ? 1 : 0);
+                static_cast<unsigned long long>(counts.failedReads), outcome.position,
+                outcome.readFailed ? 1 : 0);
     if (!bad.empty())
         std::printf(" reference_failed_reads=%llu",
                     static_cast<unsigned long long>(referenceFailures(

@@ -12,6 +12,7 @@
 #include "rescue/JobSignals.h"
 
 #include <QString>
+#include <memory>
 #include <mutex>
 #include <random>
 
@@ -42,9 +43,11 @@ struct ProgramContext {
     // Seeded from the clock when the main window is set up.
     std::mt19937 random;
 
-    // The current copy or image job, what the page tells it, and whether a read failed.
+    // The current copy or image job as the window knows it (its worker has a copy of its own
+    // and reports back), what the page tells it, and whether a read failed. Each start makes
+    // new signals; the worker keeps a share of its own, so a retired one never sees the next.
     CopyJob copyJob;
-    JobSignals jobSignals;
+    std::shared_ptr<JobSignals> jobSignals = std::make_shared<JobSignals>();
     ErrorMarker errorMarker;
     // The drive information the whole-medium pages last read.
     TDriveInfo driveInfo;

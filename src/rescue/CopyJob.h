@@ -3,14 +3,13 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-
 #include <atomic>
 #include <cstdint>
 
 namespace fr {
 
-// The one shared state of the current copy or image job. Its 536-byte image is also the
-// journal's record, so a stopped job can be finished later:
+// A copy or image job: the window's current one, a journal entry, or a worker's own copy. Its
+// 536-byte image is also the journal's record, so a stopped job can be finished later:
 //   0 sourceName, 256 destinationName (length byte + 255 bytes each),
 //   512 position, 516 totalSize (unsigned 32-bit, little-endian),
 //   520 startDate, 528 startTime (OLE Automation dates: days since 30 December 1899).
@@ -18,13 +17,13 @@ namespace fr {
 struct CopyJob {
     static constexpr int kRecordBytes = 536;
 
-    QString sourceName;      // a path in drive form, or a medium code such as "AA"
+    QString sourceName; // a path in drive form, or a medium code such as "AA"
     QString destinationName;
-    // Written by the job's thread and read by the main thread when the job is stopped.
+    // Read and written as one 32-bit unit.
     std::atomic<std::uint32_t> position{0};
     std::uint32_t totalSize = 0;
-    double startDate = 0;    // whole days
-    double startTime = 0;    // fraction of a day
+    double startDate = 0; // whole days
+    double startTime = 0; // fraction of a day
 
     CopyJob() = default;
     CopyJob(const CopyJob& other) { *this = other; }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QString>
-
 #include <mutex>
 
 namespace fr {
 
 // Job-wide mark that a read failed during the job. Empty at a job's start; "CHYBA" once any
-// place could not be read. Written by the job's thread, read and cleared by the main thread.
+// place could not be read, set when the job's end reaches the main thread; read and cleared
+// by the job monitor. Safe to use from any thread.
 class ErrorMarker {
 public:
     static constexpr const char* kReadFailed = "CHYBA";

@@ -5,8 +5,9 @@
 namespace fr {
 
 // What the page tells a running job, as thread-safe flags. The page sets them exactly where
-// it changes the control that stands for them: stop when the start button is enabled again,
-// paused when the pause button's caption changes, and the three check boxes.
+// it changes the control that stands for them: stop when the stop button is pressed, paused
+// when the pause button's caption changes, and the three check boxes. Every job gets a set of
+// its own, so the flags of a stopped job that is still finishing never reach the next one.
 struct JobSignals {
     std::atomic<bool> stopRequested{false}; // the start button is enabled
     std::atomic<bool> paused{false};        // the pause button does not show "pause"

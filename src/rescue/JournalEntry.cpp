@@ -65,9 +65,11 @@ QString status(const CopyJob& job, const ProgramContext& context) {
     } else {
         const quint64 size = static_cast<quint64>(destination.size());
         const quint64 position = job.position.load();
-        // One fill block (512 to 2048 bytes) past the position is what a stopped copy may
-        // leave; any other length, the position itself included, is reported.
-        if (size != position + 2048 && size != position + 1024 && size != position + 512)
+        // A stop journals the exact position the copy reached, so the destination ends there;
+        // one fill block (512 to 2048 bytes) past it is what a copy that journalled a step
+        // behind may have left. Any other length is reported.
+        if (size != position && size != position + 2048 && size != position + 1024 &&
+            size != position + 512)
             destinationState = context.text(73);
     }
     if (!destinationState.isEmpty())

@@ -3,8 +3,6 @@
 #include "core/FillBuffers.h"
 #include "platform/AlignedBuffer.h"
 #include "platform/Platform.h"
-#include "rescue/CopyJob.h"
-#include "rescue/ErrorMarker.h"
 #include "rescue/JobSignals.h"
 
 #include <QCoreApplication>
@@ -18,7 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <optional>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -86,7 +84,8 @@ ReadResult readAt(int fd, std::uint8_t* into, std::uint64_t length, std::uint64_
 // very reads the step-by-step rescue fails on.
 class KopirovanieEex::Copy {
 public:
-    explicit Copy(KopirovanieEex& engine) : e_(engine), s_(engine.setup_) {}
+    explicit Copy(KopirovanieEex& engine)
+        : e_(engine), s_(engine.setup_), pos_(engine.setup_.job.position.load()) {}
 
     ~Copy() {
         if (source_ >= 0)
@@ -129,8 +128,29 @@ public:
         destination_ = ::open(destination.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (destination_ < 0)
             return errno;
+        struct stat status {};
+        if (fstat(destination_, &status) != 0)
+            return errno;
+        startSize_ = static_cast<std::uint64_t>(status.st_size);
         return 0;
     }
+
+    // After a failure: what this run wrote beyond the position is cut off, so that the
+    // destination ends where the position says and a resume neither skips nor repeats a byte.
+    // Bytes an earlier run left there stay, as a resume keeps them.
+    void dropUnhandledTail() {
+        const std::uint64_t keep = std::max(pos_, startSize_);
+        struct stat status {};
+        if (destination_ < 0 || fstat(destination_, &status) != 0 ||
+            static_cast<std::uint64_t>(status.st_size) <= keep)
+            return;
+        // The failure that ended the copy is the one reported; should the cut fail as well,
+        // the journal shows the destination as unexpected and the resume asks about it.
+        [[maybe_unused]] const int cut = ftruncate(destination_, static_cast<off_t>(keep));
+    }
+
+    std::uint32_t position() const { return static_cast<std::uint32_t>(pos_); }
+    bool readFailed() const { return readFailed_; }
 
     // Closes the destination; the errno when that fails (a delayed write error).
     int closeDestination() {
@@ -150,17 +170,16 @@ public:
             fillMode == 3 ? s_.buffers.fillBufferRandom.data() : s_.buffers.fillBufferZero.data();
         fillBytes_ = static_cast<std::uint64_t>(s_.buffers.blockBytes());
         total_ = s_.job.totalSize;
-        pos_ = s_.job.position.load();
         goodFrom_ = pos_;
 
-        while (pos_ < total_ && !s_.jobSignals.stopRequested.load()) {
+        while (pos_ < total_ && !s_.jobSignals->stopRequested.load()) {
             // The priority follows the box only when it changes during the job.
-            const bool wanted = s_.jobSignals.lowPriority.load();
+            const bool wanted = s_.jobSignals->lowPriority.load();
             if (wanted != lowPriority) {
                 s_.platform.setIdlePriority(wanted);
                 lowPriority = wanted;
             }
-            if (s_.jobSignals.paused.load()) {
+            if (s_.jobSignals->paused.load()) {
                 std::this_thread::sleep_for(kPauseWait);
                 continue;
             }
@@ -212,8 +231,10 @@ private:
         return std::min(end, gridEnd());
     }
 
-    int write(const std::uint8_t* data, std::uint64_t length) {
-        std::uint64_t done = 0;
+    // Writes at pos. `done` is how much reached the destination, also when the rest failed (a
+    // volume that fills up takes the first part of a write).
+    int write(const std::uint8_t* data, std::uint64_t length, std::uint64_t& done) {
+        done = 0;
         while (done < length) {
             const ssize_t put =
                 pwrite(destination_, data + done, length - done, static_cast<off_t>(pos_ + done));
@@ -233,16 +254,20 @@ private:
         const std::uint64_t end = unitsEnd(bytes);
         if (end <= pos_)
             return 0;
-        if (const int error = write(data, end - pos_))
-            return error;
-        advanceTo(end);
-        return 0;
+        std::uint64_t done = 0;
+        const int error = write(data, end - pos_, done);
+        // The whole units written before a failure are saved: the step-by-step copy would have
+        // written them before its write failed.
+        advanceTo(error == 0 ? end : pos_ + done / kUnit * kUnit);
+        return error;
     }
 
-    // The unit at pos cannot be read: one fill block, and the copy goes on behind it.
+    // The unit at pos cannot be read: one fill block, and the copy goes on behind it. A fill
+    // block written only in part is not handled: the position stays before it.
     int fillBlock() {
-        s_.errorMarker.setReadFailed();
-        if (const int error = write(fill_, fillBytes_))
+        readFailed_ = true;
+        std::uint64_t done = 0;
+        if (const int error = write(fill_, fillBytes_, done))
             return error;
         advanceTo(pos_ + fillBytes_);
         // Nothing before pos is known to read well now; look at the next unit first, as the
@@ -254,10 +279,7 @@ private:
         return 0;
     }
 
-    void advanceTo(std::uint64_t end) {
-        pos_ = end;
-        s_.job.position.store(static_cast<std::uint32_t>(end));
-    }
+    void advanceTo(std::uint64_t end) { pos_ = end; }
 
     int step() {
         if (pos_ >= size_ && (!refreshSize() || pos_ >= size_)) {
@@ -345,26 +367,32 @@ private:
             return;
         const int percent = static_cast<int>(
             std::llround(static_cast<double>(pos_) / static_cast<double>(total_) * 100.0));
-        if (percent == lastPercent_)
+        // The position goes with it, so that a stop can journal how far the copy got.
+        const auto position = static_cast<std::uint32_t>(pos_);
+        if (percent == lastPercent_ && position == lastPosition_)
             return;
         lastProgress_ = now;
         lastPercent_ = percent;
+        lastPosition_ = position;
         if (e_.hooks_.progress)
-            e_.post([hook = e_.hooks_.progress, percent] { hook(percent); });
+            e_.post([hook = e_.hooks_.progress, percent, position] { hook(percent, position); });
     }
 
     KopirovanieEex& e_;
     const Setup& s_;
+    // The next offset to read and write; everything before it is handled.
+    std::uint64_t pos_ = 0;
+    bool readFailed_ = false;
     int source_ = -1; // small reads, no read-ahead
     int direct_ = -1; // block reads: direct, or buffered when the file system refuses
     bool directAligned_ = false;
-    int destination_ = -1; // closed by closeDestination(), or here on a failure
+    int destination_ = -1;        // closed by closeDestination(), or here on a failure
+    std::uint64_t startSize_ = 0; // the destination's length when this run opened it
     AlignedBuffer buffer_;
     const std::uint8_t* fill_ = nullptr;
     std::uint64_t fillBytes_ = 0;
     std::uint64_t total_ = 0;
     std::uint64_t size_ = 0;
-    std::uint64_t pos_ = 0;
     // 0: block reads; otherwise the length of the next probe.
     std::uint64_t probe_ = 0;
     // A failure is known to lie before this offset: probes stay small until it is passed.
@@ -376,10 +404,11 @@ private:
     std::uint64_t goodFrom_ = 0;
     Clock::time_point lastProgress_{};
     int lastPercent_ = -1;
+    std::uint32_t lastPosition_ = 0;
 };
 
-KopirovanieEex::KopirovanieEex(const Setup& setup, KopirovanieEexHooks hooks)
-    : setup_(setup), hooks_(std::move(hooks)) {}
+KopirovanieEex::KopirovanieEex(Setup setup, KopirovanieEexHooks hooks)
+    : setup_(std::move(setup)), hooks_(std::move(hooks)) {}
 
 KopirovanieEex::~KopirovanieEex() {
     wait();
@@ -389,6 +418,10 @@ void KopirovanieEex::start() {
     wait();
     running_ = true;
     thread_ = std::thread([this] { run(); });
+}
+
+void KopirovanieEex::stop() {
+    setup_.jobSignals->stopRequested = true;
 }
 
 void KopirovanieEex::wait() {
@@ -406,10 +439,12 @@ void KopirovanieEex::post(std::function<void()> work) const {
     }
 }
 
-void KopirovanieEex::run() {
+CopyOutcome KopirovanieEex::run() {
     running_ = true;
+    const JobSignals& jobSignals = *setup_.jobSignals;
     // Remembered before anything else; nothing is applied now.
-    const bool lowPriority = setup_.jobSignals.lowPriority.load();
+    const bool lowPriority = jobSignals.lowPriority.load();
+    CopyOutcome outcome;
     int error = 0;
     {
         Copy copy(*this);
@@ -418,31 +453,22 @@ void KopirovanieEex::run() {
             error = copy.run(lowPriority);
         if (error == 0)
             error = copy.closeDestination();
+        else
+            copy.dropUnhandledTail();
+        outcome.position = copy.position();
+        outcome.readFailed = copy.readFailed();
     }
     if (error != 0) {
-        // Not an unreadable place: the copy cannot go on. No end actions; the page stays
-        // running so that stop journals the position reached.
-        if (hooks_.failed)
-            post([hook = hooks_.failed, text = systemText(error)] { hook(text); });
-    } else {
-        endActions();
-    }
-    running_ = false;
-}
-
-void KopirovanieEex::endActions() {
-    if (hooks_.jobEnded)
-        post(hooks_.jobEnded);
-    // A stopped copy never deletes its source: only one copied to its end.
-    if (setup_.jobSignals.deleteSource.load() && setup_.job.position.load() >= setup_.job.totalSize)
+        // Not an unreadable place: the copy cannot go on, and no end action follows.
+        outcome.failure = systemText(error);
+    } else if (jobSignals.deleteSource.load() && outcome.position >= setup_.job.totalSize) {
+        // Only a copy that reached its end deletes its source; one that cannot be deleted stays.
         ::unlink(QFile::encodeName(setup_.sourcePath).constData());
-    if (setup_.jobSignals.switchOff.load()) {
-        const QString source = setup_.job.sourceName;
-        if (setup_.errorMarker.readFailed() && hooks_.registerMedium && !source.isEmpty())
-            post([hook = hooks_.registerMedium, letter = source.front()] { hook(letter); });
-        // After the registration, on the same queue, so the register is written first.
-        post([&platform = setup_.platform] { platform.powerOff(); });
     }
+    if (hooks_.ended)
+        post([hook = hooks_.ended, outcome] { hook(outcome); });
+    running_ = false;
+    return outcome;
 }
 
 } // namespace fr

@@ -1,62 +1,72 @@
 #pragma once
 
-#include <QChar>
+#include "rescue/CopyJob.h"
+
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <thread>
 
 namespace fr {
 
-struct CopyJob;
 struct FillBuffers;
-class ErrorMarker;
 class Platform;
 struct JobSignals;
 
-// What the rescue copy tells the window. Every hook runs through `post`, in the order the
-// copy produced them, so the page sees progress, the job's end and the end actions in order.
+// How a copy ended, for the page.
+struct CopyOutcome {
+    // Bytes of the source handled: the next read and write offset. The destination holds
+    // everything before it, and after a failure nothing this run wrote beyond it.
+    std::uint32_t position = 0;
+    // Some place could not be read and became a fill block (the error marker's "CHYBA").
+    bool readFailed = false;
+    // Why the copy could not go on (source cannot be opened, destination cannot be written,
+    // disk full): the system's error text; empty when the copy ended or was stopped.
+    QString failure;
+};
+
+// What the rescue copy tells the window. Every hook runs through `post`, in the order the copy
+// produced them; `ended` is always the last.
 struct KopirovanieEexHooks {
     // Runs a piece of work on the main thread. Empty: queued to the application object's
-    // thread (run at once when there is no application, as in the command-line bench).
+    // thread (run at once when there is no application, as in the command-line bench). The
+    // page posts through itself, so that a report arriving after the page is gone is dropped.
     std::function<void(std::function<void()>)> post;
-    // Percent of totalSize handled, rounded; passes 100 when the last fill block reaches past
-    // the end of the source. Posted when it changes, at most 20 times a second.
-    std::function<void(int percent)> progress;
-    // The copy is over (finished or stopped): the page enables the start button, disables
-    // pause and enables the commands.
-    std::function<void()> jobEnded;
-    // The copy cannot go on for a reason other than an unreadable place (source cannot be
-    // opened, destination cannot be created or written, disk full): the system's error text.
-    // Reported once; no end actions follow and the page stays running until the user stops it,
-    // so that stop journals the position reached.
-    std::function<void(const QString& systemError)> failed;
-    // Registers the source medium as damaged without asking, for the given drive letter.
-    std::function<void(QChar driveLetter)> registerMedium;
+    // Percent of totalSize handled, rounded, and the position reached. The percent passes 100
+    // when the last fill block reaches past the end of the source. Posted when either changes,
+    // at most 20 times a second, and once more at the end.
+    std::function<void(int percent, std::uint32_t position)> progress;
+    // The copy is over: finished, stopped, or failed (CopyOutcome::failure). When it ran to its
+    // end with the delete-source flag set, the source is already deleted. The rest of the end
+    // actions (the page's idle state, registering the medium, switching off) belong to the page,
+    // on the main thread, in one sequence. After a failure there are none: the page stays
+    // running until the user stops it, so that stop journals the position reached.
+    std::function<void(const CopyOutcome& outcome)> ended;
 };
 
 // The rescue copy of one file. It never gives up on an unreadable place: each one becomes a
 // fill block of the block size, and the copy goes on behind it. The result (destination bytes,
-// fill blocks, position, error marker, end actions) is exactly that of a loop reading 4 bytes
-// at a time; it is only reached faster, with large reads on healthy stretches and 4-byte reads
-// only next to a place that fails.
+// fill blocks, position, whether a read failed) is exactly that of a loop reading 4 bytes at a
+// time; it is only reached faster, with large reads on healthy stretches and 4-byte reads only
+// next to a place that fails.
 //
-// Thread model: one object serves one job. start() runs the copy on a std::thread of its own;
-// the page keeps the object until the job has ended (the destructor waits for the thread, so
-// stop the job first). run() does the same work on the calling thread (the bench does this).
-// The copy reads the page's flags in `jobSignals` between reads, advances `job.position` (read by
-// the main thread at any time) and reports through the hooks.
+// Thread model: one object serves one job, and owns what it works on: a copy of the job and
+// the job's own signals. start() runs the copy on a std::thread of its own; the page keeps the
+// object until the job has ended (the destructor waits for the thread, so stop the job first).
+// run() does the same work on the calling thread (the bench does this). Nothing the copy does
+// reaches the rest of the program except through the hooks, so a stopped copy that finishes a
+// slow read after the page has moved on can change nothing of the next job.
 class KopirovanieEex {
 public:
     struct Setup {
-        CopyJob& job;               // sourceName (drive form), position, totalSize
-        JobSignals& jobSignals;     // stop, pause, low priority, delete source, switch off
-        ErrorMarker& errorMarker;   // set to "CHYBA" at every unreadable place
-        const FillBuffers& buffers; // their size is the fill block size
-        std::uint8_t fillMode = 0;  // 3 random fill blocks, anything else zero fill blocks
-        Platform& platform;         // process priority and power-off
-        QString sourcePath;         // native paths, converted from drive form by the page
+        CopyJob job;                            // sourceName, position, totalSize: the copy's own
+        std::shared_ptr<JobSignals> jobSignals; // this job's stop, pause, priority, delete source
+        const FillBuffers& buffers;             // their size is the fill block size
+        std::uint8_t fillMode = 0;              // 3 random fill blocks, anything else zero ones
+        Platform& platform;                     // process priority
+        QString sourcePath;                     // native paths, converted from drive form
         QString destinationPath;
     };
 
@@ -66,18 +76,20 @@ public:
         std::uint64_t failedReads = 0;
     };
 
-    KopirovanieEex(const Setup& setup, KopirovanieEexHooks hooks);
+    KopirovanieEex(Setup setup, KopirovanieEexHooks hooks);
     ~KopirovanieEex();
     KopirovanieEex(const KopirovanieEex&) = delete;
     KopirovanieEex& operator=(const KopirovanieEex&) = delete;
 
     // Starts the copy on its own thread and returns at once.
     void start();
+    // Asks the copy to stop at its next step; it ends after the read or write under way.
+    void stop();
     // Waits until the copy's thread has ended, end actions included.
     void wait();
     bool isRunning() const { return running_.load(); }
     // The whole job on the calling thread.
-    void run();
+    CopyOutcome run();
 
     ReadCounts readCounts() const { return {reads_.load(), failedReads_.load()}; }
 
@@ -85,7 +97,6 @@ private:
     class Copy;
 
     void post(std::function<void()> work) const;
-    void endActions();
 
     Setup setup_;
     KopirovanieEexHooks hooks_;

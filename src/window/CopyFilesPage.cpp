@@ -4,6 +4,7 @@
 #include "platform/DriveMap.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileDialogs.h"
+#include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "rescue/KopirovanieEex.h"
 #include "rescue/RecordText.h"
@@ -22,7 +23,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMetaObject>
 #include <cmath>
+#include <functional>
 
 namespace fr {
 
@@ -46,8 +49,7 @@ CopyFilesPage::~CopyFilesPage() {
 void CopyFilesPage::retireEngine() {
     if (!engine_)
         return;
-    context_.jobSignals.stopRequested = true;
-    context_.jobSignals.paused = false;
+    engine_->stop();
     engine_->wait();
     engine_.reset();
 }
@@ -211,29 +213,52 @@ void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nati
         return generation == generation_;
     };
     KopirovanieEexHooks hooks;
-    hooks.progress = [this, current](int percent) {
-        if (current())
-            form_.Gauge1->setProgress(percent);
+    // Queued on this page: run on the main thread, and dropped should the page be gone.
+    hooks.post = [this](std::function<void()> work) {
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
     };
-    hooks.jobEnded = [this, current] {
-        if (current())
-            jobControls_.jobEnded();
+    hooks.progress = [this, current](int percent, std::uint32_t position) {
+        if (!current())
+            return;
+        context_.copyJob.position = position;
+        form_.Gauge1->setProgress(percent);
     };
-    hooks.failed = [this, current](const QString& systemError) {
+    hooks.ended = [this, current](const CopyOutcome& outcome) {
         if (current())
-            context_.prompts.error(context_.text(226) + systemError);
+            engineEnded(outcome);
     };
-    hooks.registerMedium = [this](QChar letter) {
-        const QString error = addRegisterEntry(context_, letter, context_.text(224),
-                                               [this] { jobControls_.stopMonitor(); });
+    KopirovanieEex::Setup setup{
+        context_.copyJob,  context_.jobSignals, context_.fillBuffers, context_.settings.fillMode,
+        context_.platform, nativeSource,        nativeDestination};
+    engine_ = std::make_unique<KopirovanieEex>(std::move(setup), std::move(hooks));
+    engine_->start();
+}
+
+void CopyFilesPage::engineEnded(const CopyOutcome& outcome) {
+    context_.copyJob.position = outcome.position;
+    if (!outcome.failure.isEmpty()) {
+        jobControls_.jobFailed();
+        context_.prompts.error(context_.text(226) + outcome.failure); // could not be written
+        return;
+    }
+    // One sequence, with no event in between: the marker the monitor reads, the page's idle
+    // state, then the switch-off's registration and power-off. The switch-off registers the
+    // medium itself, so the monitor stands down before anything can tick it.
+    if (outcome.readFailed)
+        context_.errorMarker.setReadFailed();
+    const bool switchOff = context_.jobSignals->switchOff.load();
+    if (switchOff)
+        jobControls_.stopMonitor();
+    jobControls_.jobEnded();
+    if (!switchOff)
+        return;
+    const QString& source = context_.copyJob.sourceName;
+    if (outcome.readFailed && !source.isEmpty()) {
+        const QString error = addRegisterEntry(context_, source.front(), context_.text(224));
         if (!error.isEmpty())
             context_.prompts.error(error);
-    };
-    const KopirovanieEex::Setup setup{
-        context_.copyJob,           context_.jobSignals, context_.errorMarker, context_.fillBuffers,
-        context_.settings.fillMode, context_.platform,   nativeSource,         nativeDestination};
-    engine_ = std::make_unique<KopirovanieEex>(setup, std::move(hooks));
-    engine_->start();
+    }
+    context_.platform.powerOff();
 }
 
 } // namespace fr

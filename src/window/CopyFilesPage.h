@@ -9,6 +9,7 @@ namespace fr {
 
 class JobControls;
 class KopirovanieEex;
+struct CopyOutcome;
 class TForm1;
 struct ProgramContext;
 
@@ -39,8 +40,11 @@ public:
 
 private:
     void startEngine(const QString& nativeSource, const QString& nativeDestination);
-    // Ends a previous job's worker before a new job takes over the shared job state.
+    // Ends a previous job's worker (its own stop flag) and waits for its thread.
     void retireEngine();
+    // The worker's end, on the main thread: its results into the context's job, then the end
+    // actions in order.
+    void engineEnded(const CopyOutcome& outcome);
 
     TForm1& form_;
     ProgramContext& context_;

@@ -12,8 +12,8 @@ public:
     virtual bool jobRunning() const = 0;
     // The pause button's action: pauses a running job, resumes a paused one.
     virtual void togglePause() = 0;
-    // The stop button's action: stops the job, journals an unfinished copy where the page
-    // does so, and enables the commands again.
+    // The stop button's action: stops the job and journals an unfinished copy where the page
+    // does so, both at once; the commands come back when the job's worker has ended.
     virtual void stopJob() = 0;
 };
 

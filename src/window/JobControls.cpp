@@ -9,9 +9,12 @@
 #include "window/TForm1.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QTimer>
+#include <memory>
+#include <utility>
 
 namespace fr {
 
@@ -20,13 +23,13 @@ JobControls::JobControls(TForm1& form, ProgramContext& context)
     connect(form_.SpeedButton14, &FlatButton::clicked, this, &JobControls::SpeedButton14Click);
     connect(form_.SpeedButton15, &FlatButton::clicked, this, &JobControls::SpeedButton15Click);
     connect(form_.Timer2, &QTimer::timeout, this, &JobControls::Timer2Timer);
-    // The three boxes are the job's signals: the job reads them while it runs.
+    // The three boxes are the current job's signals: the job reads them while it runs.
     connect(form_.CheckBox1, &PictureCheckBox::toggled, this,
-            [this](bool checked) { context_.jobSignals.deleteSource = checked; });
+            [this](bool checked) { context_.jobSignals->deleteSource = checked; });
     connect(form_.CheckBox2, &PictureCheckBox::toggled, this,
-            [this](bool checked) { context_.jobSignals.lowPriority = checked; });
+            [this](bool checked) { context_.jobSignals->lowPriority = checked; });
     connect(form_.checkbox6, &PictureCheckBox::toggled, this,
-            [this](bool checked) { context_.jobSignals.switchOff = checked; });
+            [this](bool checked) { context_.jobSignals->switchOff = checked; });
     form_.SpeedButton14->setEnabled(false);
     form_.setJobControl(this);
 }
@@ -36,11 +39,15 @@ bool JobControls::jobRunning() const {
 }
 
 void JobControls::jobStarted() {
-    context_.jobSignals.stopRequested = false;
-    context_.jobSignals.paused = false;
-    context_.jobSignals.deleteSource = form_.CheckBox1->isChecked();
-    context_.jobSignals.lowPriority = form_.CheckBox2->isChecked();
-    context_.jobSignals.switchOff = form_.checkbox6->isChecked();
+    auto jobSignals = std::make_shared<JobSignals>();
+    jobSignals->deleteSource = form_.CheckBox1->isChecked();
+    jobSignals->lowPriority = form_.CheckBox2->isChecked();
+    jobSignals->switchOff = form_.checkbox6->isChecked();
+    context_.jobSignals = std::move(jobSignals);
+    workerRunning_ = true;
+    stopPending_ = false;
+    stopRecordIndex_ = -1;
+    stopRecord_.clear();
     form_.SpeedButton13->setEnabled(false);
     form_.SpeedButton14->setText(context_.text(37));
     form_.SpeedButton14->setEnabled(true);
@@ -49,40 +56,79 @@ void JobControls::jobStarted() {
 }
 
 void JobControls::jobEnded() {
+    workerRunning_ = false;
+    stopPending_ = false;
+    becomeIdle();
+    rewriteStopRecord();
+}
+
+void JobControls::jobFailed() {
+    workerRunning_ = false;
+    if (stopPending_)
+        jobEnded();
+}
+
+void JobControls::becomeIdle() {
     form_.SpeedButton13->setEnabled(true);
     form_.SpeedButton14->setEnabled(false);
     form_.SpeedButton14->setText(context_.text(37));
-    context_.jobSignals.paused = false;
     form_.umozni();
 }
 
 void JobControls::SpeedButton14Click() {
     if (form_.SpeedButton14->text() == context_.text(37)) {
         form_.SpeedButton14->setText(context_.text(47));
-        context_.jobSignals.paused = true;
+        context_.jobSignals->paused = true;
     } else {
         form_.SpeedButton14->setText(context_.text(37));
-        context_.jobSignals.paused = false;
+        context_.jobSignals->paused = false;
     }
 }
 
 void JobControls::SpeedButton15Click() {
+    // Already stopping: the job ends after the read or write under way.
+    if (stopPending_)
+        return;
     if (!form_.SpeedButton14->isEnabled()) {
         context_.prompts.information(context_.text(174));
         return;
     }
-    form_.SpeedButton13->setEnabled(true);
-    context_.jobSignals.stopRequested = true;
+    context_.jobSignals->stopRequested = true;
     form_.SpeedButton14->setEnabled(false);
+    stopMonitor();
+    // The start button and the commands come back only when the worker has ended: until then
+    // a new job or a journal entry would meet a worker still writing.
+    stopPending_ = workerRunning_;
 
-    // A whole-medium copy leaves no journal entry; a file copy and an image job do.
+    // A whole-medium copy leaves no journal entry; a file copy and an image job do. The record
+    // is written at once with the position the worker last reported, never beyond what is
+    // written, so that leaving the program right after the stop keeps it.
     if (form_.Label1->text().toUpper() != context_.text(5).toUpper()) {
         RecordFile journal(context_.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes);
-        if (const QString error = journal.append(context_.copyJob.toRecord()); !error.isEmpty())
+        const int index = static_cast<int>(QFileInfo(journal.path()).size() / journal.recordSize());
+        const QByteArray record = context_.copyJob.toRecord();
+        if (const QString error = journal.append(record); !error.isEmpty()) {
             context_.prompts.error(error);
+        } else if (stopPending_) {
+            stopRecordIndex_ = index;
+            stopRecord_ = record;
+        }
     }
-    stopMonitor();
-    form_.umozni();
+    if (!workerRunning_)
+        becomeIdle();
+}
+
+void JobControls::rewriteStopRecord() {
+    if (stopRecordIndex_ < 0)
+        return;
+    const int index = std::exchange(stopRecordIndex_, -1);
+    const QByteArray written = std::exchange(stopRecord_, {});
+    const QByteArray record = context_.copyJob.toRecord();
+    if (record == written)
+        return;
+    RecordFile journal(context_.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes);
+    if (const QString error = journal.rewrite(index, record); !error.isEmpty())
+        context_.prompts.error(error);
 }
 
 void JobControls::stopMonitor() {
@@ -103,6 +149,10 @@ QString JobControls::report() const {
 }
 
 void JobControls::Timer2Timer() {
+    // The monitor stands down once it has been stopped: by its own tick after a job's end, by
+    // a stop, or by the switch-off, which registers the medium itself.
+    if (!form_.Timer2->isActive())
+        return;
     const bool ended = !form_.SpeedButton14->isEnabled();
     if (ended)
         stopMonitor();

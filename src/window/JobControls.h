@@ -22,11 +22,17 @@ public:
     void togglePause() override { SpeedButton14Click(); }
     void stopJob() override { SpeedButton15Click(); }
 
-    // The start of a job: the start button disabled (the job runs), pause enabled and
-    // showing "pause", the commands disabled, the monitor started.
+    // The start of a job: new signals for it, taken from the boxes; the start button disabled
+    // (the job runs), pause enabled and showing "pause", the commands disabled, the monitor
+    // started.
     void jobStarted();
-    // The worker's end, on the main thread: the page returns to idle.
+    // The worker's end, on the main thread, after the page has taken its results into the
+    // context's job: the page returns to idle. When a stop journalled the job, its record is
+    // brought up to the position the worker really reached.
     void jobEnded();
+    // The worker ended on a failure other than reading: the page stays running until the user
+    // stops it, and that stop then completes at once. A stop already pending completes now.
+    void jobFailed();
 
     void SpeedButton14Click(); // pause and continue
     void SpeedButton15Click(); // stop
@@ -38,9 +44,19 @@ public:
 
 private:
     void offerRegistration();
+    // The page back in its idle state: start enabled, pause disabled, the commands enabled.
+    void becomeIdle();
+    void rewriteStopRecord();
 
     TForm1& form_;
     ProgramContext& context_;
+    // The job's worker has not ended yet; a stop waits for it.
+    bool workerRunning_ = false;
+    // A stop was given and waits for the worker to finish the read or write under way.
+    bool stopPending_ = false;
+    // The journal record the stop appended, and where, until the worker's end corrects it.
+    int stopRecordIndex_ = -1;
+    QByteArray stopRecord_;
 };
 
 } // namespace fr

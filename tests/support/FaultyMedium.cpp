@@ -138,6 +138,10 @@ void FaultyMedium::mount(const QList<ByteRange>& badRanges, const Options& optio
         arguments << QStringLiteral("--bad") << rangesText(badRanges);
     if (options.delayMs > 0)
         arguments << QStringLiteral("--delay-ms") << QString::number(options.delayMs);
+    if (options.shortReads)
+        arguments << QStringLiteral("--short-reads");
+    if (options.multithreaded)
+        arguments << QStringLiteral("--multithreaded");
     arguments << mountPoint();
 
     process_ = std::make_unique<QProcess>();

@@ -22,6 +22,12 @@ struct FaultyMediumOptions {
     QString name = QStringLiteral("disk.img");
     // Each failed read takes this long, as on a medium that is dying slowly.
     int delayMs = 0;
+    // A read that meets a bad range after some good bytes returns those bytes short instead of
+    // failing whole, as a split request does; a read that begins on a bad byte still fails.
+    bool shortReads = false;
+    // Requests are answered at once, so a slow failing read holds up neither a stat nor
+    // another read (a single-threaded medium makes every caller wait behind it).
+    bool multithreaded = false;
 };
 
 // A medium whose chosen byte ranges cannot be read: a file served by faultyfs, where every

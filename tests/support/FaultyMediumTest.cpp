@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -18,6 +20,7 @@
 #include <linux/fs.h>
 #include <memory>
 #include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace fr::test;
@@ -150,6 +153,35 @@ TEST(FaultyMedium, BadRangesChangedWhileMountedTakeEffect) {
     ASSERT_EQ(::write(raw, "9-3", 3), 3);
     EXPECT_NE(::close(raw), 0);
     EXPECT_EQ(medium.badRanges().size(), 2);
+}
+
+TEST(FaultyMedium, ShortReadsGiveTheGoodBytesBeforeABadRange) {
+    SKIP_WITHOUT(FaultyMedium);
+    FaultyMedium medium(16 * 1024, {{5001, 5002}}, {.shortReads = true});
+    const Fd fd(medium.path(), O_RDONLY);
+    EXPECT_EQ(fd.read(4096, 4096).bytes, FaultyMedium::pattern(4096, 905));
+    EXPECT_EQ(fd.read(5000, 4).bytes, FaultyMedium::pattern(5000, 1));
+    EXPECT_EQ(fd.read(5001, 4).error, EIO) << "a read that begins on a bad byte still fails";
+    EXPECT_EQ(fd.read(5002, 4).bytes, FaultyMedium::pattern(5002, 4));
+    EXPECT_EQ(medium.failedReads(), 3);
+}
+
+TEST(FaultyMedium, MultithreadedMediumAnswersOthersDuringASlowFailingRead) {
+    SKIP_WITHOUT(FaultyMedium);
+    FaultyMedium medium(16 * 1024, {{8192, 8193}}, {.delayMs = 1000, .multithreaded = true});
+    const Fd fd(medium.path(), O_RDONLY);
+    std::atomic<bool> slowReadDone{false};
+    std::thread slow([&] {
+        EXPECT_EQ(fd.read(8192, 4).error, EIO);
+        slowReadDone = true;
+    });
+    // The counters, a stat and a good read all come while the failing read still waits.
+    while (medium.failedReads() == 0)
+        QThread::msleep(5);
+    EXPECT_EQ(QFileInfo(medium.path()).size(), 16 * 1024);
+    EXPECT_EQ(fd.read(0, 4096).bytes, FaultyMedium::pattern(0, 4096));
+    EXPECT_FALSE(slowReadDone.load());
+    slow.join();
 }
 
 TEST(LoopDevice, DirectReadsOverAFaultyMediumFailOnlyTheBadSectors) {

@@ -5,10 +5,13 @@
 
 #include "core/ProgramContext.h"
 #include "platform/SingleInstance.h"
+#include "rescue/RecordFile.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
+#include "support/FaultyMedium.h"
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
+#include "support/ReferenceRescue.h"
 #include "support/ScriptedFileDialogs.h"
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
@@ -21,6 +24,7 @@
 #include "window/TForm1.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,6 +37,8 @@
 namespace fr {
 namespace {
 
+using test::ByteRange;
+using test::FaultyMedium;
 using test::numberedLanguageFile;
 
 class CopyFilesPageTest : public test::WindowFixture {
@@ -56,6 +62,44 @@ protected:
         form->Edit2->setText(destination);
     }
     CopyFilesPage& page() { return *window->copyFilesPage(); }
+
+    // The step-by-step rescue of the whole medium with the fill blocks of the settings.
+    QByteArray rescued(const FaultyMedium& medium, const QList<ByteRange>& bad) {
+        const auto& fill = context.settings.fillMode == 3 ? context.fillBuffers.fillBufferRandom
+                                                          : context.fillBuffers.fillBufferZero;
+        QFile backing(medium.backingPath());
+        if (!backing.open(QIODevice::ReadOnly))
+            return {};
+        return test::referenceCopy(backing.readAll(), bad, {}, 0,
+                                   static_cast<quint32>(medium.size()), fill)
+            .destination;
+    }
+    bool jobEnded() const { return form->SpeedButton13->isEnabled(); }
+};
+
+// Where two results first differ, -1 when they are equal (a whole file is too long to print).
+qint64 firstDifference(const QByteArray& got, const QByteArray& expected) {
+    const qint64 common = std::min(got.size(), expected.size());
+    for (qint64 i = 0; i < common; ++i)
+        if (got[i] != expected[i])
+            return i;
+    return got.size() == expected.size() ? -1 : common;
+}
+
+// A monitor tick that lands at the moment the pause button goes off, as the job ends.
+class TickWhenPauseGoesOff : public QObject {
+public:
+    TickWhenPauseGoesOff(QWidget* pause, JobControls& controls) : controls_(controls) {
+        pause->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && !static_cast<QWidget*>(watched)->isEnabled())
+            controls_.Timer2Timer();
+        return false;
+    }
+
+private:
+    JobControls& controls_;
 };
 
 TEST_F(CopyFilesPageTest, SameTextsAndTooLongPathsAreRefusedFirst) {
@@ -149,13 +193,26 @@ TEST_F(CopyFilesPageTest, StopWithoutAJobSaysSoAndStopDuringAJobJournalsIt) {
     window->jobControls()->jobStarted();
     EXPECT_FALSE(form->SpeedButton1->isEnabled());
     window->jobControls()->SpeedButton15Click();
-    EXPECT_TRUE(form->SpeedButton13->isEnabled());
+    EXPECT_TRUE(context.jobSignals->stopRequested);
     EXPECT_FALSE(form->SpeedButton14->isEnabled());
-    EXPECT_TRUE(form->SpeedButton1->isEnabled());
     EXPECT_FALSE(form->Timer2->isActive());
-    EXPECT_TRUE(context.jobSignals.stopRequested);
+    const QString journalPath = dir.file(QStringLiteral("databaza.fgv"));
+    QFile journal(journalPath);
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    EXPECT_EQ(journal.readAll(), job.toRecord()) << "journalled at once";
+    journal.close();
+    // Until the worker has ended, the stop is pending: nothing can be started meanwhile, and
+    // pressing stop again does nothing.
+    EXPECT_FALSE(form->SpeedButton13->isEnabled());
+    EXPECT_FALSE(form->SpeedButton1->isEnabled());
+    window->jobControls()->SpeedButton15Click();
+    EXPECT_EQ(texts(), std::vector<QString>{"en 174"});
 
-    QFile journal(dir.file(QStringLiteral("databaza.fgv")));
+    // The worker ends a step further on: the record is brought up to where it really got.
+    job.position = 408;
+    window->jobControls()->jobEnded();
+    EXPECT_TRUE(form->SpeedButton13->isEnabled());
+    EXPECT_TRUE(form->SpeedButton1->isEnabled());
     ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
     EXPECT_EQ(journal.readAll(), job.toRecord());
 }
@@ -172,9 +229,9 @@ TEST_F(CopyFilesPageTest, PauseTogglesTheCaptionAndTheSignal) {
     EXPECT_EQ(form->SpeedButton14->text(), QStringLiteral("en 37"));
     window->jobControls()->SpeedButton14Click();
     EXPECT_EQ(form->SpeedButton14->text(), QStringLiteral("en 47"));
-    EXPECT_TRUE(context.jobSignals.paused);
+    EXPECT_TRUE(context.jobSignals->paused);
     window->jobControls()->SpeedButton14Click();
-    EXPECT_FALSE(context.jobSignals.paused);
+    EXPECT_FALSE(context.jobSignals->paused);
 }
 
 TEST_F(CopyFilesPageTest, MonitorShowsTheReportOnceThenUnticksTheBox) {
@@ -239,6 +296,71 @@ TEST_F(CopyFilesPageTest, MonitorOffersToRegisterAMediumThatFailedToRead) {
     EXPECT_EQ(texts(), (std::vector<QString>{"en 181", "en 101"}));
 }
 
+// A medium that takes a fifth of a second for every unreadable place, and answers other
+// requests meanwhile, as a dying drive behind its driver does.
+TEST_F(CopyFilesPageTest, AStoppedCopyEndsBeforeTheNextOneStartsAndChangesNothingOfIt) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const QList<ByteRange> bad{{65536, 65536 + 4096}};
+    FaultyMedium medium(256 * 1024, bad, {.delayMs = 200, .multithreaded = true});
+    drives.setRoot('E', medium.mountPoint());
+
+    fields(QStringLiteral("E:\\disk.img"), QStringLiteral("D:\\first.bin"));
+    ASSERT_TRUE(page().SpeedButton13Click());
+    // Inside the unreadable area, past its first fill block, where the copy spends its time in
+    // slow reads.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return medium.failedReads() >= 4; }, 30000));
+    window->jobControls()->Timer2Timer();
+    EXPECT_TRUE(prompts.shown.empty()) << "the monitor offers nothing while the job runs";
+
+    window->jobControls()->SpeedButton15Click();
+    EXPECT_FALSE(jobEnded()) << "the stop waits for the read under way";
+    EXPECT_FALSE(form->SpeedButton1->isEnabled()) << "and so do the commands";
+    window->jobControls()->Timer2Timer();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 30000));
+    EXPECT_TRUE(form->SpeedButton1->isEnabled());
+    window->jobControls()->Timer2Timer();
+    EXPECT_TRUE(prompts.shown.empty()) << "a stopped job is not offered for registration";
+
+    // The journal holds exactly where the stopped copy got to, and the destination ends there.
+    const RecordFile::Contents journal =
+        RecordFile(dir.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes).readAll();
+    ASSERT_EQ(journal.records.size(), 1u);
+    CopyJob stopped;
+    ASSERT_TRUE(stopped.fromRecord(journal.records[0]));
+    const QByteArray first = contentOf(QStringLiteral("first.bin"));
+    EXPECT_EQ(first.size(), stopped.position.load());
+    const QByteArray expected = rescued(medium, bad);
+    EXPECT_EQ(firstDifference(first, expected.left(first.size())), -1);
+
+    // A new copy as soon as the window allows it starts from the beginning.
+    fields(QStringLiteral("E:\\disk.img"), QStringLiteral("D:\\second.bin"));
+    ASSERT_TRUE(page().SpeedButton13Click());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 60000));
+    EXPECT_EQ(firstDifference(contentOf(QStringLiteral("second.bin")), expected), -1);
+    EXPECT_EQ(context.copyJob.position.load(), static_cast<quint32>(expected.size()));
+}
+
+TEST_F(CopyFilesPageTest, SwitchOffRegistersAMediumThatFailedToReadAndPowersOff) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    FaultyMedium medium(64 * 1024, {{1000, 1001}});
+    drives.setRoot('E', medium.mountPoint());
+    fields(QStringLiteral("E:\\disk.img"), QStringLiteral("D:\\copy.bin"));
+    form->checkbox6->setChecked(true);
+    TickWhenPauseGoesOff tick(form->SpeedButton14, *window->jobControls());
+
+    ASSERT_TRUE(page().SpeedButton13Click());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return platform.powerOffs > 0; }, 30000));
+    EXPECT_TRUE(prompts.shown.empty()) << "the switch-off registers; the monitor asks nothing";
+    const RegisterFile::Contents entries = RegisterFile(context).readAll();
+    ASSERT_EQ(entries.records.size(), 1u);
+    EXPECT_EQ(entries.records[0].note, QStringLiteral("en 224"));
+    EXPECT_EQ(platform.powerOffs, 1);
+}
+
 TEST_F(CopyFilesPageTest, OneDroppedFileBecomesTheSourceSeveralAreRefused) {
     file(QStringLiteral("dropped.bin"), "x");
     page().DropFileTarget1Drop({media.filePath(QStringLiteral("dropped.bin"))});
@@ -257,11 +379,11 @@ TEST_F(CopyFilesPageTest, ReportAndSwitchOffAreNeverBothTicked) {
     QTest::mouseRelease(form->checkbox6, Qt::LeftButton);
     EXPECT_TRUE(form->checkbox6->isChecked());
     EXPECT_FALSE(form->CheckBox3->isChecked());
-    EXPECT_TRUE(context.jobSignals.switchOff);
+    EXPECT_TRUE(context.jobSignals->switchOff);
     QTest::mousePress(form->CheckBox3, Qt::LeftButton);
     EXPECT_TRUE(form->CheckBox3->isChecked());
     EXPECT_FALSE(form->checkbox6->isChecked());
-    EXPECT_FALSE(context.jobSignals.switchOff);
+    EXPECT_FALSE(context.jobSignals->switchOff);
 }
 
 TEST_F(CopyFilesPageTest, BrowsingFillsTheFieldsInDriveForm) {

@@ -17,11 +17,13 @@
 #include "widgets/FlatButton.h"
 #include "widgets/LabeledEdit.h"
 #include "window/CopyFilesPage.h"
+#include "window/JobControls.h"
 #include "window/TForm1.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,6 +58,11 @@ CopyJob entry(const QString& source, const QString& destination, quint32 positio
     job.startTime = 0.25;
     return job;
 }
+
+// The plain step-by-step rescue, written out with the resume tests below.
+QByteArray referenceResume(const QByteArray& source, const QList<ByteRange>& bad,
+                           QByteArray destination, qint64 position,
+                           const std::vector<std::uint8_t>& fill);
 
 class JournalPageTest : public test::WindowFixture {
 protected:
@@ -103,6 +110,28 @@ protected:
         return lines;
     }
     JournalPage& page() { return *window->journalPage(); }
+
+    // Whether D:`name` holds what the step-by-step rescue makes of the medium from `position`
+    // on, over the `old` destination.
+    testing::AssertionResult rescuedExactly(const QString& name, const FaultyMedium& medium,
+                                            const QList<ByteRange>& bad, const QByteArray& old = {},
+                                            qint64 position = 0) {
+        const auto& fill = context.settings.fillMode == 3 ? context.fillBuffers.fillBufferRandom
+                                                          : context.fillBuffers.fillBufferZero;
+        QFile backing(medium.backingPath());
+        QFile result(media.filePath(name));
+        if (!backing.open(QIODevice::ReadOnly) || !result.open(QIODevice::ReadOnly))
+            return testing::AssertionFailure() << "cannot read the medium or the result";
+        const QByteArray expected = referenceResume(backing.readAll(), bad, old, position, fill);
+        const QByteArray got = result.readAll();
+        const auto difference =
+            std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+        if (difference.first == got.end() && difference.second == expected.end())
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure()
+               << got.size() << " bytes against " << expected.size()
+               << ", first difference at byte " << (difference.first - got.begin());
+    }
 };
 
 // --- What the page shows -----------------------------------------------------------------
@@ -121,12 +150,14 @@ TEST_F(JournalPageTest, StatusLineForEveryStateOfSourceAndDestination) {
         {total, position + 2048, "en 69"},
         {total, position + 1024, "en 69"},
         {total, position + 512, "en 69"},
-        {total, position, "en 73"}, // not even the last step was written
+        // The program journals the exact position of a stopped copy, so a destination ending
+        // there is what a stop leaves (a copy that lagged one step behind could not leave it).
+        {total, position, "en 69"},
         {total, position + 4, "en 73"},
         {total, -1, "en 71"},
         {-1, position + 512, "en 70"},
         {total + 1, position + 512, "en 72"},
-        {total - 1, position, "en 72, en 73"},
+        {total - 1, position + 4, "en 72, en 73"},
         {-1, -1, "en 70, en 71"},
         {total + 1, -1, "en 72, en 71"},
     };
@@ -289,11 +320,11 @@ TEST_F(JournalPageTest, ResumeQuestionsComeInOrderAndEndOrRemoveAsAnswered) {
         {"source shorter than the position, keep", 3000, 4512, PromptAnswer::No, {"en 189"}, false},
         {"source changed, no", 12000, 4512, PromptAnswer::No, {"en 187"}, false},
         {"source changed, yes", 12000, 4512, PromptAnswer::Yes, {"en 187", "en 63"}, false},
-        {"destination unexpected, no", 10000, 4000, PromptAnswer::No, {"en 188"}, false},
-        {"destination unexpected, yes", 10000, 4000, PromptAnswer::Yes, {"en 188", "en 63"}, false},
+        {"destination unexpected, no", 10000, 4004, PromptAnswer::No, {"en 188"}, false},
+        {"destination unexpected, yes", 10000, 4004, PromptAnswer::Yes, {"en 188", "en 63"}, false},
         {"source changed and destination unexpected",
          12000,
-         4000,
+         4004,
          PromptAnswer::No,
          {"en 63"},
          false},
@@ -394,20 +425,37 @@ TEST_F(JournalPageTest, ResumedCopyOnAFailingMediumFinishesExactlyAndLeavesTheJo
     ASSERT_TRUE(QTest::qWaitFor([this] { return form->SpeedButton13->isEnabled(); }, 30000));
     EXPECT_GT(medium.failedReads(), 0);
 
-    const auto& fill = context.settings.fillMode == 3 ? context.fillBuffers.fillBufferRandom
-                                                      : context.fillBuffers.fillBufferZero;
-    QFile backing(medium.backingPath());
-    ASSERT_TRUE(backing.open(QIODevice::ReadOnly));
-    const QByteArray expected = referenceResume(backing.readAll(), bad, old, position, fill);
-    QFile result(media.filePath(QStringLiteral("rescued.bin")));
-    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
-    const QByteArray got = result.readAll();
-    ASSERT_EQ(got.size(), expected.size());
-    const auto difference = std::mismatch(got.begin(), got.end(), expected.begin());
-    EXPECT_EQ(difference.first, got.end())
-        << "first difference at byte " << (difference.first - got.begin());
-    EXPECT_EQ(context.copyJob.position.load(), static_cast<quint32>(expected.size()));
+    EXPECT_TRUE(rescuedExactly(QStringLiteral("rescued.bin"), medium, bad, old, position));
+    EXPECT_EQ(context.copyJob.position.load(),
+              QFileInfo(media.filePath(QStringLiteral("rescued.bin"))).size());
     EXPECT_EQ(context.copyJob.startTime, stopped.startTime) << "the start of the first run stays";
+}
+
+// A medium that takes a fifth of a second for every unreadable place and answers other
+// requests meanwhile: the stopped copy is still in a slow read when the user turns to the journal.
+TEST_F(JournalPageTest, AResumeRightAfterAStopFinishesExactly) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const QList<ByteRange> bad{{16384, 16384 + 4096}};
+    FaultyMedium medium(128 * 1024, bad, {.delayMs = 200, .multithreaded = true});
+    drives.setRoot('E', medium.mountPoint());
+    form->SpeedButton9Click(form->SpeedButton1);
+    form->Edit1->setText(QStringLiteral("E:\\disk.img"));
+    form->Edit2->setText(QStringLiteral("D:\\rescued.bin"));
+    ASSERT_TRUE(window->copyFilesPage()->SpeedButton13Click());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return medium.failedReads() >= 4; }, 30000));
+    window->jobControls()->SpeedButton15Click();
+
+    // The journal, as soon as the window lets the user open it.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->SpeedButton4->isEnabled(); }, 30000));
+    openJournal();
+    EXPECT_EQ(form->Label3->text(), QStringLiteral("State: en 69"));
+    prompts.answers = {PromptAnswer::Yes};
+    page().SpeedButton20Click();
+    EXPECT_EQ(texts(), std::vector<QString>{"en 63"});
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->SpeedButton13->isEnabled(); }, 60000));
+    EXPECT_TRUE(rescuedExactly(QStringLiteral("rescued.bin"), medium, bad));
 }
 
 } // namespace

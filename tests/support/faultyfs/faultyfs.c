@@ -10,18 +10,24 @@
  *   bad    the bad ranges; write "START-END,START-END..." (END exclusive, decimal or 0x hex,
  *          empty for none) and close the file to replace them
  *
- * Usage: faultyfs --source FILE [--bad RANGES] [--delay-ms N] [--name NAME]
- *                 [--exit-with-parent] [-o FUSE-OPTION...] MOUNTPOINT
+ * Usage: faultyfs --source FILE [--bad RANGES] [--delay-ms N] [--name NAME] [--short-reads]
+ *                 [--multithreaded] [--exit-with-parent] [-o FUSE-OPTION...] MOUNTPOINT
  *
- * It always runs in the foreground and single-threaded, and it leaves (unmounting) on
- * unmount, SIGTERM, SIGINT or SIGHUP. Every file is opened with direct_io, so each read(2)
- * reaches us instead of being answered or widened by the page cache.
+ * With --short-reads a read that reaches a bad range after some good bytes returns those good
+ * bytes (a short read) instead of failing whole; a read that begins in a bad range still fails.
+ *
+ * It always runs in the foreground, and it leaves (unmounting) on unmount, SIGTERM, SIGINT or
+ * SIGHUP. It answers one request at a time unless --multithreaded is given: then a slow failing
+ * read does not hold up a stat or another read, as on a real drive behind a kernel driver.
+ * Every file is opened with direct_io, so each read(2) reaches us instead of being answered or
+ * widened by the page cache.
  */
 #define FUSE_USE_VERSION 31
 
 #include <errno.h>
 #include <fcntl.h>
 #include <fuse.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -61,10 +67,13 @@ static struct {
     int source_fd;
     int writable;
     unsigned delay_ms;
+    int short_reads;
+    /* Held for the bad ranges and the counters: with --multithreaded requests run at once. */
+    pthread_mutex_t lock;
     struct ranges bad;
     unsigned long long reads;
     unsigned long long failed;
-} state = {.name = "disk.img", .source_fd = -1};
+} state = {.name = "disk.img", .source_fd = -1, .lock = PTHREAD_MUTEX_INITIALIZER};
 
 /* Parses "START-END[,START-END...]" with optional white space; empty text means no ranges. */
 static int parse_ranges(const char* text, size_t length, struct ranges* out) {
@@ -119,18 +128,34 @@ static int parse_ranges(const char* text, size_t length, struct ranges* out) {
 }
 
 static void replace_ranges(struct ranges fresh) {
-    free(state.bad.items);
+    pthread_mutex_lock(&state.lock);
+    struct ranges old = state.bad;
     state.bad = fresh;
+    pthread_mutex_unlock(&state.lock);
+    free(old.items);
+}
+
+/* The first bad byte of [offset, offset + size), or offset + size when there is none. Called
+ * with the lock held. */
+static uint64_t first_bad(uint64_t offset, size_t size) {
+    const uint64_t end = offset + size;
+    uint64_t first = end;
+    for (size_t i = 0; i < state.bad.count; ++i) {
+        const struct range* bad = &state.bad.items[i];
+        if (offset < bad->end && bad->start < end) {
+            const uint64_t start = bad->start > offset ? bad->start : offset;
+            if (start < first)
+                first = start;
+        }
+    }
+    return first;
 }
 
 static int touches_bad(uint64_t offset, size_t size) {
-    if (size == 0)
-        return 0;
-    const uint64_t end = offset + size;
-    for (size_t i = 0; i < state.bad.count; ++i)
-        if (offset < state.bad.items[i].end && state.bad.items[i].start < end)
-            return 1;
-    return 0;
+    pthread_mutex_lock(&state.lock);
+    const int touches = first_bad(offset, size) < offset + size;
+    pthread_mutex_unlock(&state.lock);
+    return touches;
 }
 
 static enum kind kind_of(const char* path) {
@@ -166,20 +191,24 @@ static int append(struct handle* handle, const char* data, size_t size, size_t a
 
 static int snapshot(struct handle* handle) {
     char text[64];
+    int error = 0;
+    pthread_mutex_lock(&state.lock);
     if (handle->kind == KIND_STATS) {
         const int length =
             snprintf(text, sizeof text, "reads %llu\nfailed %llu\n", state.reads, state.failed);
-        return append(handle, text, (size_t)length, 0);
+        error = append(handle, text, (size_t)length, 0);
+    } else {
+        for (size_t i = 0; i < state.bad.count && error == 0; ++i) {
+            const int length = snprintf(text, sizeof text, "%s%llu-%llu", i ? "," : "",
+                                        (unsigned long long)state.bad.items[i].start,
+                                        (unsigned long long)state.bad.items[i].end);
+            error = append(handle, text, (size_t)length, handle->length);
+        }
+        if (error == 0)
+            error = append(handle, "\n", 1, handle->length);
     }
-    for (size_t i = 0; i < state.bad.count; ++i) {
-        const int length = snprintf(text, sizeof text, "%s%llu-%llu", i ? "," : "",
-                                    (unsigned long long)state.bad.items[i].start,
-                                    (unsigned long long)state.bad.items[i].end);
-        const int error = append(handle, text, (size_t)length, handle->length);
-        if (error != 0)
-            return error;
-    }
-    return append(handle, "\n", 1, handle->length);
+    pthread_mutex_unlock(&state.lock);
+    return error;
 }
 
 static void* fs_init(struct fuse_conn_info* conn, struct fuse_config* config) {
@@ -283,15 +312,23 @@ static int fs_read(const char* path, char* buffer, size_t size, off_t offset,
         memcpy(buffer, handle->text + offset, size);
         return (int)size;
     }
+    pthread_mutex_lock(&state.lock);
     ++state.reads;
-    if (touches_bad((uint64_t)offset, size)) {
+    const uint64_t good = first_bad((uint64_t)offset, size) - (uint64_t)offset;
+    const int failing = good < size;
+    if (failing)
         ++state.failed;
+    pthread_mutex_unlock(&state.lock);
+    if (failing) {
+        /* Outside the lock: in the multithreaded mode other requests go on meanwhile. */
         if (state.delay_ms > 0) {
             const struct timespec delay = {state.delay_ms / 1000,
                                            (long)(state.delay_ms % 1000) * 1000000L};
             nanosleep(&delay, NULL);
         }
-        return -EIO;
+        if (!state.short_reads || good == 0)
+            return -EIO;
+        size = (size_t)good;
     }
     size_t done = 0;
     while (done < size) {
@@ -419,7 +456,8 @@ static const struct fuse_operations operations = {
 static void usage(FILE* out) {
     fprintf(out,
             "usage: faultyfs --source FILE [--bad START-END[,START-END...]] [--delay-ms N]\n"
-            "                [--name NAME] [--exit-with-parent] [-o FUSE-OPTION...] MOUNTPOINT\n"
+            "                [--name NAME] [--short-reads] [--multithreaded] [--exit-with-parent]\n"
+            "                [-o FUSE-OPTION...] MOUNTPOINT\n"
             "Bad ranges are byte offsets, END exclusive, decimal or 0x hex.\n");
 }
 
@@ -427,6 +465,7 @@ int main(int argc, char** argv) {
     const char* bad = "";
     unsigned long delay_ms = 0;
     int exit_with_parent = 0;
+    int multithreaded = 0;
     /* Our own options are taken out; the rest (mount point, -o ...) goes to FUSE. */
     char** fuse_argv = calloc((size_t)argc + 6, sizeof *fuse_argv);
     if (fuse_argv == NULL)
@@ -441,6 +480,10 @@ int main(int argc, char** argv) {
             return 0;
         } else if (strcmp(arg, "--exit-with-parent") == 0) {
             exit_with_parent = 1;
+        } else if (strcmp(arg, "--multithreaded") == 0) {
+            multithreaded = 1;
+        } else if (strcmp(arg, "--short-reads") == 0) {
+            state.short_reads = 1;
         } else if (strcmp(arg, "--source") == 0 || strcmp(arg, "--bad") == 0 ||
                    strcmp(arg, "--delay-ms") == 0 || strcmp(arg, "--name") == 0) {
             if (value == NULL) {
@@ -497,7 +540,8 @@ int main(int argc, char** argv) {
             return 1;
     }
     fuse_argv[fuse_argc++] = "-f";
-    fuse_argv[fuse_argc++] = "-s";
+    if (!multithreaded)
+        fuse_argv[fuse_argc++] = "-s";
     fuse_argv[fuse_argc++] = "-o";
     fuse_argv[fuse_argc++] = "fsname=faultyfs,subtype=faultyfs";
     fuse_argv[fuse_argc] = NULL;
