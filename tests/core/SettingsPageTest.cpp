@@ -196,12 +196,17 @@ TEST_F(SettingsPageTest, AnotherPagesItemsAreNeverHarvested) {
 TEST(XdgAutostart, WritesAndRemovesTheSessionEntry) {
     QTemporaryDir config;
     const QString folder = config.filePath(QStringLiteral("autostart"));
+    // Every character that means something to the launcher, in a program folder's name.
     ASSERT_EQ(XdgAutostart::set(folder, QStringLiteral("Fragmentrove 3 (media manager)"),
-                                QStringLiteral("/home/u/pro gram/mmanager.exe"), true),
+                                QStringLiteral("/home/u/my $HOME `x` 100% \"q\" a\\b/mmanager.exe"),
+                                true),
               QString());
     QFile entry(folder + QStringLiteral("/Fragmentrove 3 (media manager).desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(entry.readAll().contains("Exec=\"/home/u/pro gram/mmanager.exe\""));
+    const QByteArray lines = entry.readAll();
+    EXPECT_TRUE(lines.contains("\nExec=\"/home/u/my \\\\$HOME \\\\`x\\\\` 100%% \\\\\"q\\\\\" "
+                               "a\\\\\\\\b/mmanager.exe\"\n"))
+        << lines.toStdString();
     entry.close();
     EXPECT_EQ(XdgAutostart::set(folder, QStringLiteral("Fragmentrove 3 (media manager)"), QString(),
                                 false),
