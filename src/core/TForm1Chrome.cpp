@@ -62,7 +62,7 @@ QString TForm1::applySkin() {
           SpeedButton27, SpeedButton28, SpeedButton34, SpeedButton35})
         skinned->setTextColor(skin_.colourB);
     Gauge1->setForeColor(skin_.colourA);
-    Gauge1->setBackColor(skin_.colourA.lighter(115));
+    Gauge1->setBackColor(Qt::white);
 
     for (PictureCheckBox* box :
          {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5, checkbox6}) {
