@@ -114,23 +114,6 @@ TEST_F(TForm1Test, ReapplyWithAMissingOrUnknownLanguageReportsItAndKeepsTheCapti
     }
 }
 
-TEST_F(TForm1Test, MediaManagerIsStartedOnEveryActivationOnlyWhereItIsInstalled) {
-    TForm1 form(context, instance, {});
-    ASSERT_EQ(form.FormCreate(), QString());
-    context.settings.launchManager = 1;
-    form.FormActivate();
-    EXPECT_TRUE(platform.filesRun.empty()) << "nothing to start";
-
-    dir.write(QStringLiteral("mmanager.exe"), "#!/bin/sh\n");
-    form.FormActivate();
-    form.FormActivate();
-    const QString manager = dir.file(QStringLiteral("mmanager.exe"));
-    EXPECT_EQ(platform.filesRun, (std::vector<QString>{manager, manager}));
-    context.settings.launchManager = 0;
-    form.FormActivate();
-    EXPECT_EQ(platform.filesRun.size(), 2u);
-}
-
 TEST_F(TForm1Test, ClosePictureEndsAtOnceWhenNoJobRuns) {
     TForm1 form(context, instance, {});
     ASSERT_EQ(form.FormCreate(), QString());
