@@ -17,9 +17,13 @@ QString applyAtStartup(ProgramContext& context) {
 }
 
 QString reapply(ProgramContext& context) {
-    if (QString error =
-            context.language.load(context.file(LanguageTable::fileName(context.settings.language)));
-        !error.isEmpty())
+    // Only the six languages have a file; any other number would name the program folder.
+    const QString languageFile = LanguageTable::fileName(context.settings.language);
+    if (languageFile.isEmpty())
+        return context.file(QStringLiteral("settings.ini")) +
+               QStringLiteral(", line 2 (language): %1 is no language; the languages are 0 to 5")
+                   .arg(context.settings.language);
+    if (QString error = context.language.load(context.file(languageFile)); !error.isEmpty())
         return error;
     context.helpFile = context.file(QStringLiteral("help/%1.hlp").arg(context.settings.language));
     return {};

@@ -23,8 +23,10 @@ int fieldMaximum(int index);
 QString read(const QString& path, Settings& settings);
 
 // Replaces the file with the eleven fields, exactly eleven CR LF lines. The new content is
-// written beside the old file and renamed over it, so the file is never left half-written.
-// Returns the reason on failure, empty on success.
+// written beside the old file and renamed over it, so the file is never left half-written;
+// when the folder takes no new file, the existing file is rewritten in place and flushed to
+// the disk. A field outside its range is refused and nothing is written, as the next start
+// would refuse the file. Returns the reason naming the file on failure, empty on success.
 QString write(const QString& path, const Settings& settings);
 
 } // namespace SettingsFile

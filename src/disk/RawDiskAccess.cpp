@@ -167,7 +167,7 @@ bool RawDiskAccess::WriteSectorsNT(std::uint8_t drive, std::uint32_t firstSector
     if (info.BytesPerSector == 0)
         return false;
     const QString path = deviceOf(drive);
-    if (VolumeMounts::holdsRootFileSystem(path) || VolumeMounts::isMounted(path))
+    if (VolumeMounts::inUse(path))
         return false;
     SectorDevice device;
     if (!device.open(path, SectorDevice::Mode::Write))

@@ -31,8 +31,9 @@ public:
     // that cannot move every byte fails as a whole.
     bool ReadSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
                      void* buffer);
-    // Writing is refused on the volume that holds "/" and on a mounted volume: a raw write
-    // under a live file system would corrupt it. Unmount first.
+    // Writing is refused on the volume that holds "/" and on a volume in use (mounted, also
+    // through another device over the same sectors): a raw write under a live file system
+    // would corrupt it. Unmount first.
     bool WriteSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
                       const void* buffer);
     // One cluster-sized group of sectors, counted from sector 0 of the volume.

@@ -1,5 +1,7 @@
 #include "platform/MountTable.h"
 
+#include "platform/DeviceUsage.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,45 +35,42 @@ QString unescape(const QByteArray& field) {
     return QFile::decodeName(out);
 }
 
-// The devices that make up a volume: the block device itself, or the loop devices attached
-// to an image file.
-std::vector<dev_t> devicesOf(const QString& deviceOrImage) {
-    std::vector<dev_t> devices;
-    struct stat info {};
-    if (::stat(QFile::encodeName(deviceOrImage).constData(), &info) != 0)
-        return devices;
-    if (S_ISBLK(info.st_mode)) {
-        devices.push_back(info.st_rdev);
-        return devices;
-    }
-    if (!S_ISREG(info.st_mode))
-        return devices;
-    const QString image = QFileInfo(deviceOrImage).canonicalFilePath();
-    const QDir blocks(QStringLiteral("/sys/block"));
-    for (const QString& name :
-         blocks.entryList({QStringLiteral("loop*")}, QDir::Dirs | QDir::System)) {
-        QFile backing(blocks.filePath(name + QStringLiteral("/loop/backing_file")));
-        if (!backing.open(QIODevice::ReadOnly))
-            continue;
-        if (QString::fromLocal8Bit(backing.readAll()).trimmed() != image)
-            continue;
-        QFile number(blocks.filePath(name + QStringLiteral("/dev")));
-        if (!number.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> parts = number.readAll().trimmed().split(':');
-        if (parts.size() == 2)
-            devices.push_back(makedev(parts[0].toUInt(), parts[1].toUInt()));
-    }
-    return devices;
+// Whether a mount lives on one of the devices. Most file systems report their block device's
+// number; some (btrfs) report a number of their own, so the source device counts too.
+bool onDevices(const MountEntry& entry, const std::vector<dev_t>& devices) {
+    if (std::find(devices.begin(), devices.end(), entry.device) != devices.end())
+        return true;
+    struct stat source {};
+    return entry.source.startsWith('/') &&
+           ::stat(QFile::encodeName(entry.source).constData(), &source) == 0 &&
+           S_ISBLK(source.st_mode) &&
+           std::find(devices.begin(), devices.end(), source.st_rdev) != devices.end();
+}
+
+std::vector<MountEntry> mountsOn(const std::vector<dev_t>& devices) {
+    std::vector<MountEntry> mounts;
+    if (devices.empty())
+        return mounts;
+    for (const MountEntry& entry : readMountTable())
+        if (onDevices(entry, devices))
+            mounts.push_back(entry);
+    return mounts;
 }
 
 std::vector<MountEntry> mountsOf(const QString& deviceOrImage) {
-    const std::vector<dev_t> devices = devicesOf(deviceOrImage);
-    std::vector<MountEntry> mounts;
-    for (const MountEntry& entry : readMountTable())
-        if (std::find(devices.begin(), devices.end(), entry.device) != devices.end())
-            mounts.push_back(entry);
-    return mounts;
+    return mountsOn(DeviceUsage::overlapping(deviceOrImage));
+}
+
+bool rootAmong(const std::vector<dev_t>& devices) {
+    struct stat root {};
+    if (::stat("/", &root) != 0)
+        return true; // cannot tell: treat it as the root, which is never written
+    if (std::find(devices.begin(), devices.end(), root.st_dev) != devices.end())
+        return true;
+    for (const MountEntry& entry : mountsOn(devices))
+        if (entry.mountPoint == QLatin1String("/"))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -122,17 +121,34 @@ bool isMounted(const QString& deviceOrImage) {
 }
 
 bool holdsRootFileSystem(const QString& deviceOrImage) {
-    struct stat root {};
-    if (::stat("/", &root) != 0)
-        return true; // cannot tell: treat it as the root, which is never written
-    const std::vector<dev_t> devices = devicesOf(deviceOrImage);
-    return std::find(devices.begin(), devices.end(), root.st_dev) != devices.end();
+    return rootAmong(DeviceUsage::overlapping(deviceOrImage));
+}
+
+bool inUse(const QString& deviceOrImage, QString* reason) {
+    const std::vector<dev_t> devices = DeviceUsage::overlapping(deviceOrImage);
+    QStringList uses;
+    if (rootAmong(devices))
+        uses << QStringLiteral("holds the root file system");
+    for (const MountEntry& entry : mountsOn(devices))
+        uses << entry.source + QStringLiteral(" is mounted at ") + entry.mountPoint;
+    uses << DeviceUsage::held(devices) << DeviceUsage::swapping(devices);
+    if (reason && !uses.isEmpty())
+        *reason = deviceOrImage + QStringLiteral(": ") + uses.join(QStringLiteral("; "));
+    return !uses.isEmpty();
 }
 
 bool unmount(const QString& deviceOrImage, QString* error) {
-    if (holdsRootFileSystem(deviceOrImage)) {
+    const std::vector<dev_t> devices = DeviceUsage::overlapping(deviceOrImage);
+    if (rootAmong(devices)) {
         if (error)
             *error = deviceOrImage + QStringLiteral(": holds the root file system");
+        return false;
+    }
+    // Taking mounts away frees nothing that another device is built on or that holds swap.
+    if (const QStringList uses = DeviceUsage::held(devices) + DeviceUsage::swapping(devices);
+        !uses.isEmpty()) {
+        if (error)
+            *error = deviceOrImage + QStringLiteral(": ") + uses.join(QStringLiteral("; "));
         return false;
     }
     for (const QString& point : mountPointsOf(deviceOrImage)) {

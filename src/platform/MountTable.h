@@ -20,8 +20,9 @@ std::vector<MountEntry> readMountTable();
 std::vector<MountEntry> parseMountInfo(const QByteArray& content);
 
 // Mount state of volumes, for raw writes and formatting, which must never write under a
-// mounted file system. A volume is named by its block device or by an image file (then the
-// loop devices attached to that file count as the volume).
+// mounted file system. A volume is named by its block device or by an image file; every
+// device that reaches the same sectors counts as the volume (see DeviceUsage): the loop
+// devices over the image, its partitions, the disk it lies on.
 namespace VolumeMounts {
 
 // Where the volume is mounted, deepest mount point first; empty when it is not mounted.
@@ -29,8 +30,13 @@ std::vector<QString> mountPointsOf(const QString& deviceOrImage);
 bool isMounted(const QString& deviceOrImage);
 // True for the volume that holds "/": it is never written and never unmounted.
 bool holdsRootFileSystem(const QString& deviceOrImage);
+// True when writing the volume's sectors would change data in use: it holds "/", a file
+// system on it is mounted, another device is built on it, or it holds swap space. The reason
+// names the volume and every use found.
+bool inUse(const QString& deviceOrImage, QString* reason = nullptr);
 // Unmounts every mount of the volume. False, with the reason, when one cannot be unmounted
-// (busy, no permission) or when the volume holds the root file system.
+// (busy, no permission), when the volume holds the root file system, or when it is in use
+// in a way no unmount ends (another device built on it, swap space).
 bool unmount(const QString& deviceOrImage, QString* error = nullptr);
 
 } // namespace VolumeMounts

@@ -42,6 +42,10 @@ SettingsPage::SettingsPage(TForm1& form, ProgramContext& context)
     connect(form_.SpeedButton34, &FlatButton::clicked, this, &SettingsPage::SpeedButton34Click);
     connect(form_.SpeedButton35, &FlatButton::clicked, this, &SettingsPage::SpeedButton35Click);
     connect(form_.CheckBox4, &PictureCheckBox::clicked, this, &SettingsPage::CheckBox4Click);
+    // A typed text that is no choice must never become one: its position would be stored as
+    // a value that settings.ini cannot hold.
+    for (QComboBox* box : {form_.ComboBox1, form_.ComboBox2, form_.ComboBox3})
+        box->setInsertPolicy(QComboBox::NoInsert);
     form_.setHandler(PageAction::SaveSettings, [this] { Nastavenia(); });
 }
 
@@ -162,7 +166,8 @@ void SettingsPage::Nastavenia() {
     const QString error =
         SettingsFile::write(context_.file(QStringLiteral("settings.ini")), context_.settings);
     if (!error.isEmpty()) {
-        context_.prompts.error(error);
+        // The harvested values stay in memory; the page stays open to try again.
+        context_.prompts.error(context_.text(236) + error); // the settings could not be saved
         return;
     }
     const QString autostart = context_.platform.setAutostart(

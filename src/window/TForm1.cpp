@@ -19,6 +19,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -209,8 +210,11 @@ void TForm1::SpeedButton10Click() {
 }
 
 void TForm1::FormActivate() {
-    if (context_.settings.launchManager == 1)
-        context_.platform.runFile(context_.file(QStringLiteral("mmanager.exe")), true);
+    // The media manager is a companion program of its own. Where it is not installed there
+    // is nothing to start: the desktop would only be asked to open a file that is not there.
+    const QString manager = context_.file(QStringLiteral("mmanager.exe"));
+    if (context_.settings.launchManager == 1 && QFileInfo(manager).isFile())
+        context_.platform.runFile(manager, true);
     journalFile = context_.file(QStringLiteral("databaza.fgv"));
     registerFile = context_.file(QStringLiteral("drives.fgv"));
     DirectoryOutline1->setRoot(QStringLiteral("C:\\"));

@@ -61,8 +61,9 @@ QString TForm1::applySkin() {
           SpeedButton13, SpeedButton14, SpeedButton15, SpeedButton16, SpeedButton17, SpeedButton23,
           SpeedButton27, SpeedButton28, SpeedButton34, SpeedButton35})
         skinned->setTextColor(skin_.colourB);
+    // The slice in the pale input colour fills a white pie, so the progress always shows.
     Gauge1->setForeColor(skin_.colourA);
-    Gauge1->setBackColor(skin_.colourA.lighter(115));
+    Gauge1->setBackColor(Qt::white);
 
     for (PictureCheckBox* box :
          {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5, checkbox6}) {

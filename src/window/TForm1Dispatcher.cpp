@@ -44,6 +44,22 @@ void setLeftAligned(QLabel* label, int left, int top) {
     label->show();
 }
 
+// Gives the keyboard to the page's first field, top to bottom and then left to right. Left
+// alone, the focus would move on from the hidden control of the page before to whatever
+// follows it, which can be an option such as power-off that a stray Space would tick.
+void focusFirstField(QWidget* window, std::initializer_list<QWidget*> fields) {
+    QWidget* first = nullptr;
+    for (QWidget* field : fields) {
+        if (!field->isVisibleTo(window) || !field->isEnabled())
+            continue;
+        if (!first || field->y() < first->y() ||
+            (field->y() == first->y() && field->x() < first->x()))
+            first = field;
+    }
+    if (first)
+        first->setFocus(Qt::OtherFocusReason);
+}
+
 } // namespace
 
 FlatButton* TForm1::commandButton(int number) const {
@@ -133,6 +149,9 @@ void TForm1::SpeedButton9Click(FlatButton* sender) {
         showJournalPage();
     // The page's own class fills in what it keeps: lists, entries, the tabs of the settings.
     emit pageOpened(sender);
+    focusFirstField(this,
+                    {Edit1, Edit2, LabeledEdit1, LabeledEdit2, ComboBox1, ComboBox2, ComboBox3,
+                     DriveComboBox1, FilterComboBox1, CheckListBox1, StringGrid1, SpinEdit1});
 }
 
 void TForm1::commonReset() {

@@ -29,8 +29,10 @@ TForm2::TForm2(ProgramContext& context, const Skin& skin, QWidget* parent)
     ProgressBar1 = new PieGauge(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(8, 40, 184, 40);
-    ProgressBar1->setForeColor(skin_.colourA);
+    // The slice in the text colour on the input background, so that progress always shows.
+    ProgressBar1->setForeColor(skin_.colourB);
     ProgressBar1->setBackColor(skin_.colourA);
+    ProgressBar1->setTextColor(skin_.colourB);
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(8, 84, 184, 14);

@@ -102,6 +102,22 @@ TEST_F(StartupTest, UserWithoutDiskRightsIsToldInThreeLanguagesAndTheProgramEnds
     EXPECT_EQ(platform.exitCodes, std::vector<int>{0});
 }
 
+TEST_F(StartupTest, RightsAreCheckedBeforeAnotherCopyIsLookedFor) {
+    SingleInstance first(runtime.path());
+    ASSERT_EQ(first.acquire(), SingleInstance::LockResult::Acquired);
+    ASSERT_TRUE(first.listen());
+    QSignalSpy handOffs(&first, &SingleInstance::handOffReceived);
+    platform.admin = false;
+
+    const Startup::Outcome outcome = start();
+    QCoreApplication::processEvents(); // where a hand-off would arrive
+    EXPECT_FALSE(outcome.proceed);
+    ASSERT_EQ(prompts.shown.size(), 1u) << "told, not handed over to the running copy";
+    EXPECT_EQ(prompts.shown[0].text, adminRequiredMessage());
+    EXPECT_EQ(platform.exitCodes, std::vector<int>{0});
+    EXPECT_TRUE(handOffs.isEmpty());
+}
+
 TEST_F(StartupTest, AdminMessageHasItsEightLines) {
     const QStringList lines = adminRequiredMessage().split('\n');
     ASSERT_EQ(lines.size(), 8);

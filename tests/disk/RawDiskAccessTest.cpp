@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
@@ -71,6 +72,32 @@ TEST_F(RawDiskAccessTest, WritesLandOnTheImageAndReadBack) {
     EXPECT_EQ(content[7 * 512], patternByte(7 * 512)) << "the sector after is untouched";
 
     EXPECT_FALSE(disk.WriteSectors(driveNumber('E'), 15, 2, sectors.data())) << "past the end";
+}
+
+TEST_F(RawDiskAccessTest, SectorsBeyondFourGigabytesAreReachedAtTheirOwnOffset) {
+    // A sparse image a little over 4 GiB: only the sectors written here take room.
+    const QString image = program.filePath(QStringLiteral("big.img"));
+    const qint64 fourGiB = qint64(1) << 32;
+    const std::uint32_t far = std::uint32_t(fourGiB / 512) + 5; // its offset wraps to sector 5
+    QFile file(image);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(fourGiB + 64 * 1024));
+    ASSERT_TRUE(file.seek(qint64(far) * 512));
+    ASSERT_EQ(file.write(QByteArray(512, 'R')), 512);
+    file.close();
+    link(QStringLiteral("e::"), image);
+
+    std::vector<char> sector(512);
+    ASSERT_TRUE(disk.ReadSectors(driveNumber('E'), far, 1, sector.data()));
+    EXPECT_EQ(QByteArray(sector.data(), 512), QByteArray(512, 'R'));
+
+    std::fill(sector.begin(), sector.end(), 'W');
+    ASSERT_TRUE(disk.WriteSectors(driveNumber('E'), far + 1, 1, sector.data()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(file.seek(qint64(far + 1) * 512));
+    EXPECT_EQ(file.read(512), QByteArray(512, 'W'));
+    ASSERT_TRUE(file.seek(6 * 512));
+    EXPECT_EQ(file.read(512), QByteArray(512, '\0')) << "nothing landed 4 GiB too low";
 }
 
 TEST_F(RawDiskAccessTest, TheRootFileSystemIsNeverWritten) {

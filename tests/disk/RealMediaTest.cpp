@@ -140,5 +140,31 @@ TEST_F(RealMediaTest, MountedVolumeIsMeasuredByItsFileSystemAndNotWrittenUntilUn
     EXPECT_FALSE(VolumeMounts::isMounted(image)) << "nothing stays mounted";
 }
 
+TEST_F(RealMediaTest, AMountThroughAnotherLoopDeviceOverTheSameImageKeepsRawWritesOut) {
+    QString reason;
+    if (!test::LoopMount::available(&reason))
+        GTEST_SKIP() << reason.toStdString();
+    const QString image = file(QStringLiteral("stick.img"));
+    MediaImages::ext4(image, QStringLiteral("stick"),
+                      QStringLiteral("5717c0de-0000-4000-8000-000000000001"), {}, 16 << 20);
+    const QString root = file(QStringLiteral("mnt"));
+    test::LoopMount mount(image, root);
+    ASSERT_TRUE(mount.mounted()) << mount.error().toStdString();
+    // Attached after the mount, so that it is a second loop device over the same file.
+    LoopDevice second(image);
+    drives.setDevice('G', second.path());
+    ASSERT_FALSE(VolumeMounts::mountPointsOf(second.path()).empty()) << "seen through sysfs";
+
+    QString why;
+    EXPECT_TRUE(VolumeMounts::inUse(second.path(), &why));
+    EXPECT_TRUE(why.contains(QDir(root).canonicalPath())) << why.toStdString();
+    std::vector<char> sector(512, 'x');
+    EXPECT_FALSE(disk.WriteSectors(driveNumber('G'), 100, 1, sector.data()));
+
+    ASSERT_TRUE(VolumeMounts::unmount(second.path(), &why)) << why.toStdString();
+    EXPECT_FALSE(VolumeMounts::inUse(second.path(), &why)) << why.toStdString();
+    EXPECT_TRUE(disk.WriteSectors(driveNumber('G'), 100, 1, sector.data()));
+}
+
 } // namespace
 } // namespace fr

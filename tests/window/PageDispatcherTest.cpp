@@ -20,12 +20,14 @@
 #include "window/Prisposob.h"
 #include "window/TForm1.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -230,6 +232,23 @@ TEST_F(PageDispatcherTest, ResetRestoresSizesWrappingHintsActionsAndTheDropTarge
     open(4);
     EXPECT_EQ(form->speedButton26Action, PageAction::Resume);
     EXPECT_EQ(form->CheckListBox1->height(), 90);
+}
+
+TEST_F(PageDispatcherTest, KeyboardGoesToThePagesFirstFieldAndNeverToAnOption) {
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const std::pair<int, QWidget*> firstFields[] = {
+        {3, form->DriveComboBox1}, {8, form->DriveComboBox1}, {1, form->Edit1},
+        {10, form->Edit2},         {9, form->ComboBox1},      {4, form->LabeledEdit1}};
+    for (const auto& [command, field] : firstFields) {
+        open(1);
+        form->Edit2->setFocus(); // the destination typed on the copy-files page
+        open(command);
+        const QWidget* focused = QApplication::focusWidget();
+        EXPECT_EQ(focused ? focused->objectName() : QStringLiteral("nothing"), field->objectName())
+            << "command " << command;
+    }
 }
 
 TEST_F(PageDispatcherTest, PageTextsComeFromTheLanguageTable) {

@@ -11,20 +11,57 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace fr {
 namespace {
 
 using test::numberedLanguageFile;
 
+// A file or folder that nobody may change, root included, for as long as it lives: a folder
+// that takes no new files, or a file that cannot be rewritten.
+class Immutable {
+public:
+    explicit Immutable(const QString& path) : path_(path) { ok_ = setFlag(true); }
+    ~Immutable() {
+        if (ok_)
+            setFlag(false);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    bool setFlag(bool on) {
+        const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return done;
+    }
+    QString path_;
+    bool ok_ = false;
+};
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 class SettingsPageTest : public test::WindowFixture {
 protected:
     void SetUp() override {
         dir.write(QStringLiteral("lang/lang.cze"),
-                  numberedLanguageFile(QStringLiteral("cz "), 234));
-        createWindow(numberedLanguageFile(QStringLiteral("en "), 234));
+                  numberedLanguageFile(QStringLiteral("cz "), 237));
+        createWindow(numberedLanguageFile(QStringLiteral("en "), 237));
         form->SpeedButton9Click(form->SpeedButton9);
     }
     SettingsPage& page() { return *window->settingsPage(); }
@@ -60,6 +97,10 @@ TEST_F(SettingsPageTest, SavingFromTheMp3TabWithVariableRateOffKeepsTheMaximum) 
     EXPECT_TRUE(page().isMarked(SettingsPage::Tab::General));
     EXPECT_FALSE(form->SpeedButton12->isVisibleTo(form));
     EXPECT_EQ(form->Label2->text(), QStringLiteral("en 1")) << "back on the welcome page";
+    for (const auto& [label, top] : {std::pair{form->Label2, 112}, std::pair{form->Label3, 200}}) {
+        EXPECT_EQ(label->pos(), QPoint(210, top)) << label->objectName().toStdString();
+        EXPECT_EQ(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    }
 
     QFile file(dir.file(QStringLiteral("settings.ini")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -83,10 +124,63 @@ TEST_F(SettingsPageTest, GeneralTabValuesSurviveASwitchToAnotherTab) {
     EXPECT_EQ(form->SpeedButton1->text(), QStringLiteral("cz 3"));
 }
 
-TEST_F(SettingsPageTest, TextThatIsNoItemIsNotStored) {
-    form->ComboBox1->setEditText(QStringLiteral("purple"));
+TEST_F(SettingsPageTest, TypedTextThatIsNoItemAddsNothingAndIsNotStored) {
+    const auto type = [](QComboBox* box, const QString& text) {
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), text);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    };
+    type(form->ComboBox2, QStringLiteral("Klingon"));
+    EXPECT_EQ(form->ComboBox2->count(), 6) << "typing never adds a language";
+    page().SpeedButton35Click();
+    type(form->ComboBox1, QStringLiteral("999 kbps"));
+    EXPECT_EQ(form->ComboBox1->count(), 6) << "typing never adds a bit rate";
     page().Nastavenia();
-    EXPECT_EQ(saved().skin, 0);
+
+    const Settings settings = saved(); // and the next start can read the file
+    EXPECT_EQ(settings.language, 2);
+    EXPECT_EQ(settings.mp3Bitrate, 1);
+    EXPECT_EQ(texts(), std::vector<QString>{"en 169"});
+}
+
+TEST_F(SettingsPageTest, CheckBox4EnablesTheMaximumRateOnTheMp3TabOnly) {
+    ASSERT_TRUE(page().isMarked(SettingsPage::Tab::General));
+    for (int click = 0; click < 2; ++click) {
+        QTest::mouseClick(form->CheckBox4, Qt::LeftButton);
+        EXPECT_TRUE(form->ComboBox2->isEnabled()) << "the language stays choosable";
+    }
+}
+
+TEST_F(SettingsPageTest, FailedSaveSaysWhyAndKeepsThePage) {
+    const QString file = dir.file(QStringLiteral("settings.ini"));
+    const QByteArray before = contentOf(file);
+    form->ComboBox1->setCurrentIndex(2); // banana
+    {
+        Immutable folder(dir.path());
+        Immutable settingsFile(file);
+        if (!folder.ok() || !settingsFile.ok())
+            GTEST_SKIP() << "no immutable files here (needs root and ext4 or alike)";
+        page().Nastavenia();
+    }
+    ASSERT_EQ(prompts.shown.size(), 1u) << "no confirmation after a failed save";
+    EXPECT_EQ(prompts.shown[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown[0].text.startsWith(QStringLiteral("en 236")));
+    EXPECT_TRUE(prompts.shown[0].text.contains(file)) << prompts.shown[0].text.toStdString();
+    EXPECT_EQ(contentOf(file), before);
+    EXPECT_EQ(context.settings.skin, 2) << "the harvested value stays in memory";
+    EXPECT_TRUE(form->SpeedButton12->isVisibleTo(form.get())) << "the page stays to try again";
+}
+
+TEST_F(SettingsPageTest, FolderThatTakesNoNewFilesStillSavesIntoTheFile) {
+    form->ComboBox1->setCurrentIndex(1); // nature
+    {
+        Immutable folder(dir.path());
+        if (!folder.ok())
+            GTEST_SKIP() << "no immutable folders here (needs root and ext4 or alike)";
+        page().Nastavenia();
+    }
+    EXPECT_EQ(texts(), std::vector<QString>{"en 169"});
+    EXPECT_EQ(saved().skin, 1);
 }
 
 TEST_F(SettingsPageTest, AnotherPagesItemsAreNeverHarvested) {
@@ -102,12 +196,17 @@ TEST_F(SettingsPageTest, AnotherPagesItemsAreNeverHarvested) {
 TEST(XdgAutostart, WritesAndRemovesTheSessionEntry) {
     QTemporaryDir config;
     const QString folder = config.filePath(QStringLiteral("autostart"));
+    // Every character that means something to the launcher, in a program folder's name.
     ASSERT_EQ(XdgAutostart::set(folder, QStringLiteral("Fragmentrove 3 (media manager)"),
-                                QStringLiteral("/home/u/pro gram/mmanager.exe"), true),
+                                QStringLiteral("/home/u/my $HOME `x` 100% \"q\" a\\b/mmanager.exe"),
+                                true),
               QString());
     QFile entry(folder + QStringLiteral("/Fragmentrove 3 (media manager).desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(entry.readAll().contains("Exec=\"/home/u/pro gram/mmanager.exe\""));
+    const QByteArray lines = entry.readAll();
+    EXPECT_TRUE(lines.contains("\nExec=\"/home/u/my \\\\$HOME \\\\`x\\\\` 100%% \\\\\"q\\\\\" "
+                               "a\\\\\\\\b/mmanager.exe\"\n"))
+        << lines.toStdString();
     entry.close();
     EXPECT_EQ(XdgAutostart::set(folder, QStringLiteral("Fragmentrove 3 (media manager)"), QString(),
                                 false),

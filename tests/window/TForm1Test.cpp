@@ -94,17 +94,24 @@ TEST_F(TForm1Test, ReapplyShowsANewLanguageAtOnceButKeepsTheBuffers) {
     EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST_F(TForm1Test, ReapplyWithAMissingLanguageFileReportsItAndKeepsTheCaptions) {
+TEST_F(TForm1Test, ReapplyWithAMissingOrUnknownLanguageReportsItAndKeepsTheCaptions) {
     TForm1 form(context, instance, {});
     ASSERT_EQ(form.FormCreate(), QString());
     dir.remove(QStringLiteral("lang/lang.cze"));
-    context.settings.language = 1;
-    form.reapplySettings();
-    ASSERT_EQ(prompts.shown.size(), 1u);
-    EXPECT_EQ(prompts.shown[0].kind, PromptKind::Error);
-    EXPECT_TRUE(prompts.shown[0].text.contains(dir.file(QStringLiteral("lang/lang.cze"))));
-    EXPECT_EQ(form.Label1->text(), QStringLiteral("en 0"));
-    EXPECT_EQ(context.helpFile, dir.file(QStringLiteral("help/2.hlp")));
+    // A number without a language never names a file: the program folder is no language file.
+    for (const auto& [language, named] :
+         {std::pair{1, QStringLiteral("lang/lang.cze")},
+          std::pair{6, QStringLiteral("settings.ini, line 2 (language): 6")}}) {
+        prompts.shown.clear();
+        context.settings.language = static_cast<std::uint8_t>(language);
+        form.reapplySettings();
+        ASSERT_EQ(prompts.shown.size(), 1u);
+        EXPECT_EQ(prompts.shown[0].kind, PromptKind::Error);
+        EXPECT_TRUE(prompts.shown[0].text.contains(dir.file(named)))
+            << prompts.shown[0].text.toStdString();
+        EXPECT_EQ(form.Label1->text(), QStringLiteral("en 0"));
+        EXPECT_EQ(context.helpFile, dir.file(QStringLiteral("help/2.hlp")));
+    }
 }
 
 TEST_F(TForm1Test, ClosePictureEndsAtOnceWhenNoJobRuns) {

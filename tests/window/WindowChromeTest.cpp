@@ -118,16 +118,22 @@ TEST_F(WindowChromeTest, MissingSkinPictureStopsTheSetUpNamingTheFile) {
     EXPECT_TRUE(window.Label2->text().isEmpty()) << "the captions after the skin are not applied";
 }
 
-TEST_F(WindowChromeTest, ActivationStartsTheMediaManagerOnlyWhenAsked) {
+TEST_F(WindowChromeTest, ActivationStartsTheMediaManagerOnlyWhenAskedAndInstalled) {
     create();
+    const QString manager = dir.file(QStringLiteral("mmanager.exe"));
+    dir.write(QStringLiteral("mmanager.exe"), "#!/bin/sh\n");
     form->FormActivate();
     EXPECT_TRUE(platform.filesRun.empty());
     EXPECT_EQ(form->journalFile, dir.file(QStringLiteral("databaza.fgv")));
     context.settings.launchManager = 1;
     form->FormActivate();
     form->FormActivate();
-    EXPECT_EQ(platform.filesRun.size(), 2u) << "every activation starts it again";
-    EXPECT_EQ(platform.filesRun[0], dir.file(QStringLiteral("mmanager.exe")));
+    EXPECT_EQ(platform.filesRun, (std::vector<QString>{manager, manager}))
+        << "every activation starts it again";
+
+    dir.remove(QStringLiteral("mmanager.exe"));
+    form->FormActivate();
+    EXPECT_EQ(platform.filesRun.size(), 2u) << "nothing to start where it is not installed";
 }
 
 } // namespace

@@ -143,13 +143,13 @@ const std::vector<Palette>& palettes() {
     static const std::vector<Palette> all = {
         {QStringLiteral("classic"), hex("#2d5784"), hex("#f4f8fd"), hex("#d6e5f5"), hex("#a9c1dc"),
          hex("#e1ecf8"), hex("#d3e2f3"), hex("#f2f7fc"), hex("#3a70ad"), hex("#214e80"),
-         hex("#cfe0f3"), hex("#1c3d63"), hex("#f0b443"), hex("#fcfdff"), hex("#173554")},
+         hex("#cfe0f3"), hex("#1c3d63"), hex("#f0b443"), hex("#cfe3f8"), hex("#173554")},
         {QStringLiteral("nature"), hex("#2f5f2b"), hex("#f3f8ef"), hex("#d3e6c6"), hex("#a8c89a"),
          hex("#e2efd9"), hex("#d1e5c3"), hex("#f1f7ec"), hex("#3f8a3a"), hex("#285f25"),
-         hex("#d6eacc"), hex("#1f4a1c"), hex("#e9b949"), hex("#fcfef9"), hex("#162f13")},
+         hex("#d6eacc"), hex("#1f4a1c"), hex("#e9b949"), hex("#d5ebc6"), hex("#162f13")},
         {QStringLiteral("banana"), hex("#8a6514"), hex("#fffcec"), hex("#f8e9a8"), hex("#dcc47a"),
          hex("#fbf2cc"), hex("#f5e6a9"), hex("#fffbea"), hex("#c8961f"), hex("#8d6711"),
-         hex("#fbefc2"), hex("#5b440b"), hex("#6aa33c"), hex("#fffef7"), hex("#44320a")},
+         hex("#fbefc2"), hex("#5b440b"), hex("#6aa33c"), hex("#fbe9a4"), hex("#44320a")},
     };
     return all;
 }
