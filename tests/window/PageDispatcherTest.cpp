@@ -237,7 +237,7 @@ TEST_F(PageDispatcherTest, ResetRestoresSizesWrappingHintsActionsAndTheDropTarge
 TEST_F(PageDispatcherTest, KeyboardGoesToThePagesFirstFieldAndNeverToAnOption) {
     form->show();
     form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     const std::pair<int, QWidget*> firstFields[] = {
         {3, form->DriveComboBox1}, {8, form->DriveComboBox1}, {1, form->Edit1},
         {10, form->Edit2},         {9, form->ComboBox1},      {4, form->LabeledEdit1}};

@@ -168,7 +168,7 @@ TEST_F(SettingsPageTest, FailedSaveSaysWhyAndKeepsThePage) {
     EXPECT_TRUE(prompts.shown[0].text.contains(file)) << prompts.shown[0].text.toStdString();
     EXPECT_EQ(contentOf(file), before);
     EXPECT_EQ(context.settings.skin, 2) << "the harvested value stays in memory";
-    EXPECT_TRUE(form->SpeedButton12->isVisibleTo(form.get())) << "the page stays to try again";
+    EXPECT_TRUE(form->SpeedButton12->isVisibleTo(form)) << "the page stays to try again";
 }
 
 TEST_F(SettingsPageTest, FolderThatTakesNoNewFilesStillSavesIntoTheFile) {

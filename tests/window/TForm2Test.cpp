@@ -45,11 +45,11 @@ TEST_F(TForm2Test, TestDialogOpensCentredUnderTheWindowAndCanBeClosed) {
 TEST_F(TForm2Test, GaugesAtHalfwayShowPlainlyHalfFullInEverySkin) {
     for (int skin = 0; skin < 3; ++skin) {
         dir.writeSettings({0, 2, 0, 0, 0, 1, 3, 2, 0, 1, skin});
-        form.reset();
+        window.reset();
         createWindow();
         form->SpeedButton9Click(form->SpeedButton1); // the copy-files page shows its gauge
         TForm2 dialog(context, form->skin());
-        dialog.openForTest(form.get());
+        dialog.openForTest(form);
         for (PieGauge* gauge : {form->Gauge1, dialog.ProgressBar1}) {
             gauge->setProgress(50);
             // The slice fills the right half, clockwise from twelve o'clock.
