@@ -3,7 +3,6 @@
 #include "rescue/RecordText.h"
 
 #include <QtEndian>
-
 #include <cmath>
 #include <cstring>
 
@@ -69,18 +68,29 @@ void CopyJob::stampStart(const QDateTime& now) {
     startTime = oleTime(now.time());
 }
 
-QDate CopyJob::startDay() const { return dateFromOle(startDate); }
-QTime CopyJob::startTimeOfDay() const { return timeFromOle(startTime); }
+QDate CopyJob::startDay() const {
+    return dateFromOle(startDate);
+}
+QTime CopyJob::startTimeOfDay() const {
+    return timeFromOle(startTime);
+}
 
-double oleDate(const QDate& day) { return static_cast<double>(kOleEpoch.daysTo(day)); }
+double oleDate(const QDate& day) {
+    return static_cast<double>(kOleEpoch.daysTo(day));
+}
 
-double oleTime(const QTime& time) { return time.msecsSinceStartOfDay() / 86400000.0; }
+double oleTime(const QTime& time) {
+    return time.msecsSinceStartOfDay() / 86400000.0;
+}
 
-QDate dateFromOle(double days) { return kOleEpoch.addDays(static_cast<qint64>(std::floor(days))); }
+QDate dateFromOle(double days) {
+    return kOleEpoch.addDays(static_cast<qint64>(std::floor(days)));
+}
 
 QTime timeFromOle(double fraction) {
     const double part = fraction - std::floor(fraction);
-    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(std::lround(part * 86400000.0)) % 86400000);
+    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(std::lround(part * 86400000.0)) %
+                                           86400000);
 }
 
 } // namespace fr
