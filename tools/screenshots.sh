@@ -88,7 +88,7 @@ shot() { # FILE
     echo "screenshots: $1"
 }
 
-skins=(classic banana nature)
+skins=(classic nature banana)
 for skin in 0 1 2; do
     prepare 2 "$skin"
     start
