@@ -15,8 +15,12 @@ namespace fr {
 
 namespace {
 
+QString reasonText(int reason) {
+    return QString::fromLocal8Bit(std::strerror(reason));
+}
+
 QString systemError() {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return reasonText(errno);
 }
 
 bool renameOver(const QString& from, const QString& to, QString* error) {
@@ -44,8 +48,27 @@ QString brokenTailReason(qint64 size, int recordSize) {
         .arg(recordSize);
 }
 
-bool writeAll(QFile& file, const QByteArray& bytes) {
-    return file.write(bytes) == bytes.size() && file.flush();
+// Writes every byte at the offset; returns 0, or the errno of the write that failed.
+int writeAllAt(int file, qint64 offset, const QByteArray& bytes) {
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written =
+            ::pwrite(file, bytes.constData() + done, static_cast<size_t>(bytes.size() - done),
+                     static_cast<off_t>(offset + done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return errno;
+        if (written == 0)
+            return EIO; // no progress and no reason: report it rather than loop
+        done += written;
+    }
+    return 0;
+}
+
+QString notCutBack(int reason) {
+    return QStringLiteral("; the partly written entry could not be removed (%1)")
+        .arg(reasonText(reason));
 }
 
 } // namespace
@@ -124,12 +147,31 @@ QString RecordFile::append(const QByteArray& record) {
     if (QString error = checkRecord(record); !error.isEmpty())
         return error;
     QString error;
-    if (prepareForChange(&error) < 0)
+    const qint64 size = prepareForChange(&error);
+    if (size < 0)
         return error;
-    QFile file(path_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || !writeAll(file, record))
-        return failure(file.errorString());
-    return {};
+    const QByteArray native = QFile::encodeName(path_);
+    const int file = ::open(native.constData(), O_WRONLY | O_CLOEXEC);
+    if (file < 0)
+        return failure(systemError());
+    // Synced, so that a disk that fills only when the data is flushed fails here too, while
+    // the file can still be cut back.
+    int reason = writeAllAt(file, size, record);
+    if (reason == 0 && ::fsync(file) != 0)
+        reason = errno;
+    // A partial entry would leave a size that is not a whole number of entries, and every later
+    // change would be refused, even once the disk has room again.
+    if (reason != 0) {
+        error = failure(reasonText(reason));
+        if (::ftruncate(file, size) != 0 || ::fsync(file) != 0)
+            error += notCutBack(errno);
+    }
+    if (::close(file) != 0 && error.isEmpty()) {
+        error = failure(systemError());
+        if (::truncate(native.constData(), size) != 0)
+            error += notCutBack(errno);
+    }
+    return error;
 }
 
 QString RecordFile::rewrite(int index, const QByteArray& record) {
@@ -141,11 +183,13 @@ QString RecordFile::rewrite(int index, const QByteArray& record) {
         return error;
     if (index < 0 || index >= size / recordSize_)
         return failure(QStringLiteral("there is no entry %1").arg(index + 1));
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadWrite) || !file.seek(static_cast<qint64>(index) * recordSize_) ||
-        !writeAll(file, record))
-        return failure(file.errorString());
-    return {};
+    const int file = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_CLOEXEC);
+    if (file < 0)
+        return failure(systemError());
+    int reason = writeAllAt(file, static_cast<qint64>(index) * recordSize_, record);
+    if (::close(file) != 0 && reason == 0)
+        reason = errno;
+    return reason == 0 ? QString() : failure(reasonText(reason));
 }
 
 QString RecordFile::replaceAll(const std::vector<QByteArray>& records) {

@@ -34,6 +34,8 @@ public:
     int recordSize() const { return recordSize_; }
 
     Contents readAll() const;
+    // A failed append cuts the file back to the entries it had, so a full disk costs only the
+    // entry that did not fit; the reason is the system's ("No space left on device").
     QString append(const QByteArray& record);
     QString rewrite(int index, const QByteArray& record);
     // Writes the new content beside the file, flushes it to the disk and renames it over the

@@ -4,8 +4,10 @@
 #include "platform/DriveMap.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileDialogs.h"
+#include "platform/FileIdentity.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
+#include "platform/TypedPath.h"
 #include "rescue/KopirovanieEex.h"
 #include "rescue/RecordText.h"
 #include "rescue/RegisterEntry.h"
@@ -73,10 +75,15 @@ bool CopyFilesPage::SpeedButton13Click(bool resume) {
         form_.Edit1->setText(job.sourceName);
         form_.Edit2->setText(job.destinationName);
     }
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    // A typed native path, or one with "." and "..", is checked and journalled in the drive
+    // form a chosen or dropped path has; the fields show what the checks saw.
+    form_.Edit1->setText(typedPathToDriveForm(form_.Edit1->text(), drives));
+    form_.Edit2->setText(typedPathToDriveForm(form_.Edit2->text(), drives));
     const QString source = form_.Edit1->text();
     const QString destination = form_.Edit2->text();
     if (source == destination) {
-        context_.prompts.information(context_.text(175));
+        context_.prompts.information(context_.text(175)); // source and destination are one
         return false;
     }
     // The journal keeps each path in 255 bytes; a cut path would name another file.
@@ -85,17 +92,34 @@ bool CopyFilesPage::SpeedButton13Click(bool resume) {
         return false;
     }
 
-    const DriveMap drives = DriveMap::build(context_.programDir);
     const QString nativeSource = drives.toNative(source);
     const QString nativeDestination = drives.toNative(destination);
+    // One file under two names (a second drive letter over the same folder, a link): emptying
+    // the destination would destroy the source, so this is refused before any question.
+    if (sameFile(nativeSource, nativeDestination)) {
+        context_.prompts.information(context_.text(175));
+        return false;
+    }
     bool ok = true;
-    if (nativeSource.isEmpty() || !QFileInfo(nativeSource).isFile()) {
-        context_.prompts.error(context_.text(102));
+    // Kinds are looked at without opening anything: opening a pipe would wait for a writer.
+    const FileKind sourceKind = kindOf(nativeSource);
+    if (sourceKind == FileKind::Missing) {
+        context_.prompts.error(context_.text(102)); // the source does not exist
         ok = false;
+    } else if (sourceKind != FileKind::Regular) {
+        context_.prompts.error(context_.text(234)); // a folder, device or pipe
+        ok = false;
+    }
+    // A device, folder or pipe as destination would be overwritten or fail half-way; nothing
+    // is asked about it and nothing is written.
+    const FileKind destinationKind = kindOf(nativeDestination);
+    if (destinationKind != FileKind::Missing && destinationKind != FileKind::Regular) {
+        context_.prompts.error(context_.text(235));
+        return false;
     }
     bool emptyDestination = false;
     const QFileInfo existing(nativeDestination);
-    if (!nativeDestination.isEmpty() && existing.exists()) {
+    if (destinationKind == FileKind::Regular) {
         if (!context_.prompts.confirm(context_.text(63)))
             ok = false;
         else if (!resume)

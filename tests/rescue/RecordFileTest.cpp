@@ -1,9 +1,14 @@
-// The fixed-record data files: created when missing, read whole, and never damaged further
-// when their size shows they were damaged already.
+// The fixed-record data files: created when missing, read whole, never damaged further when
+// their size shows they were damaged already, and whole after a disk filled up; and the
+// journal's record laid out byte by byte.
 
 #include "rescue/RecordFile.h"
 
+#include "rescue/CopyJob.h"
+#include "support/TmpfsMount.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -88,6 +93,68 @@ TEST_F(RecordFileTest, FailedRenameLeavesTheOldFileWhole) {
     EXPECT_EQ(replacementSeen, record('b')) << "the new content was complete before the rename";
     EXPECT_EQ(bytes(), record('a') + record('b'));
     EXPECT_FALSE(QFile::exists(path + QStringLiteral(".new")));
+}
+
+TEST(RecordFileOnAFullDisk, FailedAppendLeavesTheEntriesAndTheFileTakesMoreOnceThereIsRoom) {
+    QString why;
+    if (!test::TmpfsMount::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    QTemporaryDir dir;
+    test::TmpfsMount disk(dir.filePath(QStringLiteral("disk")), 64 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.error().toStdString();
+    const QString path = dir.filePath(QStringLiteral("disk/databaza.fgv"));
+    RecordFile journal(path, CopyJob::kRecordBytes);
+    // Seven entries end inside a page, so the eighth is written in part before the disk is full.
+    for (char fill = 'a'; fill < 'h'; ++fill)
+        ASSERT_EQ(journal.append(QByteArray(CopyJob::kRecordBytes, fill)), QString());
+    ASSERT_TRUE(disk.fill());
+
+    const QString error = journal.append(QByteArray(CopyJob::kRecordBytes, 'h'));
+    EXPECT_TRUE(error.startsWith(path)) << error;
+    EXPECT_TRUE(error.contains(QStringLiteral("No space left on device"))) << error;
+    EXPECT_EQ(QFileInfo(path).size(), 7 * CopyJob::kRecordBytes) << "no partial entry is left";
+
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("disk/filler"))));
+    EXPECT_EQ(journal.append(QByteArray(CopyJob::kRecordBytes, 'h')), QString());
+    EXPECT_EQ(journal.rewrite(0, QByteArray(CopyJob::kRecordBytes, 'A')), QString());
+    const RecordFile::Contents contents = journal.readAll();
+    EXPECT_TRUE(contents.error.isEmpty()) << contents.error;
+    ASSERT_EQ(contents.records.size(), 8u);
+    EXPECT_EQ(contents.records[7], QByteArray(CopyJob::kRecordBytes, 'h'));
+}
+
+TEST(JournalRecord, FieldsSitAtTheirOffsetsWithDatesCountedFromTheOleEpoch) {
+    // Made by hand, not by the program's own writer, so that a shifted field or another epoch
+    // cannot pass by being read back the same wrong way.
+    QByteArray made(CopyJob::kRecordBytes, '\0');
+    made[0] = 12;
+    made.replace(1, 12, "D:\\photo.jpg");
+    made[256] = 10;
+    made.replace(257, 10, "E:\\out.bin");
+    made.replace(512, 24,
+                 QByteArray::fromHex("01100000"            // position 4097
+                                     "e3930400"            // totalSize 300003
+                                     "00000000c0d5e140"    // 36526.0: 1 January 2000
+                                     "000000000000e83f")); // 0.75: 18:00
+    ASSERT_EQ(made.size(), CopyJob::kRecordBytes);
+
+    CopyJob job;
+    job.sourceName = QStringLiteral("D:\\photo.jpg");
+    job.destinationName = QStringLiteral("E:\\out.bin");
+    job.position = 4097;
+    job.totalSize = 300003;
+    job.stampStart(QDateTime(QDate(2000, 1, 1), QTime(18, 0)));
+    EXPECT_EQ(job.toRecord().toHex(), made.toHex());
+
+    CopyJob read;
+    ASSERT_TRUE(read.fromRecord(made));
+    EXPECT_EQ(read.sourceName, job.sourceName);
+    EXPECT_EQ(read.destinationName, job.destinationName);
+    EXPECT_EQ(read.position.load(), 4097u);
+    EXPECT_EQ(read.totalSize, 300003u);
+    EXPECT_EQ(read.startDay(), QDate(2000, 1, 1));
+    EXPECT_EQ(read.startTimeOfDay(), QTime(18, 0));
 }
 
 } // namespace

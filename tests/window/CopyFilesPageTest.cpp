@@ -16,6 +16,7 @@
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"
+#include "support/TmpfsMount.h"
 #include "support/WindowFixture.h"
 #include "widgets/FileDropTarget.h"
 #include "widgets/FlatButton.h"
@@ -33,6 +34,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fr {
 namespace {
@@ -44,7 +47,7 @@ using test::numberedLanguageFile;
 class CopyFilesPageTest : public test::WindowFixture {
 protected:
     void SetUp() override {
-        createWindow(numberedLanguageFile(QStringLiteral("en "), 234));
+        createWindow(numberedLanguageFile(QStringLiteral("en "), 236));
         form->SpeedButton9Click(form->SpeedButton1);
     }
 
@@ -406,6 +409,173 @@ TEST(MegabyteText, TwoSignificantDigitsWithTwoDecimals) {
     EXPECT_EQ(CopyFilesPage::megabytes(129394), QStringLiteral("0.12"));
     EXPECT_EQ(CopyFilesPage::megabytes(0), QStringLiteral("0.00"));
     EXPECT_EQ(CopyFilesPage::megabytes(300u << 20), QStringLiteral("3.0E+02"));
+}
+
+// --- Two names of one file, things that are not files, typed paths, a full disk ----------
+
+TEST_F(CopyFilesPageTest, OneFileUnderTwoNamesIsRefusedBeforeAnyQuestion) {
+    const QByteArray photo = QByteArray("photo").repeated(20001);
+    file(QStringLiteral("photo.jpg"), photo);
+    ASSERT_EQ(::link(QFile::encodeName(media.filePath(QStringLiteral("photo.jpg"))).constData(),
+                     QFile::encodeName(media.filePath(QStringLiteral("hard.jpg"))).constData()),
+              0);
+    ASSERT_TRUE(QFile::link(media.filePath(QStringLiteral("photo.jpg")),
+                            media.filePath(QStringLiteral("soft.jpg"))));
+    drives.setRoot('E', media.path()); // a second letter over the same folder
+
+    const QString destinations[] = {
+        QStringLiteral("E:\\photo.jpg"),        QStringLiteral("D:\\hard.jpg"),
+        QStringLiteral("D:\\soft.jpg"),         QStringLiteral("D:\\.\\photo.jpg"),
+        QStringLiteral("D:\\x\\..\\photo.jpg"), media.filePath(QStringLiteral("photo.jpg"))};
+    for (const QString& destination : destinations) {
+        SCOPED_TRACE(destination.toStdString());
+        prompts.shown.clear();
+        prompts.answers = {PromptAnswer::Yes, PromptAnswer::Yes}; // were anything asked
+        fields(QStringLiteral("D:\\photo.jpg"), destination);
+        EXPECT_FALSE(page().SpeedButton13Click());
+        EXPECT_EQ(texts(), std::vector<QString>{"en 175"});
+        EXPECT_EQ(contentOf(QStringLiteral("photo.jpg")), photo);
+        EXPECT_TRUE(form->SpeedButton13->isEnabled());
+    }
+}
+
+TEST_F(CopyFilesPageTest, FoldersDevicesAndPipesAreNeitherReadNorWritten) {
+    file(QStringLiteral("a.bin"), "source");
+    ASSERT_TRUE(QDir(media.path()).mkpath(QStringLiteral("folder")));
+    // Opening the pipe for reading would hang the page until a writer came.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(media.filePath(QStringLiteral("pipe"))).constData(), 0600),
+              0);
+    const struct {
+        QString source;
+        QString destination;
+        std::vector<QString> shown;
+    } cases[] = {
+        {QStringLiteral("D:\\folder"), QStringLiteral("D:\\new.bin"), {"en 234"}},
+        {QStringLiteral("D:\\pipe"), QStringLiteral("D:\\new.bin"), {"en 234"}},
+        {QStringLiteral("C:\\dev\\zero"), QStringLiteral("D:\\new.bin"), {"en 234"}},
+        {QStringLiteral("D:\\a.bin"), QStringLiteral("D:\\folder"), {"en 235"}},
+        {QStringLiteral("D:\\a.bin"), QStringLiteral("D:\\pipe"), {"en 235"}},
+        {QStringLiteral("D:\\a.bin"), QStringLiteral("C:\\dev\\null"), {"en 235"}},
+        {QStringLiteral("D:\\gone.bin"), QStringLiteral("D:\\folder"), {"en 102", "en 235"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.source + QStringLiteral(" -> ") + c.destination).toStdString());
+        prompts.shown.clear(); // a question would be answered No: a Yes would open the pipe
+        fields(c.source, c.destination);
+        EXPECT_FALSE(page().SpeedButton13Click());
+        EXPECT_EQ(texts(), c.shown);
+        for (const auto& shown : prompts.shown)
+            EXPECT_EQ(shown.kind, PromptKind::Error);
+    }
+    EXPECT_FALSE(QFile::exists(media.filePath(QStringLiteral("new.bin"))));
+    EXPECT_TRUE(QFileInfo(media.filePath(QStringLiteral("pipe"))).exists());
+}
+
+TEST_F(CopyFilesPageTest, TypedNativePathsAreCopiedInDriveForm) {
+    const QByteArray content = QByteArray("typed").repeated(3001);
+    file(QStringLiteral("a.bin"), content);
+    fields(media.filePath(QStringLiteral("a.bin")), media.path() + QStringLiteral("/x/../b.bin"));
+    ASSERT_TRUE(page().SpeedButton13Click()) << (texts().empty() ? "" : texts()[0].toStdString());
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("D:\\a.bin"));
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("D:\\b.bin"));
+    EXPECT_EQ(context.copyJob.sourceName, QStringLiteral("D:\\a.bin"))
+        << "journalled in drive form";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->SpeedButton13->isEnabled(); }, 30000));
+    EXPECT_EQ(contentOf(QStringLiteral("b.bin")), content);
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+// A drive E: on a small tmpfs of its own, mounted for the test and taken off after it.
+class CopyFilesPageFullDiskTest : public CopyFilesPageTest {
+protected:
+    std::unique_ptr<test::TmpfsMount> disk;
+    QString root = dir.file(QStringLiteral("small"));
+
+    void SetUp() override {
+        CopyFilesPageTest::SetUp();
+        QString why;
+        if (!test::TmpfsMount::available(&why))
+            GTEST_SKIP() << why.toStdString();
+        disk = std::make_unique<test::TmpfsMount>(root, 1 << 20);
+        if (!disk->mounted())
+            GTEST_SKIP() << disk->error().toStdString();
+        drives.setRoot('E', root);
+    }
+    void sparse(const QString& name, qint64 size) {
+        QFile out(media.filePath(name));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(out.resize(size));
+    }
+};
+
+TEST_F(CopyFilesPageFullDiskTest, FreeSpaceCreditsTheDestinationAboutToBeEmptied) {
+    // 700 KiB to copy; the 1 MiB disk has less than that free, but not once the old 600 KiB
+    // destination is emptied.
+    const QByteArray content = QByteArray("rescued!").repeated(700 * 128);
+    file(QStringLiteral("source.bin"), content);
+    QFile old(root + QStringLiteral("/copy.bin"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    ASSERT_EQ(old.write(QByteArray(600 << 10, 'o')), 600 << 10);
+    old.close();
+    fields(QStringLiteral("D:\\source.bin"), QStringLiteral("E:\\copy.bin"));
+
+    prompts.answers = {PromptAnswer::Yes};
+    ASSERT_TRUE(page().SpeedButton13Click());
+    EXPECT_EQ(texts(), std::vector<QString>{"en 63"});
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->SpeedButton13->isEnabled(); }, 30000));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), content);
+}
+
+TEST_F(CopyFilesPageFullDiskTest, LargestSourcePassesTheSizeCheckOneByteMoreDoesNot) {
+    // Both fail later for want of space on E:, which shows how far the checks got.
+    sparse(QStringLiteral("limit.img"), qint64(CopyFilesPage::kLargestSource));
+    sparse(QStringLiteral("over.img"), qint64(CopyFilesPage::kLargestSource) + 1);
+    fields(QStringLiteral("D:\\limit.img"), QStringLiteral("E:\\copy.img"));
+    EXPECT_FALSE(page().SpeedButton13Click());
+    fields(QStringLiteral("D:\\over.img"), QStringLiteral("E:\\copy.img"));
+    EXPECT_FALSE(page().SpeedButton13Click());
+    EXPECT_EQ(texts(), (std::vector<QString>{"en 104", "en 225"}));
+}
+
+TEST_F(CopyFilesPageFullDiskTest, StopOnAFullDiskReportsTheJournalAndKeepsItWhole) {
+    const QString journal = root + QStringLiteral("/databaza.fgv");
+    dir.remove(QStringLiteral("databaza.fgv"));
+    ASSERT_TRUE(QFile::link(journal, dir.file(QStringLiteral("databaza.fgv"))));
+    CopyJob& job = context.copyJob;
+    job.sourceName = QStringLiteral("D:\\a.bin");
+    job.destinationName = QStringLiteral("E:\\b.bin");
+    job.totalSize = 1000;
+    job.position = 404;
+    // A job, its stop, and its worker's end (the commands come back only then).
+    const auto stop = [this] {
+        window->jobControls()->jobStarted();
+        window->jobControls()->SpeedButton15Click();
+        window->jobControls()->jobEnded();
+    };
+    // Seven entries end inside a page: the eighth is written in part before the disk is full.
+    for (int i = 0; i < 7; ++i)
+        stop();
+    ASSERT_EQ(QFileInfo(journal).size(), 7 * CopyJob::kRecordBytes);
+    ASSERT_TRUE(disk->fill());
+
+    prompts.shown.clear();
+    stop();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown[0].text.contains(dir.file(QStringLiteral("databaza.fgv"))))
+        << prompts.shown[0].text;
+    EXPECT_TRUE(prompts.shown[0].text.contains(QStringLiteral("No space left on device")))
+        << prompts.shown[0].text;
+    EXPECT_EQ(QFileInfo(journal).size(), 7 * CopyJob::kRecordBytes) << "no partial entry";
+    EXPECT_TRUE(form->SpeedButton1->isEnabled()) << "the stop itself went through";
+
+    // With room again, the next stop is journalled.
+    ASSERT_TRUE(QFile::remove(root + QStringLiteral("/filler")));
+    prompts.shown.clear();
+    stop();
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(QFileInfo(journal).size(), 8 * CopyJob::kRecordBytes);
 }
 
 } // namespace

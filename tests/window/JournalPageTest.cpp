@@ -311,6 +311,7 @@ TEST_F(JournalPageTest, ResumeQuestionsComeInOrderAndEndOrRemoveAsAnswered) {
         {"source gone, keep", -1, 4512, PromptAnswer::No, {"en 186"}, false},
         {"destination gone, remove", 10000, -1, PromptAnswer::Yes, {"en 185"}, true},
         {"destination gone, keep", 10000, -1, PromptAnswer::No, {"en 185"}, false},
+        {"both gone: the source is asked about first", -1, -1, PromptAnswer::No, {"en 186"}, false},
         {"source shorter than the position, remove",
          3000,
          4512,
