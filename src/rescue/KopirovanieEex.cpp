@@ -99,19 +99,26 @@ public:
     // Opens the files. On failure returns the errno.
     int open() {
         const QByteArray source = QFile::encodeName(s_.sourcePath);
-        source_ = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
+        // The page has checked that the source is a file; should a pipe or a device have taken
+        // its name since, opening it must not wait for a writer, and it is not copied.
+        source_ = ::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (source_ < 0)
             return errno;
+        struct stat sourceStatus {};
+        if (fstat(source_, &sourceStatus) != 0)
+            return errno;
+        if (!S_ISREG(sourceStatus.st_mode))
+            return S_ISDIR(sourceStatus.st_mode) ? EISDIR : EINVAL;
         // Small reads near a failure must not pull read-ahead across the damaged place.
         posix_fadvise(source_, 0, 0, POSIX_FADV_RANDOM);
         // Block reads bypass the cache, so nothing stale comes from it and a failure covers
         // exactly the part that failed; where direct reads are not allowed, a second handle
         // reads ahead normally.
-        direct_ = ::open(source.constData(), O_RDONLY | O_CLOEXEC | O_DIRECT);
+        direct_ = ::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_DIRECT);
         if (direct_ >= 0) {
             directAligned_ = true;
         } else {
-            direct_ = ::open(source.constData(), O_RDONLY | O_CLOEXEC);
+            direct_ = ::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
             if (direct_ < 0)
                 return errno;
             posix_fadvise(direct_, 0, 0, POSIX_FADV_SEQUENTIAL);
