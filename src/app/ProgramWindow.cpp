@@ -9,6 +9,7 @@
 #include "window/TForm1.h"
 #include "window/TForm2.h"
 #include "window/Tid3form.h"
+#include "window/WholeMediumPage.h"
 
 namespace fr {
 
@@ -25,6 +26,7 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
     copyFilesPage_ = new CopyFilesPage(form, context_, *jobControls_);
     // A stopped copy is finished through the copy page's own start.
     journalPage_ = new JournalPage(form, context_, *copyFilesPage_);
+    wholeMediumPage_ = new WholeMediumPage(form, context_, *jobControls_);
 }
 
 ProgramWindow::~ProgramWindow() {

@@ -17,6 +17,7 @@ class SingleInstance;
 class TForm1;
 class TForm2;
 class Tid3form;
+class WholeMediumPage;
 struct ProgramContext;
 
 // The program's windows, assembled: the main window, the class of each page wired to it
@@ -41,6 +42,7 @@ public:
     JobControls* jobControls() const { return jobControls_; }
     CopyFilesPage* copyFilesPage() const { return copyFilesPage_; }
     JournalPage* journalPage() const { return journalPage_; }
+    WholeMediumPage* wholeMediumPage() const { return wholeMediumPage_; }
     TForm2* form2() const { return form2_.get(); }
     Tid3form* id3form() const { return id3form_.get(); }
 
@@ -54,6 +56,7 @@ private:
     JobControls* jobControls_ = nullptr;
     CopyFilesPage* copyFilesPage_ = nullptr;
     JournalPage* journalPage_ = nullptr;
+    WholeMediumPage* wholeMediumPage_ = nullptr;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<Tid3form> id3form_;
 };

@@ -10,7 +10,6 @@
 #include "platform/TypedPath.h"
 #include "rescue/KopirovanieEex.h"
 #include "rescue/RecordText.h"
-#include "rescue/RegisterEntry.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/FileDropTarget.h"
 #include "widgets/FlatButton.h"
@@ -265,24 +264,7 @@ void CopyFilesPage::engineEnded(const CopyOutcome& outcome) {
         context_.prompts.error(context_.text(226) + outcome.failure); // could not be written
         return;
     }
-    // One sequence, with no event in between: the marker the monitor reads, the page's idle
-    // state, then the switch-off's registration and power-off. The switch-off registers the
-    // medium itself, so the monitor stands down before anything can tick it.
-    if (outcome.readFailed)
-        context_.errorMarker.setReadFailed();
-    const bool switchOff = context_.jobSignals->switchOff.load();
-    if (switchOff)
-        jobControls_.stopMonitor();
-    jobControls_.jobEnded();
-    if (!switchOff)
-        return;
-    const QString& source = context_.copyJob.sourceName;
-    if (outcome.readFailed && !source.isEmpty()) {
-        const QString error = addRegisterEntry(context_, source.front(), context_.text(224));
-        if (!error.isEmpty())
-            context_.prompts.error(error);
-    }
-    context_.platform.powerOff();
+    jobControls_.jobCompleted(outcome.readFailed);
 }
 
 } // namespace fr

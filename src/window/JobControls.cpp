@@ -1,8 +1,10 @@
 #include "window/JobControls.h"
 
 #include "core/ProgramContext.h"
+#include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "rescue/RecordFile.h"
+#include "rescue/RegisterEntry.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
@@ -60,6 +62,26 @@ void JobControls::jobEnded() {
     stopPending_ = false;
     becomeIdle();
     rewriteStopRecord();
+}
+
+void JobControls::jobCompleted(bool readFailed) {
+    // One sequence, with no event in between: the switch-off registers the medium itself, so
+    // the monitor stands down before anything can tick it.
+    if (readFailed)
+        context_.errorMarker.setReadFailed();
+    const bool switchOff = context_.jobSignals->switchOff.load();
+    if (switchOff)
+        stopMonitor();
+    jobEnded();
+    if (!switchOff)
+        return;
+    const QString& source = context_.copyJob.sourceName;
+    if (readFailed && !source.isEmpty()) {
+        const QString error = addRegisterEntry(context_, source.front(), context_.text(224));
+        if (!error.isEmpty())
+            context_.prompts.error(error);
+    }
+    context_.platform.powerOff();
 }
 
 void JobControls::jobFailed() {

@@ -30,6 +30,11 @@ public:
     // context's job: the page returns to idle. When a stop journalled the job, its record is
     // brought up to the position the worker really reached.
     void jobEnded();
+    // The end actions of a worker that ran through (finished or stopped), on the main thread,
+    // after the page has taken its results into the context's job: the marker the monitor
+    // reads, the page's idle state, then, with the switch-off box ticked, the registration of a
+    // medium that failed to read (the drive of the job's source) and the power-off.
+    void jobCompleted(bool readFailed);
     // The worker ended on a failure other than reading: the page stays running until the user
     // stops it, and that stop then completes at once. A stop already pending completes now.
     void jobFailed();

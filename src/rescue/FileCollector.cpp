@@ -1,0 +1,100 @@
+#include "rescue/FileCollector.h"
+
+#include "platform/DriveMap.h"
+
+#include <QFile>
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <vector>
+
+namespace fr {
+
+namespace {
+
+// One entry of a folder, as far as the walk cares.
+struct Entry {
+    QString name;
+    bool file = false;   // a regular file, or a link to one
+    bool folder = false; // a real folder, not a link to one
+};
+
+// The folder's entries in the order the system lists them; the errno when the folder could
+// not be opened or its listing broke off, 0 when it was listed whole.
+int listFolder(const QString& nativeFolder, std::vector<Entry>& entries) {
+    if (nativeFolder.isEmpty())
+        return ENOENT; // a drive without a mounted file system
+    const QByteArray path = QFile::encodeName(nativeFolder);
+    const QByteArray prefix = path.endsWith('/') ? path : path + '/';
+    DIR* directory = ::opendir(path.constData());
+    if (!directory)
+        return errno;
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* item = ::readdir(directory);
+        if (!item) {
+            error = errno;
+            break;
+        }
+        const QByteArray name(item->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray full = prefix + name;
+        struct stat status {};
+        if (::lstat(full.constData(), &status) != 0)
+            continue; // gone since it was listed
+        Entry entry{QFile::decodeName(name)};
+        if (S_ISDIR(status.st_mode)) {
+            entry.folder = true;
+        } else if (S_ISREG(status.st_mode)) {
+            entry.file = true;
+        } else if (S_ISLNK(status.st_mode)) {
+            struct stat target {};
+            entry.file = ::stat(full.constData(), &target) == 0 && S_ISREG(target.st_mode);
+        }
+        entries.push_back(std::move(entry));
+    }
+    ::closedir(directory);
+    return error;
+}
+
+bool matchesAny(const QString& name, const QStringList& masks) {
+    for (const QString& mask : masks)
+        if (matchesMask(name, mask))
+            return true;
+    return false;
+}
+
+void collect(const QString& folder, const QString& nativeFolder, const QStringList& masks,
+             CollectedFiles& into) {
+    const QString prefix = folder.endsWith('\\') ? folder : folder + '\\';
+    const QString nativePrefix = nativeFolder.endsWith('/') ? nativeFolder : nativeFolder + '/';
+    std::vector<Entry> entries;
+    if (const int error = listFolder(nativeFolder, entries))
+        into.unreadableFolders.append(
+            prefix + QStringLiteral(": ") +
+            QString::fromStdString(std::generic_category().message(error)));
+    for (const Entry& entry : entries)
+        if (entry.file && matchesAny(entry.name, masks))
+            into.files.append(prefix + entry.name);
+    for (const Entry& entry : entries)
+        if (entry.folder && !isHiddenName(entry.name))
+            collect(prefix + entry.name, nativePrefix + entry.name, masks, into);
+}
+
+} // namespace
+
+CollectedFiles collectFiles(const QString& folder, const QString& nativeFolder,
+                            const QString& mask) {
+    QStringList masks;
+    for (const QString& part : mask.split(';'))
+        if (!part.trimmed().isEmpty())
+            masks.append(part.trimmed());
+    CollectedFiles collected;
+    collect(folder, nativeFolder, masks, collected);
+    return collected;
+}
+
+} // namespace fr

@@ -1,0 +1,134 @@
+#include "rescue/MediumEx.h"
+
+#include "platform/FileIdentity.h"
+#include "rescue/CopyJob.h"
+#include "rescue/JobSignals.h"
+#include "rescue/KopirovanieEex.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace fr {
+
+namespace {
+
+// The rescue copy counts in unsigned 32-bit bytes and needs room for a last fill block.
+constexpr qint64 kLargestFile = 0xFFFFFFFFll - 2048;
+
+QString systemText(int error) {
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+} // namespace
+
+MediumEx::MediumEx(Setup setup, MediumExHooks hooks)
+    : setup_(std::move(setup)), hooks_(std::move(hooks)) {}
+
+MediumEx::~MediumEx() {
+    wait();
+}
+
+void MediumEx::start() {
+    wait();
+    thread_ = std::thread([this] { run(); });
+}
+
+void MediumEx::stop() {
+    setup_.jobSignals->stopRequested = true;
+}
+
+void MediumEx::wait() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void MediumEx::post(std::function<void()> work) const {
+    if (hooks_.post) {
+        hooks_.post(std::move(work));
+    } else if (QCoreApplication* application = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
+    } else {
+        work();
+    }
+}
+
+MediumOutcome MediumEx::run() {
+    MediumOutcome outcome;
+    for (const QString& file : setup_.files) {
+        // A stop ends the job: no later file is opened, and no empty copy of it is made.
+        if (setup_.jobSignals->stopRequested.load()) {
+            outcome.stopped = true;
+            break;
+        }
+        outcome.failure = copyFile(file, outcome.readFailed);
+        if (!outcome.failure.isEmpty())
+            break;
+    }
+    if (outcome.failure.isEmpty() && setup_.jobSignals->stopRequested.load())
+        outcome.stopped = true;
+    if (hooks_.ended)
+        post([hook = hooks_.ended, outcome] { hook(outcome); });
+    return outcome;
+}
+
+QString MediumEx::copyFile(const QString& file, bool& readFailed) {
+    const QString destination = destinationOf(file, setup_.destinationFolder);
+    const QString nativeSource = setup_.drives.toNative(file);
+    const QString nativeDestination = setup_.drives.toNative(destination);
+    const QString named = file + QStringLiteral(" -> ") + destination + QStringLiteral(": ");
+    const qint64 size = nativeSource.isEmpty() ? 0 : QFileInfo(nativeSource).size();
+    if (hooks_.fileStarted)
+        post([hook = hooks_.fileStarted, file, destination, size] {
+            hook(file, destination, static_cast<std::uint32_t>(size));
+        });
+
+    if (nativeSource.isEmpty() || nativeDestination.isEmpty())
+        return named + QStringLiteral("the drive is not there any more");
+    if (size > kLargestFile)
+        return named + QStringLiteral("4 GB or more cannot be copied");
+    // Writing into a device or a pipe that happens to have the destination's name would
+    // destroy a disk or hang the job.
+    const FileKind kind = kindOf(nativeDestination);
+    if (kind != FileKind::Missing && kind != FileKind::Regular)
+        return named + QStringLiteral("the destination is not a file (a folder, device or pipe)");
+    // Fill blocks written over the source would destroy what they stand for.
+    if (sameFile(nativeSource, nativeDestination))
+        return named + QStringLiteral("the destination is the source file itself");
+    std::error_code madeFolders;
+    std::filesystem::create_directories(
+        std::filesystem::path(QFile::encodeName(QFileInfo(nativeDestination).path()).toStdString()),
+        madeFolders);
+    if (madeFolders)
+        return named + QString::fromStdString(madeFolders.message());
+
+    CopyJob job;
+    job.sourceName = file;
+    job.destinationName = destination;
+    job.totalSize = static_cast<std::uint32_t>(size);
+    KopirovanieEexHooks hooks;
+    hooks.post = [this](std::function<void()> work) {
+        post(std::move(work));
+    };
+    hooks.progress = hooks_.progress;
+    KopirovanieEex engine({job, setup_.jobSignals, setup_.buffers, setup_.fillMode, setup_.platform,
+                           nativeSource, nativeDestination},
+                          std::move(hooks));
+    const CopyOutcome copied = engine.run();
+    readFailed = readFailed || copied.readFailed;
+    if (!copied.failure.isEmpty())
+        return named + copied.failure;
+    // An older, longer file of the same name would otherwise keep its tail behind the copy.
+    if (copied.position >= job.totalSize &&
+        ::truncate(QFile::encodeName(nativeDestination).constData(),
+                   static_cast<off_t>(copied.position)) != 0)
+        return named + systemText(errno);
+    return {};
+}
+
+} // namespace fr

@@ -1,0 +1,193 @@
+#include "window/WholeMediumPage.h"
+
+#include "core/ProgramContext.h"
+#include "platform/DriveMap.h"
+#include "platform/FileIdentity.h"
+#include "platform/Prompts.h"
+#include "rescue/FileCollector.h"
+#include "rescue/MediumEx.h"
+#include "rescue/RegisterRecord.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/PieGauge.h"
+#include "window/JobControls.h"
+#include "window/TForm1.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QTemporaryFile>
+#include <functional>
+
+namespace fr {
+
+namespace {
+
+// The largest file the rescue copy can count in its 32-bit position, with room for a last
+// fill block.
+constexpr qint64 kLargestFile = 0xFFFFFFFFll - 2048;
+
+// Whether a file can be made in the folder. The probe has a name of its own that no file of
+// the folder can already have, so nothing there is ever replaced; it is removed again.
+bool writable(const QString& nativeFolder) {
+    if (nativeFolder.isEmpty())
+        return false;
+    QTemporaryFile probe(nativeFolder + QStringLiteral("/.fragmentrove-write-test-XXXXXX"));
+    return probe.open();
+}
+
+} // namespace
+
+WholeMediumPage::WholeMediumPage(TForm1& form, ProgramContext& context, JobControls& jobControls)
+    : Page(form, form.SpeedButton3), form_(form), context_(context), jobControls_(jobControls) {
+    form_.setHandler(PageAction::StartWholeMedium, [this] { celydisk(); });
+}
+
+WholeMediumPage::~WholeMediumPage() {
+    retireWorker();
+}
+
+void WholeMediumPage::retireWorker() {
+    if (!worker_)
+        return;
+    worker_->stop();
+    worker_->wait();
+    worker_.reset();
+}
+
+bool WholeMediumPage::destinationAccepted(QChar letter) {
+    const QString serial =
+        RegisterRecord::serialTextOf(context_.disk.GetMediaIdentifier(letter).SerialNumber);
+    for (const RegisterRecord& entry : RegisterFile(context_).readAll().records) {
+        if (entry.serialText != serial)
+            continue;
+        // The destination medium is listed as damaged.
+        if (context_.prompts.show(PromptKind::Warning, context_.text(131), PromptButtons::YesNo) ==
+            PromptAnswer::No)
+            return false;
+    }
+    return true;
+}
+
+bool WholeMediumPage::celydisk() {
+    const QString folder = form_.Edit2->text();
+    if (folder.isEmpty()) {
+        context_.prompts.information(context_.text(108)); // no destination folder
+        return false;
+    }
+    if (!folder.endsWith('\\')) {
+        context_.prompts.information(context_.text(162)); // must end with "\"
+        return false;
+    }
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    const QString nativeFolder = drives.toNative(folder);
+    const QChar letter = form_.DriveComboBox1->drive();
+    const QString root = letter.isNull() ? QString() : QString(letter) + QStringLiteral(":\\");
+    const QString nativeRoot = root.isEmpty() ? QString() : drives.toNative(root);
+    // The drive's root as the destination (also under another letter or through a link) would
+    // copy every file onto itself: fill blocks would overwrite the very bytes they stand for.
+    if (sameFile(nativeRoot, nativeFolder)) {
+        context_.prompts.information(context_.text(175));
+        return false;
+    }
+    if (!writable(nativeFolder)) {
+        context_.prompts.information(context_.text(184)); // cannot write there
+        return false;
+    }
+    if (!destinationAccepted(folder.front()))
+        return false;
+
+    QString mask = form_.FilterComboBox1->currentData().toString();
+    if (mask.isEmpty())
+        mask = QStringLiteral("*.*");
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const CollectedFiles collected = collectFiles(root, nativeRoot, mask);
+    QApplication::restoreOverrideCursor();
+
+    // Folders of a damaged medium that could not be read: what they hold is not copied, and
+    // the user should know before the job starts.
+    if (!collected.unreadableFolders.isEmpty())
+        context_.prompts.warning(collected.unreadableFolders.join('\r'));
+    for (const QString& file : collected.files) {
+        if (QFileInfo(drives.toNative(file)).size() > kLargestFile) {
+            context_.prompts.error(context_.text(225) + '\r' + file); // 4 GB or more
+            return false;
+        }
+    }
+    if (collected.files.isEmpty())
+        context_.prompts.information(context_.text(182)); // the job starts and ends at once
+
+    retireWorker();
+    CopyJob& job = context_.copyJob;
+    job.sourceName = collected.files.value(0);
+    job.destinationName.clear();
+    job.position = 0;
+    job.totalSize = 0;
+    job.stampStart(QDateTime::currentDateTime());
+    context_.errorMarker.clear();
+    jobControls_.jobStarted();
+    startWorker(collected.files, folder);
+    return true;
+}
+
+void WholeMediumPage::startWorker(const QStringList& files, const QString& folder) {
+    const int generation = ++generation_;
+    const auto current = [this, generation] {
+        return generation == generation_;
+    };
+    MediumExHooks hooks;
+    // Queued on this page: run on the main thread, and dropped should the page be gone.
+    hooks.post = [this](std::function<void()> work) {
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    };
+    hooks.fileStarted = [this, current](const QString& source, const QString& destination,
+                                        std::uint32_t size) {
+        if (!current())
+            return;
+        CopyJob& job = context_.copyJob;
+        job.sourceName = source;
+        job.destinationName = destination;
+        job.totalSize = size;
+        job.position = 0;
+        form_.Edit1->setText(source);
+        form_.Edit2->setText(destination);
+        form_.Gauge1->setProgress(0);
+    };
+    hooks.progress = [this, current](int percent, std::uint32_t position) {
+        if (!current())
+            return;
+        context_.copyJob.position = position;
+        form_.Gauge1->setProgress(percent);
+    };
+    hooks.ended = [this, current, first = files.value(0)](const MediumOutcome& outcome) {
+        if (current())
+            workerEnded(outcome, first);
+    };
+    MediumEx::Setup setup{files,
+                          folder,
+                          DriveMap::build(context_.programDir),
+                          context_.jobSignals,
+                          context_.fillBuffers,
+                          context_.settings.fillMode,
+                          context_.platform};
+    worker_ = std::make_unique<MediumEx>(std::move(setup), std::move(hooks));
+    worker_->start();
+}
+
+void WholeMediumPage::workerEnded(const MediumOutcome& outcome, const QString& firstFile) {
+    if (!outcome.failure.isEmpty()) {
+        // The page stays running, showing the file that failed, until the user stops it.
+        jobControls_.jobFailed();
+        context_.prompts.error(context_.text(226) + outcome.failure);
+        return;
+    }
+    // All files come from one drive: the first one names the medium to register.
+    if (outcome.readFailed)
+        context_.copyJob.sourceName = firstFile;
+    form_.Edit2->clear();
+    jobControls_.jobCompleted(outcome.readFailed);
+}
+
+} // namespace fr
