@@ -1,15 +1,19 @@
 // A person's rescue through the real window: the built program under a virtual display,
-// driven with the mouse and keyboard, copying from a medium that really fails.
+// driven with the mouse and keyboard, copying from a medium that really fails, and a whole
+// medium copied into a folder.
 
 #include "rescue/CopyJob.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
+#include "support/LoopMount.h"
+#include "support/MediaImages.h"
 #include "support/ReferenceRescue.h"
 #include "support/TempProgramDir.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -204,6 +208,63 @@ TEST_F(RescueThroughWindowTest, RescuesStopsAndFinishesAfterARestart) {
     EXPECT_TRUE(waitFor([&] { return readAll(partial) == finished.destination; }, 60000))
         << "the finished copy differs from an uninterrupted step-by-step rescue";
     EXPECT_EQ(QFileInfo(journal).size(), 0) << "the resumed entry is still in the journal";
+}
+
+TEST_F(RescueThroughWindowTest, CopiesAWholeMediumIntoAFolder) {
+    QString reason;
+    if (!test::LoopMount::available(&reason))
+        GTEST_SKIP() << reason.toStdString();
+    // Drive E: is a stick image mounted through a loop device; drive F: takes the copy.
+    const QByteArray album = QByteArray("holiday").repeated(300000);
+    const QString image = program.file(QStringLiteral("stick.img"));
+    test::MediaImages::ext4(image, QStringLiteral("STICK"),
+                            QStringLiteral("0a1b2c3d-0000-4000-8000-000000000000"),
+                            {{QStringLiteral("Album/Beach Day.jpg"), album},
+                             {QStringLiteral("notes.txt"), "remember the keys"},
+                             {QStringLiteral(".profile"), "hidden but copied"}});
+    const QString root = program.file(QStringLiteral("stick"));
+    test::LoopMount mount(image, root);
+    ASSERT_TRUE(mount.mounted()) << mount.error().toStdString();
+    test::DosDevices drives(program.path());
+    drives.setRoot('E', root);
+    drives.setDevice('E', image);
+    drives.setRoot('F', destinations.path());
+    ASSERT_TRUE(QDir(destinations.path()).mkpath(QStringLiteral("save")));
+    startProgram();
+
+    click(2 + 60, 104 + 11); // copy whole medium
+    QThread::msleep(500);    // the page reads every drive's label
+    // The drive list opens; E: is chosen by its letter.
+    click(168 + 70, 105 + 10);
+    QThread::msleep(400);
+    xdotool({QStringLiteral("type"), QStringLiteral("E")});
+    QThread::msleep(200);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    QThread::msleep(300);
+    typeInto(168 + 100, 175 + 10, QStringLiteral("F:\\save\\"));
+    click(336 + 44, 200 + 10); // start
+
+    const QString save = destinations.filePath(QStringLiteral("save"));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return readAll(save + QStringLiteral("/Album/Beach Day.jpg")) == album &&
+                   readAll(save + QStringLiteral("/notes.txt")) == "remember the keys" &&
+                   readAll(save + QStringLiteral("/.profile")) == "hidden but copied";
+        },
+        60000))
+        << "the medium's files did not arrive whole in the folder";
+    QStringList copied;
+    for (QDirIterator walk(save, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         walk.hasNext();)
+        copied.append(QDir(save).relativeFilePath(walk.next()));
+    copied.sort();
+    EXPECT_EQ(copied, (QStringList{".profile", "Album/Beach Day.jpg", "notes.txt"}))
+        << "only drive E: is copied";
+    EXPECT_EQ(QFileInfo(program.file(QStringLiteral("databaza.fgv"))).size(), 0)
+        << "a whole-medium copy is never journalled";
+    // The window is still there and answers: closing it ends the program.
+    click(476 + 8, 5 + 7);
+    EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
 }
 
 } // namespace
