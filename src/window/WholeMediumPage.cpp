@@ -4,6 +4,7 @@
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
 #include "platform/Prompts.h"
+#include "platform/TypedPath.h"
 #include "rescue/FileCollector.h"
 #include "rescue/MediumEx.h"
 #include "rescue/RegisterRecord.h"
@@ -72,16 +73,22 @@ bool WholeMediumPage::destinationAccepted(QChar letter) {
 }
 
 bool WholeMediumPage::celydisk() {
-    const QString folder = form_.Edit2->text();
-    if (folder.isEmpty()) {
+    const QString typed = form_.Edit2->text();
+    if (typed.isEmpty()) {
         context_.prompts.information(context_.text(108)); // no destination folder
         return false;
     }
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    // A typed native folder, or one with "." and "..", is taken in the drive form a chosen
+    // folder has, keeping the closing separator that marks it as a folder.
+    QString folder = typedPathToDriveForm(typed, drives);
+    if ((typed.endsWith('/') || typed.endsWith('\\')) && !folder.endsWith('\\'))
+        folder += '\\';
+    form_.Edit2->setText(folder);
     if (!folder.endsWith('\\')) {
         context_.prompts.information(context_.text(162)); // must end with "\"
         return false;
     }
-    const DriveMap drives = DriveMap::build(context_.programDir);
     const QString nativeFolder = drives.toNative(folder);
     const QChar letter = form_.DriveComboBox1->drive();
     const QString root = letter.isNull() ? QString() : QString(letter) + QStringLiteral(":\\");

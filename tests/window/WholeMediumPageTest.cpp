@@ -103,7 +103,7 @@ TEST_F(WholeMediumPageTest, StartChecksComeInOrderAndStopTheStart) {
     EXPECT_EQ(texts(), std::vector<QString>{"en 175"});
 }
 
-TEST_F(WholeMediumPageTest, WriteProbeReplacesNothingAndLeavesNothing) {
+TEST_F(WholeMediumPageTest, ATypedFolderIsTakenInDriveFormAndItsWriteProbeReplacesNothing) {
     QFile existing(media.filePath(QStringLiteral("save/a")));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("keep");
@@ -111,8 +111,9 @@ TEST_F(WholeMediumPageTest, WriteProbeReplacesNothingAndLeavesNothing) {
     QTemporaryDir source;
     drives.setRoot('E', source.path());
     open('E');
-    form->Edit2->setText(QStringLiteral("D:\\save\\"));
+    form->Edit2->setText(media.path() + QStringLiteral("/x/../save/"));
     EXPECT_TRUE(page().celydisk());
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("D:\\save\\"));
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(texts(), std::vector<QString>{"en 182"}) << "nothing to copy, and nothing else";
     EXPECT_EQ((treeOf(media.filePath(QStringLiteral("save")))),
