@@ -29,6 +29,8 @@ namespace {
 // The largest file the rescue copy can count in its 32-bit position, with room for a last
 // fill block.
 constexpr qint64 kLargestFile = 0xFFFFFFFFll - 2048;
+// How many unreadable folders the warning before the start lists.
+constexpr qsizetype kFoldersShown = 20;
 
 // Whether a file can be made in the folder. The probe has a name of its own that no file of
 // the folder can already have, so nothing there is ever replaced; it is removed again.
@@ -115,8 +117,13 @@ bool WholeMediumPage::celydisk() {
 
     // Folders of a damaged medium that could not be read: what they hold is not copied, and
     // the user should know before the job starts.
-    if (!collected.unreadableFolders.isEmpty())
-        context_.prompts.warning(collected.unreadableFolders.join('\r'));
+    if (!collected.unreadableFolders.isEmpty()) {
+        // A badly damaged medium can have hundreds: the first ones say enough in one box.
+        QStringList shown = collected.unreadableFolders.mid(0, kFoldersShown);
+        if (collected.unreadableFolders.size() > kFoldersShown)
+            shown.append(QStringLiteral("..."));
+        context_.prompts.warning(shown.join('\r'));
+    }
     for (const QString& file : collected.files) {
         if (QFileInfo(drives.toNative(file)).size() > kLargestFile) {
             context_.prompts.error(context_.text(225) + '\r' + file); // 4 GB or more
