@@ -141,6 +141,7 @@ bool WholeMediumPage::celydisk() {
     job.totalSize = 0;
     job.stampStart(QDateTime::currentDateTime());
     context_.errorMarker.clear();
+    form_.Gauge1->setProgress(0);
     jobControls_.jobStarted();
     startWorker(collected.files, folder);
     return true;
