@@ -9,6 +9,7 @@
 namespace fr {
 
 class CopyFilesPage;
+class FolderChoice;
 class JobControls;
 class JournalPage;
 class RegisterPage;
@@ -55,6 +56,7 @@ private:
     CopyFilesPage* copyFilesPage_ = nullptr;
     JournalPage* journalPage_ = nullptr;
     std::unique_ptr<TForm2> form2_;
+    std::unique_ptr<FolderChoice> folderChoice_;
     std::unique_ptr<Tid3form> id3form_;
 };
 
