@@ -54,6 +54,8 @@ public:
     QString canvasText() const { return canvasText_; }
     // Waits for the test's worker to end (tests).
     void waitForTest();
+    // Only the close button closes a dialog whose test runs, never Escape.
+    void reject() override;
 
     DriveComboBox* DriveComboBox1 = nullptr;
     DirectoryListBox* DirectoryListBox1 = nullptr;
@@ -65,8 +67,6 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    // Only the close button closes a dialog whose test runs, never Escape.
-    void reject() override;
 
 private:
     enum class Mode { Folder, Test };

@@ -115,7 +115,8 @@ void TForm2::startWorker() {
         if (current())
             workerEnded(outcome);
     };
-    const Drive* drive = DriveMap::build(context_.programDir).drive(DriveComboBox1->drive());
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    const Drive* drive = drives.drive(DriveComboBox1->drive());
     Testovanie::Setup setup{drive ? drive->device : QString(), context_.driveInfo, stop_};
     worker_ = std::make_unique<Testovanie>(std::move(setup), std::move(hooks));
     worker_->start();
