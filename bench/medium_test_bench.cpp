@@ -47,7 +47,9 @@ int main(int argc, char** argv) {
     drive.TotalClusters = probe.size() / clusterBytes;
     probe.close();
 
-    fr::Testovanie test({device, drive, std::make_shared<std::atomic<bool>>(false)}, {});
+    fr::Testovanie::Setup setup{device, drive, std::make_shared<std::atomic<bool>>(false)};
+    setup.listFailedGroups = !listFile.isEmpty();
+    fr::Testovanie test(std::move(setup), {});
     const auto start = std::chrono::steady_clock::now();
     const fr::TestOutcome outcome = test.run();
     const double seconds =
@@ -57,10 +59,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double bytes = static_cast<double>(outcome.groupsTested) * clusterBytes;
-    std::printf("groups=%llu failed_groups=%zu seconds=%.3f MB/s=%.1f reads=%llu "
+    std::printf("groups=%llu failed_groups=%llu seconds=%.3f MB/s=%.1f reads=%llu "
                 "failed_reads=%llu\n",
-                static_cast<unsigned long long>(outcome.groupsTested), outcome.failedGroups.size(),
-                seconds, bytes / 1e6 / seconds, static_cast<unsigned long long>(test.reads()),
+                static_cast<unsigned long long>(outcome.groupsTested),
+                static_cast<unsigned long long>(outcome.failedCount), seconds,
+                bytes / 1e6 / seconds, static_cast<unsigned long long>(test.reads()),
                 static_cast<unsigned long long>(test.failedReads()));
     if (!listFile.isEmpty()) {
         QFile list(listFile);

@@ -80,9 +80,10 @@ TestOutcome Testovanie::run() {
             break;
         }
         if (!reader.readable(group)) {
-            if (outcome.failedGroups.empty() && hooks_.damaged)
+            if (outcome.failedCount++ == 0 && hooks_.damaged)
                 post(hooks_.damaged);
-            outcome.failedGroups.push_back(group);
+            if (setup_.listFailedGroups)
+                outcome.failedGroups.push_back(group);
         }
         outcome.groupsTested = group + 1;
         reads_ = reader.counts().reads;

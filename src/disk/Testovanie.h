@@ -17,7 +17,8 @@ namespace fr {
 struct TestOutcome {
     // Groups looked at, from group 0 on, before the end or the stop.
     std::uint64_t groupsTested = 0;
-    // The groups that could not be read, in increasing order.
+    std::uint64_t failedCount = 0;
+    // The groups that could not be read, in increasing order, when the setup asks for them.
     std::vector<std::uint64_t> failedGroups;
     bool stopped = false;
     // Why the medium could not be read at all (its device cannot be opened), naming it; empty
@@ -62,6 +63,9 @@ public:
         // A fast medium tests tens of thousands of groups a second; the window needs far
         // fewer reports. Zero reports every step (tests).
         std::chrono::milliseconds reportInterval{50};
+        // Keep the numbers of the failed groups (the bench, tests). The window needs only
+        // whether one failed, and a dead medium has millions of them.
+        bool listFailedGroups = false;
     };
 
     Testovanie(Setup setup, TestovanieHooks hooks);

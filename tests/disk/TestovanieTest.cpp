@@ -72,8 +72,8 @@ struct Told {
 };
 
 Testovanie::Setup setupFor(const QString& device, const TDriveInfo& drive) {
-    return {device, drive, std::make_shared<std::atomic<bool>>(false),
-            std::chrono::milliseconds(0)};
+    return {device, drive, std::make_shared<std::atomic<bool>>(false), std::chrono::milliseconds(0),
+            true};
 }
 
 TEST(TestovanieTest, FindsExactlyTheFailingGroupsOfALoopDevice) {
@@ -116,6 +116,7 @@ TEST(TestovanieTest, FindsExactlyTheFailingGroupsOfALoopDevice) {
         EXPECT_EQ(outcome.groupsTested, drive.TotalClusters) << "every group, group 0 included";
         const std::vector<std::uint64_t> expected = groupsHolding(c.bad, drive);
         EXPECT_EQ(outcome.failedGroups, expected);
+        EXPECT_EQ(outcome.failedCount, expected.size());
         EXPECT_EQ(told.damaged, expected.empty() ? 0 : 1) << "the flag is set once";
         EXPECT_EQ(told.percents.back(), 100);
         EXPECT_EQ(told.ended, 1);
