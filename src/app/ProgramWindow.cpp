@@ -2,6 +2,7 @@
 
 #include "core/ProgramContext.h"
 #include "window/CopyFilesPage.h"
+#include "window/FolderChoice.h"
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
 #include "window/RegisterPage.h"
@@ -32,6 +33,7 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
 ProgramWindow::~ProgramWindow() {
     // The dialogs go before the window whose skin they were drawn in.
     id3form_.reset();
+    folderChoice_.reset();
     form2_.reset();
     form_.reset();
     if (context_.fileDialogs == &qtFileDialogs_)
@@ -43,6 +45,8 @@ QString ProgramWindow::create() {
         return error;
     form2_ = std::make_unique<TForm2>(context_, form_->skin());
     registerPage_->setTestDialog(form2_.get());
+    // The whole-medium and copy-music pages choose their folders in the same dialog.
+    folderChoice_ = std::make_unique<FolderChoice>(*form_, *form2_);
     id3form_ = std::make_unique<Tid3form>(context_, form_->skin());
     return {};
 }

@@ -9,6 +9,7 @@
 namespace fr {
 
 class CopyFilesPage;
+class FolderChoice;
 class JobControls;
 class JournalPage;
 class RegisterPage;
@@ -58,6 +59,7 @@ private:
     JournalPage* journalPage_ = nullptr;
     WholeMediumPage* wholeMediumPage_ = nullptr;
     std::unique_ptr<TForm2> form2_;
+    std::unique_ptr<FolderChoice> folderChoice_;
     std::unique_ptr<Tid3form> id3form_;
 };
 

@@ -26,6 +26,12 @@ RegisterPage::RegisterPage(TForm1& form, ProgramContext& context)
     });
 }
 
+void RegisterPage::setTestDialog(TForm2* dialog) {
+    testDialog_ = dialog;
+    if (testDialog_)
+        testDialog_->setShowRegister([this] { form_.SpeedButton9Click(form_.SpeedButton5); });
+}
+
 void RegisterPage::open() {
     const RegisterFile::Contents contents = RegisterFile(context_).readAll();
     // A damaged register is reported, and its whole entries are still listed.

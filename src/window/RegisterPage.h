@@ -16,8 +16,9 @@ class RegisterPage : public Page {
 public:
     RegisterPage(TForm1& form, ProgramContext& context);
 
-    // The medium-test dialog is created after the main window.
-    void setTestDialog(TForm2* dialog) { testDialog_ = dialog; }
+    // The medium-test dialog is created after the main window; a medium it registers brings
+    // this page up.
+    void setTestDialog(TForm2* dialog);
 
     // Fills the page after the dispatcher has laid it out.
     void open();

@@ -3,8 +3,10 @@
 // medium copied into a folder.
 
 #include "rescue/CopyJob.h"
+#include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
+#include "support/LoopDevice.h"
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
 #include "support/ReferenceRescue.h"
@@ -265,6 +267,40 @@ TEST_F(RescueThroughWindowTest, CopiesAWholeMediumIntoAFolder) {
     // The window is still there and answers: closing it ends the program.
     click(476 + 8, 5 + 7);
     EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
+}
+
+TEST_F(RescueThroughWindowTest, TestsAFailingMediumAndRegistersIt) {
+    QString reason;
+    if (!test::LoopDevice::available(&reason))
+        GTEST_SKIP() << reason.toStdString();
+    // Drive T: is a floppy on a loop device whose sector 1000 cannot be read.
+    const QString image = program.file(QStringLiteral("floppy.img"));
+    test::MediaImages::floppy(image, QStringLiteral("DISK1"), 0x0badcafe);
+    FaultyMedium medium(image, {{1000 * 512 + 3, 1000 * 512 + 4}});
+    test::LoopDevice loop(medium.path(), {.readOnly = true});
+    test::DosDevices(program.path()).setDevice('T', loop.path());
+    startProgram();
+
+    click(2 + 60, 176 + 11);   // damaged media
+    click(168 + 47, 280 + 10); // test a medium: the dialog opens at (150, 100)
+    const QPoint dialog(150, 100);
+    click(dialog.x() + 8 + 90, dialog.y() + 10 + 10); // its drive box
+    xdotool({QStringLiteral("key"), QStringLiteral("t"), QStringLiteral("Return")});
+    QThread::msleep(300);
+    click(dialog.x() + 8 + 44, dialog.y() + 122 + 10); // start
+    QThread::msleep(3000);
+    click(dialog.x() + 104 + 44, dialog.y() + 122 + 10); // close: the register offer
+    QThread::msleep(1200);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+
+    const QString registerFile = program.file(QStringLiteral("drives.fgv"));
+    ASSERT_TRUE(
+        waitFor([&] { return QFileInfo(registerFile).size() == RegisterRecord::kSize; }, 10000))
+        << "the damaged medium was not registered";
+    const RegisterRecord entry = RegisterRecord::fromBytes(readAll(registerFile));
+    EXPECT_EQ(entry.serialText, QString::number(0x0badcafeu));
+    EXPECT_EQ(entry.volumeLabel, QStringLiteral("DISK1"));
+    EXPECT_EQ(entry.note, QString());
 }
 
 } // namespace

@@ -1,11 +1,21 @@
 #include "window/TForm2.h"
 
+#include "rescue/RegisterRecord.h"
+#include "support/FaultyMedium.h"
+#include "support/MediaImages.h"
 #include "support/WindowFixture.h"
+#include "widgets/CheckListBox.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"
+#include "window/Prisposob.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
@@ -13,7 +23,43 @@
 namespace fr {
 namespace {
 
-class TForm2Test : public test::WindowFixture {};
+using test::ByteRange;
+using test::FaultyMedium;
+
+class TForm2Test : public test::WindowFixture {
+protected:
+    TForm2* dialog = nullptr;
+
+    void createWindow() {
+        WindowFixture::createWindow(test::numberedLanguageFile(QStringLiteral("en "), 234));
+        dialog = window->form2();
+    }
+    // A 1.44 MB floppy in drive E:, served so that chosen bytes fail.
+    std::unique_ptr<FaultyMedium> floppyInE(const QList<ByteRange>& bad = {},
+                                            const FaultyMedium::Options& options = {}) {
+        const QString image = dir.file(QStringLiteral("floppy.img"));
+        test::MediaImages::floppy(image, QStringLiteral("DISK1"), 0x0badcafe);
+        auto medium = std::make_unique<FaultyMedium>(image, bad, options);
+        drives.setDevice('E', medium->path());
+        return medium;
+    }
+    // The register page's medium test, on drive E:.
+    void openTestOnE() {
+        form->SpeedButton9Click(form->SpeedButton5);
+        form->SpeedButton26->click();
+        ASSERT_TRUE(dialog->isVisible());
+        dialog->DriveComboBox1->setDrive('E');
+    }
+    // Lets the test end and its last reports arrive.
+    void finishTest() {
+        dialog->waitForTest();
+        const QDeadlineTimer deadline(10000);
+        while (dialog->SpeedButton1->text() != QStringLiteral("en 126") && !deadline.hasExpired())
+            QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    std::vector<RegisterRecord> registered() { return RegisterFile(context).readAll().records; }
+};
 
 // The contrast ratio of two colours, 1 (the same) to 21 (black on white).
 double contrast(const QColor& a, const QColor& b) {
@@ -29,7 +75,7 @@ double contrast(const QColor& a, const QColor& b) {
 }
 
 TEST_F(TForm2Test, TestDialogOpensCentredUnderTheWindowAndCanBeClosed) {
-    createWindow(test::numberedLanguageFile(QStringLiteral("en "), 234));
+    createWindow();
     form->move(100, 50);
     TForm2 dialog(context, form->skin());
     dialog.openForTest(form);
@@ -42,11 +88,159 @@ TEST_F(TForm2Test, TestDialogOpensCentredUnderTheWindowAndCanBeClosed) {
     EXPECT_FALSE(dialog.isVisible()) << "a person can always leave the dialog";
 }
 
+TEST_F(TForm2Test, FolderChoiceSitsTopRightAndFillsThePagesField) {
+    ASSERT_TRUE(QDir(media.path()).mkpath(QStringLiteral("photos/2024")));
+    createWindow();
+    form->move(100, 50);
+    form->SpeedButton9Click(form->SpeedButton3); // the whole-medium page
+    form->run(form->image4Action);
+    ASSERT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->pos(), QPoint(100 + 500 - 200 - 10, 50 + 10));
+    EXPECT_EQ(dialog->SpeedButton1->text(), QStringLiteral("en 52"));
+    EXPECT_TRUE(dialog->DirectoryListBox1->isVisible());
+    EXPECT_FALSE(dialog->ProgressBar1->isVisible());
+
+    dialog->DriveComboBox1->setDrive('D');
+    dialog->DirectoryListBox1->setDirectory(media.filePath(QStringLiteral("photos")));
+    dialog->SpeedButton1->click();
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("D:\\photos\\"));
+    EXPECT_FALSE(dialog->isVisible());
+    // The root keeps its one "\".
+    form->run(form->image4Action);
+    dialog->DriveComboBox1->setDrive('D');
+    dialog->DirectoryListBox1->setDirectory(media.path());
+    dialog->SpeedButton1->click();
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("D:\\"));
+
+    // The copy-music page takes the folder as it is into its own field.
+    form->SpeedButton9Click(form->SpeedButton2);
+    form->run(form->image3Action);
+    dialog->DriveComboBox1->setDrive('D');
+    dialog->DirectoryListBox1->setDirectory(media.filePath(QStringLiteral("photos/2024")));
+    dialog->SpeedButton1->click();
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("D:\\photos\\2024"));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(TForm2Test, ADamagedTestOffersToRegisterTheMediumOnce) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const auto medium = floppyInE();
+    dir.write(QStringLiteral("drives.fgv"), {});
+    createWindow();
+
+    // A clean test: nothing is asked on closing and nothing is written.
+    openTestOnE();
+    dialog->SpeedButton1->click();
+    EXPECT_EQ(dialog->SpeedButton1->text(), QStringLiteral("en 128"));
+    EXPECT_FALSE(dialog->SpeedButton2->isEnabled());
+    EXPECT_EQ(dialog->canvasText(), QStringLiteral("en 168"));
+    finishTest();
+    EXPECT_EQ(context.driveInfo.TotalClusters, 2880u);
+    EXPECT_FALSE(dialog->isDamaged());
+    EXPECT_TRUE(dialog->SpeedButton2->isEnabled());
+    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("en 127"));
+    EXPECT_EQ(dialog->ProgressBar1->progress(), 0);
+    dialog->SpeedButton2->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_TRUE(registered().empty());
+
+    // One unreadable sector: the medium is offered, written once, and the register shows it.
+    medium->setBadRanges({{1000 * 512 + 3, 1000 * 512 + 4}});
+    openTestOnE();
+    dialog->SpeedButton1->click();
+    finishTest();
+    EXPECT_TRUE(dialog->isDamaged());
+    EXPECT_EQ(dialog->canvasText(), QStringLiteral("en 129"));
+    prompts.answers = {PromptAnswer::Yes};
+    dialog->SpeedButton2->click();
+    EXPECT_EQ(texts(), std::vector<QString>{QStringLiteral("en 130")});
+    const QString serial = QString::number(0x0badcafeu);
+    ASSERT_EQ(registered().size(), 1u);
+    EXPECT_EQ(registered()[0].toBytes(),
+              (RegisterRecord{serial, QStringLiteral("DISK1"), QString()}.toBytes()));
+    EXPECT_EQ(form->Label1->text(), pageTitleOf(form->SpeedButton5->text()));
+    ASSERT_EQ(form->CheckListBox1->count(), 1) << "the register page is shown anew";
+    EXPECT_EQ(form->CheckListBox1->item(0)->text(), QStringLiteral("DISK1(") + serial + ')');
+    EXPECT_FALSE(dialog->isVisible());
+
+    // Registered now: asked before the test, and told so instead of a second entry.
+    prompts.shown.clear();
+    openTestOnE();
+    EXPECT_FALSE(dialog->isDamaged()) << "each showing starts clean";
+    prompts.answers = {PromptAnswer::Yes};
+    dialog->SpeedButton1->click();
+    finishTest();
+    dialog->SpeedButton2->click();
+    EXPECT_EQ(texts(), (std::vector<QString>{QStringLiteral("en 166"), QStringLiteral("en 165")}));
+    EXPECT_EQ(registered().size(), 1u);
+}
+
+TEST_F(TForm2Test, NoMediumOrARegisteredOneDeclinedComesBackAtOnce) {
+    drives.setDevice('E', dir.file(QStringLiteral("no-such.img")));
+    createWindow();
+    openTestOnE();
+    dialog->SpeedButton1->click();
+    EXPECT_EQ(texts(), std::vector<QString>{QStringLiteral("en 176")});
+    EXPECT_EQ(dialog->SpeedButton1->text(), QStringLiteral("en 126"));
+    EXPECT_TRUE(dialog->SpeedButton2->isEnabled());
+    EXPECT_FALSE(dialog->isTesting());
+    dialog->SpeedButton2->click();
+
+    // Two entries for the medium: one question each, and No ends it before any read.
+    const QString image = dir.file(QStringLiteral("floppy.img"));
+    test::MediaImages::floppy(image, QStringLiteral("DISK1"), 2147483648u);
+    drives.setDevice('E', image);
+    const RegisterRecord entry{QStringLiteral("2147483648"), QStringLiteral("DISK1"), QString()};
+    dir.write(QStringLiteral("drives.fgv"), entry.toBytes() + entry.toBytes());
+    prompts.shown.clear();
+    prompts.answers = {PromptAnswer::Yes, PromptAnswer::No};
+    openTestOnE();
+    dialog->SpeedButton1->click();
+    EXPECT_EQ(texts(), (std::vector<QString>{QStringLiteral("en 166"), QStringLiteral("en 166")}));
+    EXPECT_EQ(dialog->SpeedButton1->text(), QStringLiteral("en 126"));
+    EXPECT_TRUE(dialog->SpeedButton2->isEnabled());
+    EXPECT_FALSE(dialog->isTesting());
+    EXPECT_TRUE(dialog->canvasText().isEmpty());
+}
+
+TEST_F(TForm2Test, AStoppedTestReturnsToIdleAndKeepsWhatItFound) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    // Group 5 fails at once; from group 100 on every read takes a while.
+    const auto medium = floppyInE({{5 * 512, 6 * 512}, {100 * 512, 2000 * 512}},
+                                  {.delayMs = 20, .multithreaded = true});
+    createWindow();
+    openTestOnE();
+    dialog->SpeedButton1->click();
+    const QDeadlineTimer deadline(10000);
+    while (!dialog->isDamaged() && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    ASSERT_TRUE(dialog->isDamaged());
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible()) << "only the close button leaves a running test";
+
+    dialog->SpeedButton1->click(); // stop
+    EXPECT_EQ(dialog->SpeedButton1->text(), QStringLiteral("en 126"));
+    finishTest();
+    EXPECT_FALSE(dialog->isTesting());
+    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("en 127"));
+    EXPECT_EQ(dialog->ProgressBar1->progress(), 0);
+    EXPECT_TRUE(dialog->SpeedButton2->isEnabled());
+    EXPECT_TRUE(dialog->isDamaged());
+    dialog->SpeedButton2->click(); // No to the offer
+    EXPECT_EQ(texts(), std::vector<QString>{QStringLiteral("en 130")});
+    EXPECT_FALSE(dialog->isVisible());
+}
+
 TEST_F(TForm2Test, GaugesAtHalfwayShowPlainlyHalfFullInEverySkin) {
     for (int skin = 0; skin < 3; ++skin) {
         dir.writeSettings({0, 2, 0, 0, 0, 1, 3, 2, 0, 1, skin});
         window.reset();
-        createWindow();
+        WindowFixture::createWindow();
         form->SpeedButton9Click(form->SpeedButton1); // the copy-files page shows its gauge
         TForm2 dialog(context, form->skin());
         dialog.openForTest(form);

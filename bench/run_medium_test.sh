@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# The medium test side by side with badblocks (read-only, block size = the cluster size), in
+# one run:
+#   1. a healthy image (2 GiB by default) on a read-only loop device, caches dropped before
+#      every pass, several rounds, best and median time of each tool;
+#   2. an image with damaged areas, served by the failing-media filesystem (faultyfs) through a
+#      loop device: both tools must report the very same unreadable blocks.
+# Prints throughput and the ratio of the test's throughput to badblocks'.
+# Usage (as root): bench/run_medium_test.sh [BUILD_DIR] [WORK_DIR]
+# Environment: MEDIUM_MIB (2048), DAMAGED_MIB (256), CLUSTER (4096), ROUNDS (7),
+# DELAY_MS (failed-read delay, 2).
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${1:-$root/build}
+work=${2:-/var/tmp/fragmentrove-bench}
+medium_mib=${MEDIUM_MIB:-2048}
+damaged_mib=${DAMAGED_MIB:-256}
+cluster=${CLUSTER:-4096}
+rounds=${ROUNDS:-7}
+delay_ms=${DELAY_MS:-2}
+
+tester="$build/bench/medium_test_bench"
+faultyfs="$build/tests/support/faultyfs/faultyfs"
+[[ -x "$tester" && -x "$faultyfs" ]] || cmake --build "$build" --target medium_test_bench faultyfs
+
+if [[ $(id -u) -ne 0 ]]; then
+    echo "loop devices and dropping caches need root" >&2
+    exit 1
+fi
+if ! command -v badblocks >/dev/null; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends e2fsprogs >/dev/null
+fi
+
+mkdir -p "$work"
+mount_point="$work/mnt"
+loops=()
+faulty_pid=
+cleanup() {
+    for loop in "${loops[@]}"; do losetup -d "$loop" 2>/dev/null || true; done
+    if mountpoint -q "$mount_point" 2>/dev/null; then
+        fusermount3 -u "$mount_point" 2>/dev/null || umount -l "$mount_point" || true
+    fi
+    [[ -n "$faulty_pid" ]] && wait "$faulty_pid" 2>/dev/null || true
+    rm -f "$work"/bad.*
+}
+trap cleanup EXIT
+
+# Drops the medium from the cache, then loads both programs again: the test links Qt, whose
+# libraries would otherwise be read from disk inside its timing.
+drop_caches() {
+    sync
+    echo 3 >/proc/sys/vm/drop_caches
+    "$tester" >/dev/null 2>&1 || true
+    badblocks -V >/dev/null 2>&1 || true
+}
+# Seconds a command takes, to the millisecond.
+seconds() {
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    echo "$end - $start" | bc -l
+}
+ratio() { echo "scale=2; $1 / $2" | bc -l; }
+mbps() { echo "scale=1; $1 / 1000000 / $2" | bc -l; }
+best() { printf '%s\n' "$@" | sort -g | head -1; }
+median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
+
+echo "== healthy image: ${medium_mib} MiB, ${cluster}-byte clusters, ${rounds} rounds, caches dropped"
+image="$work/medium.img"
+if [[ ! -f "$image" || $(stat -c %s "$image") -ne $((medium_mib << 20)) ]]; then
+    head -c $((medium_mib << 20)) /dev/urandom >"$image"
+fi
+bytes=$(stat -c %s "$image")
+loop=$(losetup --read-only --find --show "$image")
+loops+=("$loop")
+badblocks_times=()
+test_times=()
+for round in $(seq "$rounds"); do
+    drop_caches
+    badblocks_times+=("$(seconds badblocks -b "$cluster" -s "$loop")")
+    drop_caches
+    test_times+=("$(seconds "$tester" "$loop" "$cluster")")
+    printf '  round %d: badblocks %6.3f s, medium test %6.3f s\n' "$round" \
+        "${badblocks_times[-1]}" "${test_times[-1]}"
+done
+for name in badblocks test; do
+    declare -n times="${name}_times"
+    printf '  %-12s best %6.3f s %8.1f MB/s   median %6.3f s %8.1f MB/s\n' "$name" \
+        "$(best "${times[@]}")" "$(mbps "$bytes" "$(best "${times[@]}")")" \
+        "$(median "${times[@]}")" "$(mbps "$bytes" "$(median "${times[@]}")")"
+done
+echo "  medium test / badblocks throughput: best $(ratio "$(best "${badblocks_times[@]}")" \
+    "$(best "${test_times[@]}")"), median $(ratio "$(median "${badblocks_times[@]}")" \
+    "$(median "${test_times[@]}")") (target >= 1.0)"
+
+echo "== damaged image: ${damaged_mib} MiB on faultyfs through a loop device, ${delay_ms} ms per failed read"
+damaged="$work/damaged.img"
+if [[ ! -f "$damaged" || $(stat -c %s "$damaged") -ne $((damaged_mib << 20)) ]]; then
+    head -c $((damaged_mib << 20)) /dev/urandom >"$damaged"
+fi
+mib=$((1 << 20))
+# Areas of different sizes: one byte, a sector, across a cluster boundary, 64 KiB, in the
+# first cluster and in the last one.
+bad="0-1"
+bad+=",$((3 * mib + 512))-$((3 * mib + 1024))"
+bad+=",$((17 * mib + cluster - 3))-$((17 * mib + cluster + 3))"
+bad+=",$((64 * mib + 512 * 301))-$((64 * mib + 512 * 301 + 65536))"
+bad+=",$((150 * mib + 999999))-$((150 * mib + 1000003))"
+bad+=",$((damaged_mib * mib - 10))-$((damaged_mib * mib - 9))"
+mkdir -p "$mount_point"
+"$faultyfs" --source "$damaged" --bad "$bad" --delay-ms "$delay_ms" --exit-with-parent \
+    "$mount_point" &
+faulty_pid=$!
+for _ in $(seq 100); do
+    [[ -e "$mount_point/disk.img" ]] && break
+    sleep 0.05
+done
+loop=$(losetup --read-only --find --show "$mount_point/disk.img")
+loops+=("$loop")
+damaged_bytes=$((damaged_mib << 20))
+badblocks_times=()
+test_times=()
+for round in $(seq "$rounds"); do
+    drop_caches
+    badblocks_times+=("$(seconds badblocks -b "$cluster" -o "$work/bad.badblocks" "$loop")")
+    drop_caches
+    test_times+=("$(seconds "$tester" "$loop" "$cluster" --failed-list "$work/bad.test")")
+    printf '  round %d: badblocks %6.3f s, medium test %6.3f s\n' "$round" \
+        "${badblocks_times[-1]}" "${test_times[-1]}"
+    if ! cmp -s "$work/bad.badblocks" "$work/bad.test"; then
+        echo "  the unreadable clusters differ:" >&2
+        diff "$work/bad.badblocks" "$work/bad.test" >&2 || true
+        exit 1
+    fi
+done
+echo "  the same unreadable clusters in every round: $(tr '\n' ' ' <"$work/bad.test")"
+for name in badblocks test; do
+    declare -n times="${name}_times"
+    printf '  %-12s best %6.3f s %8.1f MB/s   median %6.3f s %8.1f MB/s\n' "$name" \
+        "$(best "${times[@]}")" "$(mbps "$damaged_bytes" "$(best "${times[@]}")")" \
+        "$(median "${times[@]}")" "$(mbps "$damaged_bytes" "$(median "${times[@]}")")"
+done
+echo "  medium test / badblocks throughput: best $(ratio "$(best "${badblocks_times[@]}")" \
+    "$(best "${test_times[@]}")"), median $(ratio "$(median "${badblocks_times[@]}")" \
+    "$(median "${test_times[@]}")")"

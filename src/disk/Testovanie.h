@@ -1,0 +1,102 @@
+#pragma once
+
+#include "disk/RawDiskTypes.h"
+
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace fr {
+
+// How a medium test ended, for the dialog.
+struct TestOutcome {
+    // Groups looked at, from group 0 on, before the end or the stop.
+    std::uint64_t groupsTested = 0;
+    std::uint64_t failedCount = 0;
+    // The groups that could not be read, in increasing order, when the setup asks for them.
+    std::vector<std::uint64_t> failedGroups;
+    bool stopped = false;
+    // Why the medium could not be read at all (its device cannot be opened), naming it; empty
+    // when the test ran. Such a medium is not damaged, only out of reach.
+    QString failure;
+};
+
+// What the medium test tells the dialog. Every hook runs through `post`, in the order the test
+// produced them; `ended` is always the last.
+struct TestovanieHooks {
+    // Runs a piece of work on the main thread. Empty: queued to the application object's
+    // thread, or run at once when there is none (as in the bench).
+    std::function<void(std::function<void()>)> post;
+    // The first group that cannot be read; once a test.
+    std::function<void()> damaged;
+    // The number of groups tested, a multiple of 20, when one is reached: at most once per
+    // report interval, the latest multiple reached since the last report.
+    std::function<void(std::uint64_t groups)> counted;
+    // Percent of the groups tested, rounded, when it changes: at most once per report interval,
+    // and once more at the end.
+    std::function<void(int percent)> progress;
+    std::function<void(const TestOutcome& outcome)> ended;
+};
+
+// The medium test: reads every cluster-sized group of a volume, group 0 (the boot area)
+// included, and finds those that cannot be read. An unreadable group never stops the test.
+//
+// It reads large runs and falls back to single groups only inside a run that fails, so the
+// groups it finds are exactly those of a group-by-group test. The stop flag is looked at before
+// each group, as a group-by-group test would, so a test stopped after n groups has judged
+// exactly n groups, whatever its last run read ahead.
+//
+// Thread model as for the rescue copy: the object owns its inputs; start() runs the test on a
+// thread of its own (the destructor waits for it, so stop it first), run() on the caller's.
+class Testovanie {
+public:
+    struct Setup {
+        QString device;   // the drive's block device or image file
+        TDriveInfo drive; // the drive information read when the test started
+        // Set while the dialog's start button shows its idle caption: the test stops.
+        std::shared_ptr<std::atomic<bool>> stop;
+        // A fast medium tests tens of thousands of groups a second; the window needs far
+        // fewer reports. Zero reports every step (tests).
+        std::chrono::milliseconds reportInterval{50};
+        // Keep the numbers of the failed groups (the bench, tests). The window needs only
+        // whether one failed, and a dead medium has millions of them.
+        bool listFailedGroups = false;
+    };
+
+    Testovanie(Setup setup, TestovanieHooks hooks);
+    ~Testovanie();
+    Testovanie(const Testovanie&) = delete;
+    Testovanie& operator=(const Testovanie&) = delete;
+
+    void start();
+    void stop() { setup_.stop->store(true); }
+    void wait();
+    bool isRunning() const { return running_.load(); }
+    TestOutcome run();
+
+    // Reads of the medium and those that failed, for the bench.
+    std::uint64_t reads() const { return reads_.load(); }
+    std::uint64_t failedReads() const { return failedReads_.load(); }
+
+    // The groups of a volume: every whole cluster of its clusters' count (low 32 bits).
+    static std::uint64_t groupCount(const TDriveInfo& drive) {
+        return static_cast<std::uint32_t>(drive.TotalClusters);
+    }
+
+private:
+    void post(std::function<void()> work) const;
+
+    Setup setup_;
+    TestovanieHooks hooks_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<std::uint64_t> reads_{0};
+    std::atomic<std::uint64_t> failedReads_{0};
+};
+
+} // namespace fr

@@ -1,0 +1,165 @@
+// The medium-test mode of TForm2: the start and stop button, the worker's reports, and the
+// offer to register a damaged medium on closing.
+
+#include "core/ProgramContext.h"
+#include "disk/Testovanie.h"
+#include "platform/DriveMap.h"
+#include "platform/Prompts.h"
+#include "rescue/RegisterRecord.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/FlatButton.h"
+#include "widgets/PieGauge.h"
+#include "window/TForm2.h"
+
+#include <QLabel>
+#include <QMetaObject>
+
+namespace fr {
+
+namespace {
+
+// Whether the register holds the medium with this serial. A damaged register is reported,
+// and its whole entries still count.
+bool registered(ProgramContext& context, quint32 serial) {
+    const RegisterFile::Contents contents = RegisterFile(context).readAll();
+    if (!contents.error.isEmpty())
+        context.prompts.error(contents.error);
+    const QString serialText = RegisterRecord::serialTextOf(serial);
+    for (const RegisterRecord& record : contents.records)
+        if (record.serialText == serialText)
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool TForm2::isTesting() const {
+    return worker_ && worker_->isRunning();
+}
+
+void TForm2::setStartCaption(const QString& caption) {
+    SpeedButton1->setText(caption);
+    // The worker looks at this before each group, as it would look at the caption itself.
+    if (stop_)
+        stop_->store(caption == context_.text(126));
+}
+
+void TForm2::becomeIdle() {
+    setStartCaption(context_.text(126));
+    SpeedButton2->setEnabled(true);
+}
+
+void TForm2::testuj() {
+    if (SpeedButton1->text() != context_.text(126)) {
+        setStartCaption(context_.text(126)); // the running test stops at its next group
+        return;
+    }
+    setStartCaption(context_.text(128));
+    SpeedButton2->setEnabled(false);
+
+    const QChar letter = DriveComboBox1->drive();
+    context_.driveInfo = {};
+    if (!letter.isNull())
+        context_.disk.GetDriveInfo(QString(letter), context_.driveInfo);
+    if (context_.driveInfo.isEmpty()) {
+        context_.prompts.information(context_.text(176)); // no medium in the drive
+        becomeIdle();
+        return;
+    }
+    // A medium already registered as damaged is tested only when the user still wants it,
+    // asked once for each of its entries.
+    const TMediaIdentifier medium = context_.disk.GetMediaIdentifier(letter);
+    const RegisterFile::Contents contents = RegisterFile(context_).readAll();
+    if (!contents.error.isEmpty())
+        context_.prompts.error(contents.error);
+    const QString serialText = RegisterRecord::serialTextOf(medium.SerialNumber);
+    for (const RegisterRecord& record : contents.records) {
+        if (record.serialText == serialText && !context_.prompts.confirm(context_.text(166))) {
+            becomeIdle();
+            return;
+        }
+    }
+    setCanvasText(context_.text(168));
+    startWorker();
+}
+
+void TForm2::startWorker() {
+    retireWorker();
+    const int generation = ++generation_;
+    const auto current = [this, generation] {
+        return generation == generation_;
+    };
+    // A flag of its own for each test, so a retired worker never sees the next test's state.
+    stop_ = std::make_shared<std::atomic<bool>>(SpeedButton1->text() == context_.text(126));
+
+    TestovanieHooks hooks;
+    // Queued on this dialog: run on the main thread, and dropped should the dialog be gone.
+    hooks.post = [this](std::function<void()> work) {
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    };
+    hooks.damaged = [this, current] {
+        if (!current())
+            return;
+        damaged_ = true;
+        setCanvasText(context_.text(129));
+    };
+    hooks.counted = [this, current](std::uint64_t groups) {
+        if (current())
+            Label1->setText(context_.text(127) + QString::number(groups));
+    };
+    hooks.progress = [this, current](int percent) {
+        if (current())
+            ProgressBar1->setProgress(percent);
+    };
+    hooks.ended = [this, current](const TestOutcome& outcome) {
+        if (current())
+            workerEnded(outcome);
+    };
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    const Drive* drive = drives.drive(DriveComboBox1->drive());
+    Testovanie::Setup setup{drive ? drive->device : QString(), context_.driveInfo, stop_};
+    worker_ = std::make_unique<Testovanie>(std::move(setup), std::move(hooks));
+    worker_->start();
+}
+
+void TForm2::retireWorker() {
+    if (!worker_)
+        return;
+    worker_->stop();
+    worker_->wait();
+    worker_.reset();
+}
+
+void TForm2::waitForTest() {
+    if (worker_)
+        worker_->wait();
+}
+
+void TForm2::workerEnded(const TestOutcome& outcome) {
+    // A medium out of reach is not a damaged one: the reason is shown instead of a result.
+    if (!outcome.failure.isEmpty())
+        context_.prompts.error(outcome.failure);
+    becomeIdle();
+    ProgressBar1->setProgress(0);
+    Label1->setText(context_.text(127));
+}
+
+void TForm2::SpeedButton2Click() {
+    if (damaged_) {
+        const QChar letter = DriveComboBox1->drive();
+        const TMediaIdentifier medium = context_.disk.GetMediaIdentifier(letter);
+        if (registered(context_, medium.SerialNumber)) {
+            context_.prompts.information(context_.text(165)); // already registered
+        } else if (context_.prompts.confirm(context_.text(130))) {
+            const RegisterRecord record{RegisterRecord::serialTextOf(medium.SerialNumber),
+                                        medium.VolumeLabel, QString()};
+            if (const QString error = RegisterFile(context_).append(record); !error.isEmpty())
+                context_.prompts.error(error);
+            else if (showRegister_)
+                showRegister_();
+        }
+    }
+    QDialog::reject();
+}
+
+} // namespace fr

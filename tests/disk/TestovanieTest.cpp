@@ -1,0 +1,188 @@
+// The medium test's worker on media that really fail: it must find exactly the groups a
+// group-by-group test finds, group 0 included, however its runs fall.
+
+#include "disk/Testovanie.h"
+
+#include "support/FaultyMedium.h"
+#include "support/LoopDevice.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace fr {
+namespace {
+
+using test::ByteRange;
+using test::FaultyMedium;
+using test::LoopDevice;
+
+TDriveInfo volume(std::uint32_t sectorsPerCluster, std::uint64_t bytes) {
+    TDriveInfo drive;
+    drive.BytesPerSector = 512;
+    drive.SectorsPerCluster = sectorsPerCluster;
+    drive.ClusterSize = 512 * sectorsPerCluster;
+    drive.TotalClusters = bytes / drive.ClusterSize;
+    drive.TotalBytes = bytes;
+    return drive;
+}
+
+// What a test reading one group at a time finds: every group holding a bad byte.
+std::vector<std::uint64_t> groupsHolding(const QList<ByteRange>& bad, const TDriveInfo& drive) {
+    std::vector<std::uint64_t> groups;
+    for (std::uint64_t group = 0; group < drive.TotalClusters; ++group) {
+        const qint64 start = static_cast<qint64>(group * drive.ClusterSize);
+        const qint64 end = start + drive.ClusterSize;
+        for (const ByteRange& range : bad)
+            if (range.start < end && range.end > start) {
+                groups.push_back(group);
+                break;
+            }
+    }
+    return groups;
+}
+
+// Hooks run at once on the test's thread, recording what the dialog would be told.
+struct Told {
+    int damaged = 0;
+    std::vector<std::uint64_t> counts;
+    std::vector<int> percents;
+    int ended = 0;
+
+    TestovanieHooks hooks(const std::function<void(std::uint64_t)>& onCount = {}) {
+        TestovanieHooks hooks;
+        hooks.post = [](std::function<void()> work) {
+            work();
+        };
+        hooks.damaged = [this] {
+            ++damaged;
+        };
+        hooks.counted = [this, onCount](std::uint64_t groups) {
+            counts.push_back(groups);
+            if (onCount)
+                onCount(groups);
+        };
+        hooks.progress = [this](int percent) {
+            percents.push_back(percent);
+        };
+        hooks.ended = [this](const TestOutcome&) {
+            ++ended;
+        };
+        return hooks;
+    }
+};
+
+Testovanie::Setup setupFor(const QString& device, const TDriveInfo& drive) {
+    return {device, drive, std::make_shared<std::atomic<bool>>(false), std::chrono::milliseconds(0),
+            true};
+}
+
+TEST(TestovanieTest, FindsExactlyTheFailingGroupsOfALoopDevice) {
+    QString why;
+    if (!FaultyMedium::available(&why) || !LoopDevice::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    constexpr qint64 kRun = 4 << 20;
+    struct Case {
+        const char* name;
+        std::uint32_t sectorsPerCluster;
+        QList<ByteRange> bad;
+    };
+    const std::vector<Case> cases{
+        {"healthy", 8, {}},
+        {"the boot area", 8, {{100, 101}}},
+        {"one sector in the middle of a run", 8, {{kRun + 5 * 512, kRun + 6 * 512}}},
+        {"one byte across two groups", 8, {{8191, 8193}}},
+        {"an area across the end of a run", 8, {{kRun - 3 * 4096, kRun + 2 * 4096 + 7}}},
+        {"two areas in one run", 8, {{2 * kRun, 2 * kRun + 1}, {3 * kRun - 1, 3 * kRun}}},
+        {"the last group", 8, {{3 * kRun + 4095, 3 * kRun + 4096}}},
+        {"past the end of the volume", 8, {{3 * kRun + 4096, 3 * kRun + 4097}}},
+        {"sector-sized groups",
+         1,
+         {{0, 512}, {kRun + 1000, kRun + 1001}, {3 * kRun - 512, 3 * kRun}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Three runs of 4 KiB groups and one group more, so the last run is short; the medium
+        // goes on beyond the volume.
+        const qint64 size = 3 * kRun + 4096;
+        const TDriveInfo drive = volume(c.sectorsPerCluster, size);
+        FaultyMedium medium(size + 4096, c.bad);
+        LoopDevice loop(medium.path(), {.readOnly = true});
+        Told told;
+        Testovanie test(setupFor(loop.path(), drive), told.hooks());
+        const TestOutcome outcome = test.run();
+
+        EXPECT_EQ(outcome.failure, QString());
+        EXPECT_FALSE(outcome.stopped);
+        EXPECT_EQ(outcome.groupsTested, drive.TotalClusters) << "every group, group 0 included";
+        const std::vector<std::uint64_t> expected = groupsHolding(c.bad, drive);
+        EXPECT_EQ(outcome.failedGroups, expected);
+        EXPECT_EQ(outcome.failedCount, expected.size());
+        EXPECT_EQ(told.damaged, expected.empty() ? 0 : 1) << "the flag is set once";
+        EXPECT_EQ(told.percents.back(), 100);
+        EXPECT_EQ(told.ended, 1);
+        // Each damaged run fails once, each damaged piece of it once, then only the failing
+        // groups' own reads fail.
+        std::set<std::uint64_t> runs, pieces;
+        for (const std::uint64_t group : expected) {
+            runs.insert(group * drive.ClusterSize / kRun);
+            pieces.insert(group * drive.ClusterSize / (256 << 10));
+        }
+        EXPECT_LE(test.failedReads(), runs.size() + pieces.size() + expected.size());
+    }
+}
+
+TEST(TestovanieTest, StoppedAfterFortyGroupsHasJudgedExactlyThose) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    // Groups 30 and 45 fail; both lie in the first run the test reads.
+    const TDriveInfo drive = volume(1, 200 * 512);
+    FaultyMedium medium(200 * 512, {{30 * 512 + 7, 30 * 512 + 8}, {45 * 512, 46 * 512}});
+    Testovanie::Setup setup = setupFor(medium.path(), drive);
+    const auto stop = setup.stop;
+    Told told;
+    // The user stops the test when the status line shows 40.
+    Testovanie test(std::move(setup), told.hooks([&](std::uint64_t groups) {
+        if (groups == 40)
+            stop->store(true);
+    }));
+    const TestOutcome outcome = test.run();
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(outcome.groupsTested, 40u);
+    EXPECT_EQ(outcome.failedGroups, std::vector<std::uint64_t>{30});
+    EXPECT_EQ(told.counts, (std::vector<std::uint64_t>{20, 40}));
+    EXPECT_EQ(told.damaged, 1);
+    EXPECT_EQ(told.ended, 1);
+}
+
+TEST(TestovanieTest, CountsOnlyWholeStepsOfTwenty) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    for (const std::uint64_t groups : {19, 20, 41}) {
+        FaultyMedium medium(static_cast<qint64>(groups) * 512);
+        Told told;
+        Testovanie test(setupFor(medium.path(), volume(1, groups * 512)), told.hooks());
+        EXPECT_EQ(test.run().groupsTested, groups);
+        std::vector<std::uint64_t> steps;
+        for (std::uint64_t count = 20; count <= groups; count += 20)
+            steps.push_back(count);
+        EXPECT_EQ(told.counts, steps) << groups << " groups";
+        EXPECT_EQ(told.percents.back(), 100);
+    }
+}
+
+TEST(TestovanieTest, AMediumOutOfReachIsReportedNotDamaged) {
+    Told told;
+    Testovanie test(setupFor(QStringLiteral("/nonexistent/medium.img"), volume(1, 100 * 512)),
+                    told.hooks());
+    const TestOutcome outcome = test.run();
+    EXPECT_TRUE(outcome.failure.contains(QStringLiteral("/nonexistent/medium.img")))
+        << outcome.failure;
+    EXPECT_TRUE(outcome.failedGroups.empty());
+    EXPECT_EQ(told.damaged, 0);
+    EXPECT_EQ(told.ended, 1);
+}
+
+} // namespace
+} // namespace fr
