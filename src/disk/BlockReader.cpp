@@ -62,6 +62,12 @@ int BlockReader::open(const QString& path, const Options& options) {
         return EISDIR;
     if (!S_ISREG(status.st_mode) && (options_.regularFileOnly || !S_ISBLK(status.st_mode)))
         return EINVAL;
+    // A device read through the cache fails whole cached blocks of several sectors: only
+    // direct reads find the very sectors that fail.
+    if (S_ISBLK(status.st_mode)) {
+        if (const int error = small_.open(name, O_RDONLY | O_NONBLOCK, true))
+            return error;
+    }
     // Small reads near a failure must not pull read-ahead across the damaged place.
     posix_fadvise(small_.fd(), 0, 0, POSIX_FADV_RANDOM);
     // Block reads bypass the cache, so nothing stale comes from it and a failure covers
