@@ -22,7 +22,7 @@ constexpr std::uint64_t kSearchCap = 4096;
 // Probes this large are healthy enough to go back to block reads.
 constexpr std::uint64_t kBackToBlocks = 64 * 1024;
 // Buffers between the reader and the job: one being written, the rest read ahead.
-constexpr int kSlots = 3;
+constexpr int kSlots = 4;
 constexpr auto kHoldWait = std::chrono::milliseconds(20);
 
 std::uint64_t alignDown(std::uint64_t x) {

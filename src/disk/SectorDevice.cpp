@@ -1,19 +1,15 @@
 #include "disk/SectorDevice.h"
 
 #include "disk/CdDisc.h"
-#include "platform/AlignedBuffer.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <memory>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace fr {
 
