@@ -23,6 +23,8 @@ constexpr std::uint64_t kSearchCap = 4096;
 constexpr std::uint64_t kBackToBlocks = 64 * 1024;
 // Buffers between the reader and the job: one being written, the rest read ahead.
 constexpr int kSlots = 4;
+// Failed units waiting for the job, at most.
+constexpr std::size_t kMaxReady = 64;
 constexpr auto kHoldWait = std::chrono::milliseconds(20);
 
 std::uint64_t alignDown(std::uint64_t x) {
@@ -97,7 +99,6 @@ bool BlockReader::next(Chunk& chunk) {
     if (handedOut_) {
         free_.push_back(handedOut_);
         handedOut_ = nullptr;
-        changed_.notify_all();
     }
     waiting_ = true;
     changed_.notify_all();
@@ -105,9 +106,11 @@ bool BlockReader::next(Chunk& chunk) {
     waiting_ = false;
     if (ready_.empty())
         return false;
-    handedOut_ = ready_.front();
+    const Entry entry = ready_.front();
     ready_.pop_front();
-    chunk = handedOut_->chunk;
+    handedOut_ = entry.slot;
+    chunk = entry.chunk;
+    changed_.notify_all();
     return true;
 }
 
@@ -124,34 +127,66 @@ bool BlockReader::holding() const {
 void BlockReader::readAhead() {
     while (!stopping_.load() && pos_ < options_.until) {
         if (holding()) {
-            // Reading ahead waits; a job that asks for its next chunk all the same gets it.
+            // Reading ahead waits; a job that asks for its next chunk all the same gets what
+            // is collected, or the next read.
             std::unique_lock lock(mutex_);
             if (!waiting_) {
                 changed_.wait_for(lock, kHoldWait);
                 continue;
             }
+            if (open_ && open_->chunk.length > 0) {
+                lock.unlock();
+                publish();
+                continue;
+            }
         }
-        Slot* slot = nullptr;
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return !free_.empty() || stopping_.load(); });
-            if (stopping_.load())
-                break;
-            slot = free_.front();
-            free_.pop_front();
-        }
-        slot->chunk = {};
-        step(*slot);
-        std::lock_guard lock(mutex_);
-        if (slot->chunk.failed || slot->chunk.length > 0)
-            ready_.push_back(slot);
-        else
-            free_.push_front(slot); // the step only narrowed the search
-        changed_.notify_all();
+        step();
     }
+    publish();
     std::lock_guard lock(mutex_);
     finished_ = true;
     changed_.notify_all();
+}
+
+BlockReader::Slot* BlockReader::acquire() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !free_.empty() || stopping_.load(); });
+    if (stopping_.load())
+        return nullptr;
+    Slot* slot = free_.front();
+    free_.pop_front();
+    slot->chunk = {};
+    return slot;
+}
+
+void BlockReader::publish() {
+    if (!open_)
+        return;
+    std::lock_guard lock(mutex_);
+    if (open_->chunk.length > 0)
+        ready_.push_back({open_->chunk, open_});
+    else
+        free_.push_front(open_);
+    open_ = nullptr;
+    changed_.notify_all();
+}
+
+std::uint8_t* BlockReader::room(std::uint64_t length) {
+    if (open_) {
+        std::uint8_t* const base = open_->memory.get();
+        std::uint8_t* const at =
+            open_->chunk.length == 0
+                ? base
+                : const_cast<std::uint8_t*>(open_->chunk.data) + open_->chunk.length;
+        const auto used = static_cast<std::uint64_t>(at - base);
+        // Direct reads (of a device) want aligned memory: a run that ends off the boundary
+        // goes to the job first.
+        if (used + length <= block_ + kAlign && (!small_.isDirect() || used % kAlign == 0))
+            return at;
+    }
+    publish();
+    open_ = acquire();
+    return open_ ? open_->memory.get() : nullptr;
 }
 
 bool BlockReader::refreshSize() {
@@ -189,16 +224,29 @@ BlockReader::Outcome BlockReader::read(TransferFile& file, std::uint8_t* into, s
     return {got.bytes, ok};
 }
 
-void BlockReader::take(Slot& slot, const std::uint8_t* data, std::uint64_t bytes) {
+void BlockReader::collect(const std::uint8_t* data, std::uint64_t bytes) {
     const std::uint64_t end = unitsEnd(bytes);
     if (end <= pos_)
         return;
-    slot.chunk = {pos_, end - pos_, false, data};
+    // The run grows where the last read ended: pos and the end of the collected bytes move
+    // together.
+    if (open_->chunk.length == 0)
+        open_->chunk = {pos_, end - pos_, false, data};
+    else
+        open_->chunk.length += end - pos_;
     pos_ = end;
 }
 
-void BlockReader::fail(Slot& slot) {
-    slot.chunk = {pos_, 0, true, nullptr};
+void BlockReader::fail() {
+    publish();
+    {
+        std::unique_lock lock(mutex_);
+        // A long damaged area costs no buffer; still, the reader keeps within a bounded
+        // distance of a job that writes slowly.
+        changed_.wait(lock, [this] { return ready_.size() < kMaxReady || stopping_.load(); });
+        ready_.push_back({{pos_, 0, true, nullptr}, nullptr});
+        changed_.notify_all();
+    }
     pos_ += options_.afterFailure;
     // Nothing before pos is known to read well now; look at the next unit first, as the
     // step-by-step loop does.
@@ -208,34 +256,40 @@ void BlockReader::fail(Slot& slot) {
     unitsUntil_ = 0;
 }
 
-void BlockReader::step(Slot& slot) {
+void BlockReader::step() {
     if (pos_ >= size_ && (!refreshSize() || pos_ >= size_)) {
         // The source ended before the job's end (it shrank since the job took its size): the
         // missing units cannot be read. Without this the job would never reach its end.
-        fail(slot);
+        fail();
         return;
     }
     if (probe_ == 0)
-        blockRead(slot);
+        blockRead();
     else
-        probeRead(slot);
+        probeRead();
 }
 
-void BlockReader::blockRead(Slot& slot) {
+void BlockReader::blockRead() {
     // Direct reads start on an aligned offset; the bytes between it and pos were read just
     // before, so reading them again cannot fail where the job did not.
     const bool aligned = blocks_.isDirect();
     const std::uint64_t start = aligned ? alignDown(pos_) : pos_;
     if (aligned && start < goodFrom_ && start != pos_) {
         probe_ = searchCap_; // reach the next aligned offset by a probe
-        probeRead(slot);
+        probeRead();
         return;
     }
     const std::uint64_t end = std::min(start + block_, aligned ? alignUp(gridEnd()) : gridEnd());
-    std::uint8_t* memory = slot.memory.get();
+    publish();
+    open_ = acquire();
+    if (!open_)
+        return;
+    std::uint8_t* memory = open_->memory.get();
     const Outcome got = read(blocks_, memory, end - start, start);
     const std::uint64_t skip = pos_ - start;
-    take(slot, memory + skip, got.bytes > skip ? got.bytes - skip : 0);
+    collect(memory + skip, got.bytes > skip ? got.bytes - skip : 0);
+    // A block goes to the job at once, so that it is written while the next one is read.
+    publish();
     if (got.ok)
         return;
     // A failure somewhere in the rest of the block: search it from pos.
@@ -246,17 +300,19 @@ void BlockReader::blockRead(Slot& slot) {
     unitsUntil_ = got.bytes > skip ? start + got.bytes + searchCap_ : 0;
 }
 
-void BlockReader::probeRead(Slot& slot) {
+void BlockReader::probeRead() {
     const std::uint64_t unit = options_.unit;
     std::uint64_t length = pos_ < unitsUntil_ ? unit : probe_;
     if (pos_ < suspectEnd_)
         length = std::min(length, searchCap_);
     length = std::min(length, gridEnd() - pos_);
-    std::uint8_t* memory = slot.memory.get();
+    std::uint8_t* memory = room(length);
+    if (!memory)
+        return;
     const Outcome got = read(small_, memory, length, pos_);
     const std::uint64_t from = pos_;
     if (got.ok) {
-        take(slot, memory, got.bytes);
+        collect(memory, got.bytes);
         if (pos_ >= suspectEnd_)
             suspectEnd_ = 0;
         if (pos_ >= unitsUntil_) {
@@ -268,12 +324,12 @@ void BlockReader::probeRead(Slot& slot) {
         return;
     }
     if (length <= unit) {
-        fail(slot);
+        fail();
         return;
     }
-    // Several units and one of them failed: hand out what came, then look at the rest of the
+    // Several units and one of them failed: keep what came, then look at the rest of the
     // probe unit by unit; the first unit that fails is the unreadable place.
-    take(slot, memory, got.bytes);
+    collect(memory, got.bytes);
     unitsUntil_ = from + length;
     suspectEnd_ = std::max(suspectEnd_, unitsUntil_);
     probe_ = unit;

@@ -86,9 +86,15 @@ public:
     std::uint64_t failedReads() const { return failedReads_.load(); }
 
 private:
+    // A buffer collecting a readable run for the job.
     struct Slot {
         AlignedBuffer memory;
         Chunk chunk;
+    };
+    // A chunk ready for the job; a failed unit carries no buffer.
+    struct Entry {
+        Chunk chunk;
+        Slot* slot = nullptr;
     };
     // One read: `bytes` is what counts as read (the part before a short read's gap, up to the
     // end of the source); `ok` is false when any wanted byte before the end could not be read.
@@ -98,18 +104,24 @@ private:
     };
 
     void readAhead();
-    // Reads one step into `slot`; its chunk stays empty when the step only changed the search.
-    void step(Slot& slot);
-    void blockRead(Slot& slot);
-    void probeRead(Slot& slot);
+    void step();
+    void blockRead();
+    void probeRead();
     Outcome read(TransferFile& file, std::uint8_t* into, std::uint64_t length,
                  std::uint64_t offset);
     bool refreshSize();
     std::uint64_t gridEnd() const;
     std::uint64_t unitsEnd(std::uint64_t bytes) const;
-    // Hands out the whole units of `bytes` read from pos into `data`.
-    void take(Slot& slot, const std::uint8_t* data, std::uint64_t bytes);
-    void fail(Slot& slot);
+    // Where a small read of `length` bytes at pos goes: behind the run being collected when it
+    // fits there, else at the start of a fresh buffer. Null when the reader is stopping.
+    std::uint8_t* room(std::uint64_t length);
+    // Adds the whole units of `bytes` read from pos into `data` to the run being collected.
+    void collect(const std::uint8_t* data, std::uint64_t bytes);
+    void fail();
+    // Hands the run being collected to the job.
+    void publish();
+    // Waits for a free buffer; null when the reader is stopping.
+    Slot* acquire();
     bool holding() const;
 
     Options options_;
@@ -137,10 +149,13 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Slot*> free_;
-    std::deque<Slot*> ready_;
+    std::deque<Entry> ready_;
     Slot* handedOut_ = nullptr; // the chunk the job holds, back to free_ at the next next()
-    bool finished_ = false;     // the reader's thread reads nothing more
-    bool waiting_ = false;      // the job waits in next()
+    // The reader's thread only: the buffer collecting the readable units of small reads, so
+    // that a search unit by unit reaches the job as one run rather than a wake-up per read.
+    Slot* open_ = nullptr;
+    bool finished_ = false; // the reader's thread reads nothing more
+    bool waiting_ = false;  // the job waits in next()
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 
