@@ -33,11 +33,20 @@ namespace fr {
 //
 // How it gets there: healthy stretches are read in large blocks (direct and aligned where the
 // file system allows), on a thread of its own that fills a few buffers ahead while the job
-// writes the one before. A block that fails is searched from its start: probes from one unit,
-// doubling while they read, small inside the stretch known to hold the failure, and single
-// units after a probe of several units failed, so that the first unit that fails is found by
-// the very read the step-by-step loop fails on. A damaged area costs the failed block read,
-// at most one failed probe, and the unit reads the loop makes there.
+// writes the one before; the small reads of a search are collected into one run. A block that
+// fails is searched from its start: probes from one unit, doubling while they read, small
+// inside the stretch known to hold the failure, and single units after a probe of several
+// units failed, so that the first unit that fails is found by the very read the step-by-step
+// loop fails on. A damaged area costs the failed block read, at most one failed probe, and the
+// unit reads the loop makes there.
+//
+// Using it: the rescue copy takes a unit of 4 bytes and skips a fill block's length after a
+// failure, writing each readable run where it belongs and a fill block for each failed unit.
+// A disk image takes its group of sectors (unit and afterFailure alike, `until` the volume's
+// size) and writes zeros for a failed group; the medium test takes a cluster and marks the
+// medium at its first failed one. A job that must say which places failed adds each failed
+// unit to an AreaList. A device is read with direct reads throughout, so a failing sector
+// fails alone rather than with the cached block around it.
 //
 // Threads: open() and next() belong to the job's thread; the reader's own thread starts with
 // the first next(). stop() may come from any thread; the reader then finishes the read under
