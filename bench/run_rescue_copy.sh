@@ -83,7 +83,7 @@ run_healthy cp cp "$healthy" "$work/out.cp"
 run_healthy dd dd if="$healthy" of="$work/out.dd" bs=1M
 run_healthy ddrescue ddrescue -q "$healthy" "$work/out.ddrescue" "$work/map.ddrescue"
 run_healthy engine "$engine" "$healthy" "$work/out.engine"
-echo "  engine/cp $(ratio "${took[cp]}" "${took[engine]}")  engine/dd $(ratio "${took[dd]}" "${took[engine]}")  engine/ddrescue $(ratio "${took[ddrescue]}" "${took[engine]}")  (throughput ratios; target >= 0.9)"
+echo "  engine/cp $(ratio "${took[cp]}" "${took[engine]}")  engine/dd $(ratio "${took[dd]}" "${took[engine]}")  engine/ddrescue $(ratio "${took[ddrescue]}" "${took[engine]}")  (throughput ratios; target >= 1.0)"
 
 echo "== damaged file: ${damaged_mib} MiB on faultyfs, ${delay_ms} ms per failed read"
 damaged="$work/damaged.bin"
@@ -132,4 +132,4 @@ run_damaged engine "$engine" "$medium" "$work/out.engine" --bad "$bad"
 reference=$("$engine" "$damaged" /dev/null --bad "$bad" | sed -n 's/.*reference_failed_reads=\([0-9]*\).*/\1/p')
 echo "  engine/ddrescue $(ratio "${took[ddrescue]}" "${took[engine]}") (throughput ratio; target >= 1.0)"
 echo "  failed reads: engine ${failed[engine]}, 4-byte loop ${reference}, extra per area" \
-    "$(echo "scale=2; (${failed[engine]} - $reference) / $areas" | bc -l) (target <= 1)"
+    "$(echo "scale=2; (${failed[engine]} - $reference) / $areas" | bc -l) (target <= 2)"

@@ -1,36 +1,24 @@
 #include "disk/SectorDevice.h"
 
 #include "disk/CdDisc.h"
-#include "platform/AlignedBuffer.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <memory>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace fr {
-
-namespace {
-
-constexpr std::size_t kAlignment = 4096;
-
-} // namespace
 
 SectorDevice::~SectorDevice() {
     close();
 }
 
 void SectorDevice::close() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    file_.close();
 }
 
 bool SectorDevice::open(const QString& path, Mode mode, QString* error) {
@@ -48,25 +36,19 @@ bool SectorDevice::open(const QString& path, Mode mode, QString* error) {
     }
     blockDevice_ = S_ISBLK(info.st_mode);
 
-    int flags = O_CLOEXEC | (mode == Mode::Write ? (O_WRONLY | O_DSYNC) : O_RDONLY);
-    if (blockDevice_) {
-        fd_ = ::open(name.constData(), flags | O_DIRECT);
-        direct_ = fd_ >= 0;
-    }
-    if (fd_ < 0)
-        fd_ = ::open(name.constData(), flags);
-    if (fd_ < 0) {
+    const int flags = mode == Mode::Write ? (O_WRONLY | O_DSYNC) : O_RDONLY;
+    if (const int failure = file_.open(name, flags, blockDevice_)) {
         if (error)
-            *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+            *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(failure));
         return false;
     }
 
     if (blockDevice_) {
         int logical = 512;
         std::uint64_t bytes = 0;
-        if (::ioctl(fd_, BLKSSZGET, &logical) == 0 && logical > 0)
+        if (::ioctl(file_.fd(), BLKSSZGET, &logical) == 0 && logical > 0)
             sectorSize_ = static_cast<std::uint32_t>(logical);
-        if (::ioctl(fd_, BLKGETSIZE64, &bytes) == 0)
+        if (::ioctl(file_.fd(), BLKGETSIZE64, &bytes) == 0)
             size_ = bytes;
     } else {
         sectorSize_ = cdImage ? 2048 : 512;
@@ -85,7 +67,7 @@ bool SectorDevice::writeAt(std::uint64_t offset, const void* buffer, std::size_t
 
 bool SectorDevice::transfer(std::uint64_t offset, void* buffer, std::size_t bytes, bool write) {
     lastError_ = 0;
-    if (fd_ < 0) {
+    if (!file_.isOpen()) {
         lastError_ = EBADF;
         return false;
     }
@@ -94,38 +76,11 @@ bool SectorDevice::transfer(std::uint64_t offset, void* buffer, std::size_t byte
         lastError_ = write ? ENOSPC : 0;
         return false;
     }
-    // O_DIRECT needs memory aligned to the page; the caller's buffer seldom is.
-    AlignedBuffer bounce;
-    char* data = static_cast<char*>(buffer);
-    if (direct_ && reinterpret_cast<std::uintptr_t>(buffer) % kAlignment != 0) {
-        bounce = allocateAligned(bytes, kAlignment);
-        if (!bounce) {
-            lastError_ = ENOMEM;
-            return false;
-        }
-        data = reinterpret_cast<char*>(bounce.get());
-        if (write)
-            std::memcpy(data, buffer, bytes);
-    }
-
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t moved =
-            write ? ::pwrite(fd_, data + done, bytes - done, static_cast<off_t>(offset + done))
-                  : ::pread(fd_, data + done, bytes - done, static_cast<off_t>(offset + done));
-        if (moved < 0 && errno == EINTR)
-            continue;
-        if (moved < 0) {
-            lastError_ = errno;
-            return false;
-        }
-        if (moved == 0)
-            return false; // the end of the medium: a short transfer fails
-        done += static_cast<std::size_t>(moved);
-    }
-    if (bounce && !write)
-        std::memcpy(buffer, data, bytes);
-    return true;
+    const TransferResult moved =
+        write ? file_.writeFully(buffer, bytes, offset) : file_.readFully(buffer, bytes, offset);
+    lastError_ = moved.error;
+    // A short transfer (the end of the medium) fails as a whole, as one that met an error.
+    return moved.error == 0 && moved.bytes == bytes;
 }
 
 } // namespace fr

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Transfer.h"
+
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +24,7 @@ public:
     // False, with the reason, when it cannot be opened (no medium, no permission ...).
     bool open(const QString& path, Mode mode, QString* error = nullptr);
     void close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_.isOpen(); }
 
     bool readAt(std::uint64_t offset, void* buffer, std::size_t bytes);
     bool writeAt(std::uint64_t offset, const void* buffer, std::size_t bytes);
@@ -38,8 +40,7 @@ public:
 private:
     bool transfer(std::uint64_t offset, void* buffer, std::size_t bytes, bool write);
 
-    int fd_ = -1;
-    bool direct_ = false;
+    TransferFile file_;
     bool blockDevice_ = false;
     std::uint32_t sectorSize_ = 512;
     std::uint64_t size_ = 0;

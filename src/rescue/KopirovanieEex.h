@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AreaList.h"
 #include "rescue/CopyJob.h"
 
 #include <QString>
@@ -22,6 +23,9 @@ struct CopyOutcome {
     std::uint32_t position = 0;
     // Some place could not be read and became a fill block (the error marker's "CHYBA").
     bool readFailed = false;
+    // Where this run put those fill blocks: byte ranges of the destination (and of the source
+    // they stand in for), one fill block long each, neighbours merged.
+    AreaList filledAreas;
     // Why the copy could not go on (source cannot be opened, destination cannot be written,
     // disk full): the system's error text; empty when the copy ended or was stopped.
     QString failure;
@@ -49,8 +53,8 @@ struct KopirovanieEexHooks {
 // The rescue copy of one file. It never gives up on an unreadable place: each one becomes a
 // fill block of the block size, and the copy goes on behind it. The result (destination bytes,
 // fill blocks, position, whether a read failed) is exactly that of a loop reading 4 bytes at a
-// time; it is only reached faster, with large reads on healthy stretches and 4-byte reads only
-// next to a place that fails.
+// time; it is only reached faster: the block reader reads large blocks on healthy stretches
+// and 4-byte units only next to a place that fails, while this copy writes what came before.
 //
 // Thread model: one object serves one job, and owns what it works on: a copy of the job and
 // the job's own signals. start() runs the copy on a std::thread of its own; the page keeps the

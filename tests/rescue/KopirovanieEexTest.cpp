@@ -166,6 +166,7 @@ TEST_P(KopirovanieEexExact, MatchesTheStepByStepLoop) {
         ASSERT_EQ(got[i], expected.destination[i]) << "first difference at byte " << i;
     EXPECT_EQ(h.outcome.position, expected.position);
     EXPECT_EQ(h.outcome.readFailed, expected.readFailed);
+    EXPECT_EQ(h.outcome.filledAreas, expected.filled);
     EXPECT_EQ(h.recorded(), std::vector<std::string>{"ended"});
 
     // A damaged area costs at most two failed reads more than the loop makes there.

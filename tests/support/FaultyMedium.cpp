@@ -11,6 +11,12 @@
 #include <stdexcept>
 #include <unistd.h>
 
+namespace fr {
+void PrintTo(const ByteRange& range, std::ostream* out) {
+    *out << '[' << range.start << ", " << range.end << ')';
+}
+} // namespace fr
+
 namespace fr::test {
 
 namespace {

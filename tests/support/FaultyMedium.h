@@ -1,21 +1,25 @@
 #pragma once
 
+#include "core/ByteRange.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <ostream>
+
+namespace fr {
+// Shows a range as "[start, end)" in a test's failure message.
+void PrintTo(const ByteRange& range, std::ostream* out);
+} // namespace fr
 
 namespace fr::test {
 
-// A run of bytes of a medium, from start up to but not including end.
-struct ByteRange {
-    qint64 start = 0;
-    qint64 end = 0;
-
-    friend bool operator==(const ByteRange&, const ByteRange&) = default;
-};
+// A run of bytes of a medium, from start up to but not including end: the engine's own, so a
+// test can hand a medium's bad ranges to what the engine reports.
+using ByteRange = fr::ByteRange;
 
 struct FaultyMediumOptions {
     // The medium file's name inside the mount.

@@ -22,6 +22,7 @@ ReferenceResult referenceCopy(const QByteArray& source, const QList<ByteRange>& 
         if (failed) {
             result.readFailed = true;
             ++result.failedReads;
+            result.filled.add({position, position + static_cast<qint64>(fill.size())});
             put(reinterpret_cast<const char*>(fill.data()), static_cast<qint64>(fill.size()));
         } else {
             put(source.constData() + position, n);

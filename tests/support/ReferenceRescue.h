@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AreaList.h"
 #include "support/FaultyMedium.h"
 
 #include <QByteArray>
@@ -17,6 +18,7 @@ struct ReferenceResult {
     quint32 position = 0;
     bool readFailed = false;
     int failedReads = 0;
+    AreaList filled; // where the fill blocks went
 };
 
 ReferenceResult referenceCopy(const QByteArray& source, const QList<ByteRange>& bad,
