@@ -54,6 +54,10 @@ const ButtonCase kCases[] = {
     {"SpeedButton1", "SpeedButton15", {}},
     {"SpeedButton1", "Image3", {}},
     {"SpeedButton1", "Image4", {}},
+    // copy a whole medium: start with no medium named is refused aloud, the folder choice opens
+    {"SpeedButton3", "SpeedButton13", {}},
+    {"SpeedButton3", "SpeedButton15", {}},
+    {"SpeedButton3", "Image4", {}},
     // finish copying: the entry's source is gone, so resume asks whether to forget it
     {"SpeedButton4", "SpeedButton20", {}},
     {"SpeedButton4", "SpeedButton21",
@@ -81,6 +85,7 @@ const ButtonCase kCases[] = {
 // The buttons each page shows enabled when its list holds one entry.
 const std::pair<const char*, QStringList> kPageButtons[] = {
     {"SpeedButton1", {"Image3", "Image4", "SpeedButton13", "SpeedButton15"}},
+    {"SpeedButton3", {"Image4", "SpeedButton13", "SpeedButton15"}},
     {"SpeedButton4", {"SpeedButton20", "SpeedButton21", "SpeedButton22"}},
     {"SpeedButton5", {"SpeedButton24", "SpeedButton25", "SpeedButton26"}},
     {"SpeedButton9", {"SpeedButton12", "SpeedButton27", "SpeedButton34", "SpeedButton35"}},
