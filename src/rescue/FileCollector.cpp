@@ -17,12 +17,14 @@ namespace {
 struct Entry {
     QString name;
     bool file = false;   // a regular file, or a link to one
-    bool folder = false; // a real folder, not a link to one
+    bool folder = false; // a real folder on the medium, not a link to one
 };
 
 // The folder's entries in the order the system lists them; the errno when the folder could
 // not be opened or its listing broke off, 0 when it was listed whole.
-int listFolder(const QString& nativeFolder, std::vector<Entry>& entries) {
+// Folders on another device are skipped: another volume mounted inside this one is a drive of
+// its own (and C: holds the system's /proc and /sys), not part of the medium.
+int listFolder(const QString& nativeFolder, dev_t medium, std::vector<Entry>& entries) {
     if (nativeFolder.isEmpty())
         return ENOENT; // a drive without a mounted file system
     const QByteArray path = QFile::encodeName(nativeFolder);
@@ -47,7 +49,7 @@ int listFolder(const QString& nativeFolder, std::vector<Entry>& entries) {
             continue; // gone since it was listed
         Entry entry{QFile::decodeName(name)};
         if (S_ISDIR(status.st_mode)) {
-            entry.folder = true;
+            entry.folder = status.st_dev == medium;
         } else if (S_ISREG(status.st_mode)) {
             entry.file = true;
         } else if (S_ISLNK(status.st_mode)) {
@@ -67,12 +69,12 @@ bool matchesAny(const QString& name, const QStringList& masks) {
     return false;
 }
 
-void collect(const QString& folder, const QString& nativeFolder, const QStringList& masks,
-             CollectedFiles& into) {
+void collect(const QString& folder, const QString& nativeFolder, dev_t medium,
+             const QStringList& masks, CollectedFiles& into) {
     const QString prefix = folder.endsWith('\\') ? folder : folder + '\\';
     const QString nativePrefix = nativeFolder.endsWith('/') ? nativeFolder : nativeFolder + '/';
     std::vector<Entry> entries;
-    if (const int error = listFolder(nativeFolder, entries))
+    if (const int error = listFolder(nativeFolder, medium, entries))
         into.unreadableFolders.append(
             prefix + QStringLiteral(": ") +
             QString::fromStdString(std::generic_category().message(error)));
@@ -81,7 +83,7 @@ void collect(const QString& folder, const QString& nativeFolder, const QStringLi
             into.files.append(prefix + entry.name);
     for (const Entry& entry : entries)
         if (entry.folder && !isHiddenName(entry.name))
-            collect(prefix + entry.name, nativePrefix + entry.name, masks, into);
+            collect(prefix + entry.name, nativePrefix + entry.name, medium, masks, into);
 }
 
 } // namespace
@@ -93,7 +95,10 @@ CollectedFiles collectFiles(const QString& folder, const QString& nativeFolder,
         if (!part.trimmed().isEmpty())
             masks.append(part.trimmed());
     CollectedFiles collected;
-    collect(folder, nativeFolder, masks, collected);
+    struct stat root {};
+    const dev_t medium =
+        ::stat(QFile::encodeName(nativeFolder).constData(), &root) == 0 ? root.st_dev : 0;
+    collect(folder, nativeFolder, medium, masks, collected);
     return collected;
 }
 

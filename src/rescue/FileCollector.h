@@ -23,7 +23,8 @@ struct CollectedFiles {
 // given separated by ";". Hidden files are taken; hidden folders are not entered. Only
 // regular files count: a device, pipe or socket on the medium is not a file to rescue. Folders
 // reached through a symbolic link are not entered, so a link cannot lead the walk round in a
-// circle or off the medium.
+// circle or off the medium, and neither are volumes mounted inside it: they are drives of
+// their own.
 CollectedFiles collectFiles(const QString& folder, const QString& nativeFolder,
                             const QString& mask);
 

@@ -11,6 +11,7 @@
 #include "support/FaultyMedium.h"
 #include "support/ReferenceRescue.h"
 #include "support/ScriptedPlatform.h"
+#include "support/TmpfsMount.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,6 +93,18 @@ TEST(FileCollector, TakesMatchingFilesDepthFirstAndSkipsHiddenFoldersLinksAndPip
                     << got.files[i].toStdString() << " comes after a subfolder's file";
             }
         }
+    }
+
+    // Another volume mounted inside the medium is a drive of its own (C: holds /proc and /sys):
+    // the walk stays on the medium.
+    if (test::TmpfsMount::available()) {
+        const QString inner = root.filePath(QStringLiteral("a/mounted"));
+        QDir().mkpath(inner);
+        test::TmpfsMount volume(inner, 64 * 1024);
+        ASSERT_TRUE(volume.mounted()) << volume.error().toStdString();
+        writeFile(inner + QStringLiteral("/other.txt"), "another drive");
+        EXPECT_FALSE(collectFiles(QStringLiteral("E:\\"), root.path(), QStringLiteral("*.*"))
+                         .files.contains(QStringLiteral("E:\\a\\mounted\\other.txt")));
     }
 
     const CollectedFiles missing =
