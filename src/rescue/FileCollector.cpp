@@ -16,7 +16,7 @@ namespace {
 // One entry of a folder, as far as the walk cares.
 struct Entry {
     QString name;
-    bool file = false;   // a regular file, or a link to one
+    bool file = false;   // a regular file, or a link to one on the medium
     bool folder = false; // a real folder on the medium, not a link to one
 };
 
@@ -54,7 +54,8 @@ int listFolder(const QString& nativeFolder, dev_t medium, std::vector<Entry>& en
             entry.file = true;
         } else if (S_ISLNK(status.st_mode)) {
             struct stat target {};
-            entry.file = ::stat(full.constData(), &target) == 0 && S_ISREG(target.st_mode);
+            entry.file = ::stat(full.constData(), &target) == 0 && S_ISREG(target.st_mode) &&
+                         target.st_dev == medium;
         }
         entries.push_back(std::move(entry));
     }

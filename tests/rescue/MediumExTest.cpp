@@ -103,8 +103,12 @@ TEST(FileCollector, TakesMatchingFilesDepthFirstAndSkipsHiddenFoldersLinksAndPip
         test::TmpfsMount volume(inner, 64 * 1024);
         ASSERT_TRUE(volume.mounted()) << volume.error().toStdString();
         writeFile(inner + QStringLiteral("/other.txt"), "another drive");
-        EXPECT_FALSE(collectFiles(QStringLiteral("E:\\"), root.path(), QStringLiteral("*.*"))
-                         .files.contains(QStringLiteral("E:\\a\\mounted\\other.txt")));
+        ASSERT_TRUE(QFile::link(inner + QStringLiteral("/other.txt"),
+                                root.filePath(QStringLiteral("elsewhere.txt"))));
+        const QStringList taken =
+            collectFiles(QStringLiteral("E:\\"), root.path(), QStringLiteral("*.*")).files;
+        EXPECT_FALSE(taken.contains(QStringLiteral("E:\\a\\mounted\\other.txt")));
+        EXPECT_FALSE(taken.contains(QStringLiteral("E:\\elsewhere.txt")));
     }
 
     const CollectedFiles missing =
