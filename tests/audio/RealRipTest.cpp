@@ -2,6 +2,8 @@
 #include "audio/ParanoiaRipLibrary.h"
 #include "audio/TCDRIP.h"
 #include "core/EncoderSettings.h"
+#include "platform/DriveMap.h"
+#include "support/DosDevices.h"
 #include "support/TestDisc.h"
 
 #include <QFile>
@@ -98,6 +100,17 @@ TEST_F(RealRipTest, ReadsTheDiscsTracksAndRipsATrackToTheBytesOfTheDisc) {
     EXPECT_EQ(qFromLittleEndian<quint32>(wav.constData() + 40), quint32(wav.size() - 44));
     EXPECT_EQ(rip->JitterErrorCount(), 0);
     EXPECT_FALSE(QFile::exists(file("3jitt")));
+}
+
+TEST_F(RealRipTest, TheDrivesAreTheCdDrivesOfTheDriveMapInLetterOrder) {
+    test::DosDevices devices(folder.path());
+    devices.setDevice('f', disc->cueSheet());
+    devices.setRoot('d', folder.path());
+    devices.setDevice('e', disc->binFile() + QStringLiteral(".cue"));
+    const auto drives = ParanoiaRipLibrary::cdDrivesOf(DriveMap::fromDosDevices(devices.folder()));
+    ASSERT_EQ(drives.size(), 2u);
+    EXPECT_TRUE(drives[0].endsWith(QStringLiteral(".bin.cue")));
+    EXPECT_EQ(drives[1], disc->cueSheet());
 }
 
 TEST_F(RealRipTest, RipsAnMp3OfTheTrackThatDecodesToItsSoundAndEndsInATagArea) {

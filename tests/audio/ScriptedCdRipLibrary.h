@@ -27,6 +27,7 @@ public:
     std::array<std::uint8_t, CdRomParameters::kSize> record{};
     std::uint32_t active = 0;
     std::uint32_t openResult = CR_OK;
+    std::uint32_t setParametersResult = CR_OK;
     std::uint32_t chunkBytes = 8192;
     std::deque<Chunk> chunks;
     std::uint32_t jitterErrors = 0;
@@ -41,7 +42,7 @@ public:
     }
     std::uint32_t CR_SetCDROMParameters(const std::uint8_t* parameters) override {
         std::copy_n(parameters, record.size(), record.begin());
-        return note("SetCDROMParameters", CR_OK);
+        return note("SetCDROMParameters", setParametersResult);
     }
     std::uint32_t CR_GetActiveCDROM() override { return note("GetActiveCDROM", active); }
     std::uint32_t CR_SetActiveCDROM(std::uint32_t drive) override {

@@ -127,6 +127,33 @@ TEST_F(TCDRIPTest, AFailedOpenMakesNoFileYetRaisesBothTrackEvents) {
     EXPECT_EQ(library.calls, QStringList({"SetCDROMParameters", "OpenRipper 1000 1999"}));
 }
 
+TEST_F(TCDRIPTest, FailuresAreReportedAfterTheRipIsClosed) {
+    TCDRIP rip(library, {});
+    library.setParametersResult = CR_ERROR;
+    library.calls.clear();
+    EXPECT_THROW(
+        try { rip.RipSectors(0, 10, file("1.wav")); } catch (const ECDRIPError& error) {
+            EXPECT_STREQ(error.what(), "Invalid CD-ROM parameters");
+            throw;
+        },
+        ECDRIPError);
+    EXPECT_EQ(library.calls, QStringList({"SetCDROMParameters"})) << "nothing opened";
+
+    // A full disk: the loop stops at the first short write, the closing steps still run.
+    library.setParametersResult = CR_OK;
+    library.chunks = {{pcm(4096, 1), CR_OK}, {pcm(4096, 2), CR_END_OF_RANGE}};
+    library.calls.clear();
+    EXPECT_THROW(
+        try { rip.RipSectors(0, 10, "/dev/full"); } catch (const ECDRIPError& error) {
+            EXPECT_STREQ(error.what(), "Write error");
+            throw;
+        },
+        ECDRIPError);
+    EXPECT_EQ(library.calls.count("RipChunk"), 1);
+    EXPECT_EQ(library.calls.mid(library.calls.size() - 2),
+              QStringList({"GetNumberOfJitterErrors", "CloseRipper"}));
+}
+
 TEST_F(TCDRIPTest, AWavHeaderStatesTheWholeRangeOrWhatAStopLeft) {
     TCDRIP rip(library, {});
     rip.setWriteWAV(true);
