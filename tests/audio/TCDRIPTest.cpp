@@ -107,6 +107,19 @@ TEST_F(TCDRIPTest, SelectingTheSelectedDriveReadsNothing) {
     EXPECT_EQ(rip.Speed(), 24);
 }
 
+TEST_F(TCDRIPTest, FormatAndCorrectionReachTheRecordAndTheEncoder) {
+    TCDRIP rip(library, {});
+    TLameCoder coder;
+    rip.setCoder(&coder);
+    rip.setOutputFormat(TOutputFormat::MONO22050);
+    rip.setJitterCorrect(false);
+    ASSERT_TRUE(rip.ApplyParameters());
+    EXPECT_EQ(library.record[CdRomParameters::kOutputFormat], 3);
+    EXPECT_EQ(library.record[CdRomParameters::kJitterCorrection], 0);
+    EXPECT_EQ(coder.Mode(), TLameMode::MONO);
+    EXPECT_EQ(coder.SampleRate(), 22050u);
+}
+
 TEST_F(TCDRIPTest, AFailedOpenMakesNoFileYetRaisesBothTrackEvents) {
     TCDRIP rip(library, {});
     QStringList events;
