@@ -1,6 +1,9 @@
 #include "app/ProgramWindow.h"
 
+#include "audio/MainComponents.h"
+#include "audio/ParanoiaRipLibrary.h"
 #include "core/ProgramContext.h"
+#include "platform/DriveMap.h"
 #include "window/CopyFilesPage.h"
 #include "window/FolderChoice.h"
 #include "window/JobControls.h"
@@ -43,6 +46,11 @@ ProgramWindow::~ProgramWindow() {
 QString ProgramWindow::create() {
     if (QString error = form_->FormCreate(); !error.isEmpty())
         return error;
+    // The ripper reads the first disc's tracks, titled in the language just loaded.
+    context_.cdRipLibrary = std::make_unique<ParanoiaRipLibrary>(
+        ParanoiaRipLibrary::cdDrivesOf(DriveMap::build(context_.programDir)));
+    context_.cdrip1 = createCdrip1(*context_.cdRipLibrary, context_.lameCoder1,
+                                   [&context = context_] { return context.text(84); });
     form2_ = std::make_unique<TForm2>(context_, form_->skin());
     registerPage_->setTestDialog(form2_.get());
     // The whole-medium and copy-music pages choose their folders in the same dialog.

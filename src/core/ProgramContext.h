@@ -1,6 +1,9 @@
 #pragma once
 
-#include "audio/Mp3EncoderOptions.h"
+#include "audio/CdRipLibrary.h"
+#include "audio/MainComponents.h"
+#include "audio/TCDRIP.h"
+#include "audio/TLameCoder.h"
 #include "core/FillBuffers.h"
 #include "core/LanguageTable.h"
 #include "core/Settings.h"
@@ -27,7 +30,9 @@ class Prompts;
 struct ProgramContext {
     ProgramContext(QString programDir, Platform& platform, Prompts& prompts)
         : programDir(std::move(programDir)), platform(platform), prompts(prompts),
-          disk(this->programDir, platform, vwin32Device) {}
+          disk(this->programDir, platform, vwin32Device) {
+        configureLameCoder1(lameCoder1);
+    }
 
     // The folder the program was started in; all of its own files live there.
     const QString programDir;
@@ -37,7 +42,11 @@ struct ProgramContext {
     Settings settings;
     LanguageTable language;
     FillBuffers fillBuffers;
-    Mp3EncoderOptions encoderOptions;
+    // The MP3 encoder the settings configure, and the CD ripper that feeds it over the
+    // library of CD drives (both made when the main window is set up).
+    TLameCoder lameCoder1;
+    std::unique_ptr<CdRipLibrary> cdRipLibrary;
+    std::unique_ptr<TCDRIP> cdrip1;
     // The help file of the chosen language.
     QString helpFile;
     // Seeded from the clock when the main window is set up.

@@ -12,7 +12,7 @@ QString applyAtStartup(ProgramContext& context) {
         !error.isEmpty())
         return error;
     context.fillBuffers.setUp(context.settings.blockSize, context.random);
-    applyEncoderSettings(context.settings, context.encoderOptions);
+    applyEncoderSettings(context.settings, context.lameCoder1);
     return reapply(context);
 }
 

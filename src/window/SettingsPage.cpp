@@ -149,7 +149,7 @@ void SettingsPage::harvestTab(Tab tab) {
         harvestChoice(form_.ComboBox3, settings.mp3SampleRate);
         settings.mp3Vbr = flag(form_.CheckBox4);
         settings.mp3Stereo = flag(form_.CheckBox5);
-        applyEncoderSettings(settings, context_.encoderOptions);
+        applyEncoderSettings(settings, context_.lameCoder1);
         break;
     }
 }
