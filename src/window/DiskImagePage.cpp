@@ -269,9 +269,9 @@ void DiskImagePage::workerEnded(const ImageOutcome& outcome, bool toImage) {
         context_.prompts.error(context_.text(226) + outcome.failure);
         return;
     }
-    // The medium to register is named by the first character of the source: the drive that
-    // failed to read, or the drive of the image file.
-    if (outcome.readFailed && toImage)
+    // A medium that failed to read is named by its single letter once the image is done. A
+    // stopped job keeps the doubled letter: its journal entry must still read as a drive.
+    if (outcome.readFailed && toImage && outcome.position >= job.totalSize)
         job.sourceName = job.sourceName.left(1);
     if (outcome.unwrittenSectors > 0)
         context_.prompts.error(context_.text(228) + ' ' +
