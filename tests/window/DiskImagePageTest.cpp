@@ -10,9 +10,11 @@
 #include "support/LoopDevice.h"
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
+#include "support/TmpfsMount.h"
 #include "support/WindowFixture.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
+#include "window/CopyFilesPage.h"
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
 #include "window/TForm1.h"
@@ -114,6 +116,42 @@ TEST_F(DiskImagePageTest, AnAudioCdAndAnImageOnTheMediumItselfAreRefused) {
     EXPECT_EQ(texts(), std::vector<QString>{"en 133"});
     EXPECT_TRUE(jobEnded());
     EXPECT_FALSE(QFile::exists(media.filePath(QStringLiteral("album.iso"))));
+}
+
+TEST_F(DiskImagePageTest, BrowsingTakesTheExtensionOfTheChosenImageKind) {
+    open('D');
+    dialogs.filterAnswer = 2; // CD images
+    dialogs.answers = {media.filePath(QStringLiteral("cd")),
+                       media.filePath(QStringLiteral("x.iso"))};
+    window->copyFilesPage()->Image4Click();
+    EXPECT_EQ(dialogs.shown.at(0).filter, QStringLiteral("en 55en 155"));
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("D:\\cd.iso"));
+    dialogs.filterAnswer = 1; // floppy images: a name with an image extension keeps it
+    window->copyFilesPage()->Image4Click();
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("D:\\x.iso"));
+    dialogs.answers = {media.filePath(QStringLiteral("y.IMA"))};
+    window->copyFilesPage()->Image4Click();
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("D:\\y.IMA.ima"));
+}
+
+TEST_F(DiskImagePageTest, AnImageThatDoesNotFitOrCannotBeMadeIsRefused) {
+    QString why;
+    if (!test::LoopDevice::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    test::MediaImages::floppy(own("floppy.img"), QStringLiteral("DISK1"), 0x0badcafe, {});
+    drives.setDevice('A', own("floppy.img"));
+    QDir(devices.path()).mkpath(QStringLiteral("small"));
+    test::TmpfsMount small(own("small"), 64 * 1024);
+    if (!small.mounted())
+        GTEST_SKIP() << small.error().toStdString();
+    drives.setRoot('F', own("small"));
+    open('A');
+    form->Edit2->setText(QStringLiteral("F:\\floppy.ima"));
+    EXPECT_FALSE(page().Imagg());
+    form->Edit2->setText(QStringLiteral("D:\\missing\\floppy.ima"));
+    EXPECT_FALSE(page().Imagg());
+    EXPECT_EQ(texts(), (std::vector<QString>{"en 147", "en 134"}));
+    EXPECT_TRUE(jobEnded());
 }
 
 TEST_F(DiskImagePageTest, AnImageOnTheMediumUnderAnotherLetterIsRefused) {
