@@ -9,6 +9,7 @@
 #include "support/LoopDevice.h"
 #include "support/MediaImages.h"
 #include "support/ScriptedPlatform.h"
+#include "support/TmpfsMount.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -144,6 +145,24 @@ TEST_F(ImageJobTest, AStoppedJobResumesInsideItsImageToTheSameResult) {
     EXPECT_TRUE(resumed.readFailed);
     EXPECT_TRUE(contentOf(file("resumed.ima")) ==
                 expectedImage(FaultyMedium::pattern(0, size), bad));
+}
+
+TEST_F(ImageJobTest, AFullDiskEndsTheJobWithItsReasonAtTheLastWholeGroup) {
+    test::TmpfsMount small(file("small"), 64 * 1024);
+    if (!small.mounted())
+        GTEST_SKIP() << small.error().toStdString();
+    const QString medium = file("medium.img");
+    writeFile(medium, FaultyMedium::pattern(0, 1 << 20));
+    const QString image = file("small/medium.ima");
+    ImageEx job(setup(medium, image, (1 << 20) / 512), inline_());
+    const ImageOutcome outcome = job.run();
+    EXPECT_TRUE(outcome.failure.startsWith(image + QStringLiteral(": ")))
+        << outcome.failure.toStdString();
+    EXPECT_EQ(outcome.position % 32, 0u);
+    EXPECT_LT(outcome.position, (1u << 20) / 512);
+    // Everything before the position is in the image: a resume elsewhere goes on from there.
+    EXPECT_TRUE(contentOf(image).left(qint64(outcome.position) * 512) ==
+                FaultyMedium::pattern(0, qint64(outcome.position) * 512));
 }
 
 TEST_F(ImageJobTest, ImageToMediumWritesWholeSectorsAndZerosForUnreadableGroups) {
