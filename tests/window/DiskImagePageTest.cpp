@@ -6,6 +6,7 @@
 
 #include "rescue/CopyJob.h"
 #include "rescue/RecordFile.h"
+#include "rescue/RegisterRecord.h"
 #include "support/FaultyMedium.h"
 #include "support/LoopDevice.h"
 #include "support/LoopMount.h"
@@ -14,6 +15,7 @@
 #include "support/WindowFixture.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
+#include "widgets/PictureCheckBox.h"
 #include "window/CopyFilesPage.h"
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
@@ -196,6 +198,27 @@ TEST_F(DiskImagePageTest, AFloppyDriveIsImagedWholeThroughThePage) {
     EXPECT_TRUE(image == contentOf(own("floppy.img")));
     EXPECT_EQ(context.copyJob.sourceName, QStringLiteral("AA"));
     EXPECT_EQ(context.copyJob.totalSize, 2880u);
+}
+
+TEST_F(DiskImagePageTest, SwitchOffRegistersTheFloppyThatFailedToReadByItsLetter) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    test::MediaImages::floppy(own("floppy.img"), QStringLiteral("DISK1"), 0x0badcafe, {});
+    FaultyMedium medium(own("floppy.img"), {{2000 * 512, 2000 * 512 + 1}});
+    drives.setDevice('A', medium.path());
+    open('A');
+    form->Edit2->setText(QStringLiteral("D:\\floppy.ima"));
+    form->checkbox6->setChecked(true);
+    ASSERT_TRUE(page().Imagg());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return platform.powerOffs > 0; }, 30000));
+    EXPECT_EQ(context.copyJob.sourceName, QStringLiteral("A"));
+    const RegisterFile::Contents entries = RegisterFile(context).readAll();
+    ASSERT_EQ(entries.records.size(), 1u);
+    EXPECT_EQ(entries.records[0].serialText, QString::number(0x0badcafeu));
+    QByteArray expected = contentOf(own("floppy.img"));
+    expected.replace(1984 * 512, 32 * 512, QByteArray(32 * 512, '\0'));
+    EXPECT_TRUE(contentOf(media.filePath(QStringLiteral("floppy.ima"))) == expected);
 }
 
 TEST_F(DiskImagePageTest, ImageToMediumAsksFirstAndWritesWholeSectors) {
