@@ -5,6 +5,7 @@
 #include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "window/CopyFilesPage.h"
+#include "window/DiskImagePage.h"
 #include "window/FolderChoice.h"
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
@@ -31,6 +32,12 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
     // A stopped copy is finished through the copy page's own start.
     journalPage_ = new JournalPage(form, context_, *copyFilesPage_);
     wholeMediumPage_ = new WholeMediumPage(form, context_, *jobControls_);
+    diskImagePage_ = new DiskImagePage(form, context_, *jobControls_);
+    // A stopped image job is finished through the image page's own start.
+    journalPage_->setImageResume([page = diskImagePage_](JournalPage::ImageDirection direction,
+                                                         QChar drive, const QString& imageFile) {
+        return page->resume(direction, drive, imageFile);
+    });
 }
 
 ProgramWindow::~ProgramWindow() {

@@ -9,6 +9,7 @@
 namespace fr {
 
 class CopyFilesPage;
+class DiskImagePage;
 class FolderChoice;
 class JobControls;
 class JournalPage;
@@ -44,6 +45,7 @@ public:
     CopyFilesPage* copyFilesPage() const { return copyFilesPage_; }
     JournalPage* journalPage() const { return journalPage_; }
     WholeMediumPage* wholeMediumPage() const { return wholeMediumPage_; }
+    DiskImagePage* diskImagePage() const { return diskImagePage_; }
     TForm2* form2() const { return form2_.get(); }
     Tid3form* id3form() const { return id3form_.get(); }
 
@@ -58,6 +60,7 @@ private:
     CopyFilesPage* copyFilesPage_ = nullptr;
     JournalPage* journalPage_ = nullptr;
     WholeMediumPage* wholeMediumPage_ = nullptr;
+    DiskImagePage* diskImagePage_ = nullptr;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<FolderChoice> folderChoice_;
     std::unique_ptr<Tid3form> id3form_;

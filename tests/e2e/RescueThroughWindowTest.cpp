@@ -303,5 +303,42 @@ TEST_F(RescueThroughWindowTest, TestsAFailingMediumAndRegistersIt) {
     EXPECT_EQ(entry.note, QString());
 }
 
+TEST_F(RescueThroughWindowTest, ImagesAFloppyDriveSectorBySector) {
+    QString reason;
+    if (!test::LoopDevice::available(&reason))
+        GTEST_SKIP() << reason.toStdString();
+    // Drive A: is a floppy on a loop device; drive F: takes its image.
+    const QString floppy = program.file(QStringLiteral("floppy.img"));
+    test::MediaImages::floppy(floppy, QStringLiteral("DISK1"), 0x0badcafe,
+                              {{QStringLiteral("letter.txt"), QByteArray("dear ").repeated(9000)}});
+    test::LoopDevice loop(floppy, {.readOnly = true});
+    test::DosDevices drives(program.path());
+    drives.setDevice('A', loop.path());
+    drives.setRoot('F', destinations.path());
+    startProgram();
+
+    click(2 + 60, 152 + 11); // disk image
+    QThread::msleep(500);    // the page reads every drive's label
+    click(168 + 70, 120 + 10);
+    QThread::msleep(400);
+    xdotool({QStringLiteral("type"), QStringLiteral("A")});
+    QThread::msleep(200);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    QThread::msleep(300);
+    typeInto(168 + 100, 170 + 10, QStringLiteral("F:\\floppy.ima"));
+    click(336 + 44, 200 + 10); // start
+
+    const QByteArray medium = readAll(floppy);
+    ASSERT_EQ(medium.size(), 1474560);
+    EXPECT_TRUE(waitFor(
+        [&] { return readAll(destinations.filePath(QStringLiteral("floppy.ima"))) == medium; },
+        30000))
+        << "the image is not the floppy's 2,880 sectors";
+    EXPECT_EQ(QFileInfo(program.file(QStringLiteral("databaza.fgv"))).size(), 0)
+        << "a finished image is not journalled";
+    click(476 + 8, 5 + 7);
+    EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
+}
+
 } // namespace
 } // namespace fr

@@ -80,6 +80,15 @@ const ButtonCase kCases[] = {
     {"SpeedButton9", "SpeedButton34", {}},
     {"SpeedButton9", "SpeedButton35", {}},
     {"SpeedButton9", "SpeedButton12", {}},
+    // disk image: both directions, start with no image named, stop without a job, browse
+    {"SpeedButton8", "SpeedButton33", {}},
+    {"SpeedButton8", "SpeedButton32",
+     [](TForm1& form) {
+         press(form, "SpeedButton33");
+     }},
+    {"SpeedButton8", "SpeedButton13", {}},
+    {"SpeedButton8", "SpeedButton15", {}},
+    {"SpeedButton8", "Image4", {}},
 };
 
 // The buttons each page shows enabled when its list holds one entry.
@@ -89,6 +98,8 @@ const std::pair<const char*, QStringList> kPageButtons[] = {
     {"SpeedButton4", {"SpeedButton20", "SpeedButton21", "SpeedButton22"}},
     {"SpeedButton5", {"SpeedButton24", "SpeedButton25", "SpeedButton26"}},
     {"SpeedButton9", {"SpeedButton12", "SpeedButton27", "SpeedButton34", "SpeedButton35"}},
+    {"SpeedButton8",
+     {"Image4", "SpeedButton13", "SpeedButton15", "SpeedButton32", "SpeedButton33"}},
 };
 
 class EveryButtonTest : public test::WindowFixture {

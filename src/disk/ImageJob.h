@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace fr {
+
+class Platform;
+struct JobSignals;
+
+// Both image jobs move a medium's sectors in groups of this many, from sector 0 up.
+constexpr std::uint32_t kImageGroupSectors = 32;
+
+// How an image job ended, for the page.
+struct ImageOutcome {
+    // The next sector to read or write: everything before it is handled. A stopped job is
+    // resumed from here.
+    std::uint32_t position = 0;
+    // Some group could not be read (of the medium, or of the image file) and was written as
+    // zeros: the error marker's "CHYBA".
+    bool readFailed = false;
+    // Sectors of the medium that could not be written (image to medium only).
+    std::uint64_t unwrittenSectors = 0;
+    // Why the job could not go on (the image or the medium cannot be opened, the image cannot
+    // be written): the file and the system's reason; empty when it ended or was stopped.
+    QString failure;
+};
+
+// What an image job tells the window. Every hook runs through `post`, in order; `ended` is
+// always the last.
+struct ImageHooks {
+    // Runs a piece of work on the main thread (see KopirovanieEexHooks::post).
+    std::function<void(std::function<void()>)> post;
+    // Percent of the sectors handled (at most 100) and the position reached, at most 20 times
+    // a second and once more at the end.
+    std::function<void(int percent, std::uint32_t position)> progress;
+    std::function<void(const ImageOutcome& outcome)> ended;
+};
+
+// One image job: a medium and an image file, both native paths.
+struct ImageSetup {
+    QString mediumPath; // the drive's block device or image file
+    QString imagePath;
+    std::uint32_t bytesPerSector = 512;
+    std::uint32_t position = 0; // the first sector to handle: 0, or where a stopped job got
+    std::uint32_t end = 0;      // sectors in the job
+    std::shared_ptr<JobSignals> jobSignals;
+    Platform& platform;
+};
+
+// The thread and the reports both image jobs share. One object serves one job; start() runs
+// it on a thread of its own, run() on the caller's (the bench). The destructor waits for the
+// thread, so stop the job first.
+class ImageWorker {
+public:
+    ImageWorker(ImageSetup setup, ImageHooks hooks);
+    virtual ~ImageWorker();
+    ImageWorker(const ImageWorker&) = delete;
+    ImageWorker& operator=(const ImageWorker&) = delete;
+
+    void start();
+    // Asks the job to stop; it ends after the read or write under way.
+    void stop();
+    void wait();
+    // The whole job on the calling thread; the outcome is also posted to `ended`.
+    ImageOutcome run();
+
+    // Reads of the source so far and how many failed, for the bench.
+    std::uint64_t reads() const { return reads_.load(); }
+    std::uint64_t failedReads() const { return failedReads_.load(); }
+
+protected:
+    virtual ImageOutcome transfer() = 0;
+
+    // Posted when the percent or the position changed, at most 20 times a second; `last`
+    // always posts.
+    void reportProgress(std::uint32_t position, bool last);
+    // Sleeps a little while the job is paused; true when it was.
+    bool waitWhilePaused() const;
+
+    ImageSetup setup_;
+    std::atomic<std::uint64_t> reads_{0};
+    std::atomic<std::uint64_t> failedReads_{0};
+
+private:
+    void post(std::function<void()> work) const;
+
+    ImageHooks hooks_;
+    std::thread thread_;
+    std::chrono::steady_clock::time_point lastProgress_{};
+    int lastPercent_ = -1;
+    std::int64_t lastPosition_ = -1;
+};
+
+// "<file>: <the system's reason>".
+QString imageFailure(const QString& file, int error);
+
+} // namespace fr

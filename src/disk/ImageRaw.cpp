@@ -1,0 +1,114 @@
+#include "disk/ImageRaw.h"
+
+#include "disk/BlockReader.h"
+#include "platform/MountTable.h"
+#include "platform/Platform.h"
+#include "platform/Transfer.h"
+#include "rescue/JobSignals.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fr {
+
+namespace {
+
+// Writes whole sectors at offset. A run the medium refuses is written again group by group,
+// so that only the groups that really fail are counted, as single group writes would be.
+std::uint64_t writeSectors(TransferFile& medium, const std::uint8_t* data, std::uint64_t bytes,
+                           std::uint64_t offset, std::uint64_t group, std::uint64_t sector) {
+    if (medium.writeFully(data, bytes, offset).error == 0)
+        return 0;
+    std::uint64_t unwritten = 0;
+    for (std::uint64_t done = 0; done < bytes; done += group) {
+        const std::uint64_t length = std::min(group, bytes - done);
+        if (medium.writeFully(data + done, length, offset + done).error != 0)
+            unwritten += length / sector;
+    }
+    return unwritten;
+}
+
+} // namespace
+
+ImageOutcome ImageRaw::transfer() {
+    ImageOutcome outcome;
+    const JobSignals& flags = *setup_.jobSignals;
+    const bool startPriority = flags.lowPriority.load();
+    const std::uint64_t sector = setup_.bytesPerSector;
+    const std::uint64_t group = kImageGroupSectors * sector;
+    std::uint64_t pos = std::min(setup_.position, setup_.end);
+    outcome.position = static_cast<std::uint32_t>(pos);
+
+    // Raw writes under a live file system would corrupt it.
+    if (QString reason; VolumeMounts::inUse(setup_.mediumPath, &reason)) {
+        outcome.failure = reason;
+        return outcome;
+    }
+    TransferFile medium;
+    if (const int error =
+            medium.open(QFile::encodeName(setup_.mediumPath), O_WRONLY, /*direct=*/true)) {
+        outcome.failure = imageFailure(setup_.mediumPath, error);
+        return outcome;
+    }
+    BlockReader image;
+    if (pos < setup_.end) {
+        BlockReader::Options options;
+        options.unit = group;
+        options.afterFailure = group;
+        options.from = pos * sector;
+        options.until = std::uint64_t(setup_.end) * sector;
+        // A device or a pipe that took the image's name since the start is not written out.
+        options.regularFileOnly = true;
+        options.hold = [jobSignals = setup_.jobSignals] {
+            return jobSignals->paused.load() || jobSignals->stopRequested.load();
+        };
+        if (const int error = image.open(setup_.imagePath, options)) {
+            outcome.failure = imageFailure(setup_.imagePath, error);
+            return outcome;
+        }
+    }
+    const std::vector<std::uint8_t> zeros(group, 0);
+
+    while (pos < setup_.end && !flags.stopRequested.load()) {
+        // The box is followed while it differs from its state at the start of the job.
+        const bool wanted = flags.lowPriority.load();
+        if (wanted != startPriority)
+            setup_.platform.setIdlePriority(wanted);
+        if (waitWhilePaused())
+            continue;
+        BlockReader::Chunk chunk;
+        if (!image.next(chunk) || chunk.offset != pos * sector) {
+            // The image shrank under the job: what is left of it cannot be written out.
+            outcome.failure = imageFailure(setup_.imagePath, EIO);
+            break;
+        }
+        const std::uint64_t left = (setup_.end - pos) * sector;
+        const std::uint8_t* data = chunk.failed ? zeros.data() : chunk.data;
+        // Only whole sectors reach the medium.
+        const std::uint64_t bytes =
+            std::min(chunk.failed ? group : chunk.length, left) / sector * sector;
+        outcome.readFailed = outcome.readFailed || chunk.failed;
+        outcome.unwrittenSectors += writeSectors(medium, data, bytes, pos * sector, group, sector);
+        reads_ = image.reads();
+        failedReads_ = image.failedReads();
+        pos = std::min<std::uint64_t>(setup_.end, pos + bytes / sector);
+        if (bytes == 0)
+            pos = setup_.end; // the partial sector at the image's end is all there was
+        reportProgress(static_cast<std::uint32_t>(pos), false);
+    }
+    outcome.position = static_cast<std::uint32_t>(pos);
+    image.stop();
+    // A write the medium refuses only when flushed must not pass for a finished job.
+    if (::fsync(medium.fd()) != 0 && outcome.failure.isEmpty())
+        outcome.failure = imageFailure(setup_.mediumPath, errno);
+    medium.close();
+    if (outcome.failure.isEmpty())
+        reportProgress(outcome.position, true);
+    return outcome;
+}
+
+} // namespace fr

@@ -1,0 +1,282 @@
+#include "window/DiskImagePage.h"
+
+#include "core/ProgramContext.h"
+#include "disk/ImageEx.h"
+#include "disk/ImageRaw.h"
+#include "disk/ImageVolume.h"
+#include "platform/DriveMap.h"
+#include "platform/FileAttributes.h"
+#include "platform/FileIdentity.h"
+#include "platform/MountTable.h"
+#include "platform/Prompts.h"
+#include "platform/TypedPath.h"
+#include "rescue/RecordText.h"
+#include "rescue/RegisterRecord.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/FlatButton.h"
+#include "widgets/PieGauge.h"
+#include "window/JobControls.h"
+#include "window/TForm1.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <functional>
+#include <limits>
+
+namespace fr {
+
+namespace {
+
+// The journal counts sectors in 32 bits.
+constexpr std::uint64_t kLargestVolume = std::numeric_limits<std::uint32_t>::max();
+
+void setBold(FlatButton* button, bool bold) {
+    QFont font = button->font();
+    font.setBold(bold);
+    button->setFont(font);
+}
+
+} // namespace
+
+DiskImagePage::DiskImagePage(TForm1& form, ProgramContext& context, JobControls& jobControls)
+    : Page(form, form.SpeedButton8), form_(form), context_(context), jobControls_(jobControls) {
+    form_.setHandler(PageAction::StartImage, [this] { Imagg(false); });
+    connect(form_.SpeedButton32, &FlatButton::clicked, this, &DiskImagePage::SpeedButton32Click);
+    connect(form_.SpeedButton33, &FlatButton::clicked, this, &DiskImagePage::SpeedButton33Click);
+}
+
+DiskImagePage::~DiskImagePage() {
+    retireWorker();
+}
+
+void DiskImagePage::retireWorker() {
+    if (!worker_)
+        return;
+    worker_->stop();
+    worker_->wait();
+    worker_.reset();
+}
+
+bool DiskImagePage::mediumToImage() const {
+    return form_.SpeedButton32->font().bold();
+}
+
+void DiskImagePage::SpeedButton32Click() {
+    setBold(form_.SpeedButton32, true);
+    setBold(form_.SpeedButton33, false);
+    form_.Label6->setText(context_.text(144));
+    form_.Label2->setText(context_.text(54));
+}
+
+void DiskImagePage::SpeedButton33Click() {
+    setBold(form_.SpeedButton33, true);
+    setBold(form_.SpeedButton32, false);
+    form_.Label6->setText(context_.text(145));
+    form_.Label2->setText(context_.text(146));
+}
+
+bool DiskImagePage::resume(JournalPage::ImageDirection direction, QChar drive,
+                           const QString& imageFile) {
+    form_.SpeedButton9Click(form_.SpeedButton8);
+    form_.DriveComboBox1->setDrive(drive);
+    form_.Edit2->setText(imageFile);
+    if (direction == JournalPage::ImageDirection::ImageToMedium)
+        SpeedButton33Click();
+    return Imagg(true);
+}
+
+bool DiskImagePage::Imagg(bool resume) {
+    return mediumToImage() ? startMediumToImage(resume) : startImageToMedium(resume);
+}
+
+QString DiskImagePage::imageField() {
+    const QString image =
+        typedPathToDriveForm(form_.Edit2->text(), DriveMap::build(context_.programDir));
+    form_.Edit2->setText(image);
+    return image;
+}
+
+bool DiskImagePage::registerAccepted(QChar letter) {
+    const QString serial =
+        RegisterRecord::serialTextOf(context_.disk.GetMediaIdentifier(letter).SerialNumber);
+    for (const RegisterRecord& entry : RegisterFile(context_).readAll().records)
+        if (entry.serialText == serial && !context_.prompts.confirm(context_.text(178)))
+            return false;
+    return true;
+}
+
+bool DiskImagePage::startMediumToImage(bool resume) {
+    const QChar source = form_.DriveComboBox1->drive();
+    const TMediaIdentifier medium = context_.disk.GetMediaIdentifier(source);
+    if (medium.VolumeLabel.toUpper() == QLatin1String("AUDIO CD") &&
+        medium.FileSystemName.toUpper() == QLatin1String("CDFS")) {
+        context_.prompts.information(context_.text(223)); // audio has no sectors to image
+        return false;
+    }
+    const QString image = imageField();
+    if (image.isEmpty()) {
+        context_.prompts.information(context_.text(133));
+        return false;
+    }
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    const QString nativeImage = drives.toNative(image);
+    const ImageVolume volume = ImageVolume::ofDrive(drives, source);
+    // The image may not be written onto the medium being read: not under its own letter, nor
+    // under another letter or link over the same sectors.
+    if (image.front().toUpper() == source || liesOnVolume(nativeImage, volume.device)) {
+        context_.prompts.information(context_.text(135));
+        return false;
+    }
+    // The journal keeps the path in 255 bytes; a cut one would resume into another file.
+    if (!RecordText::fits(image)) {
+        context_.prompts.error(context_.text(230));
+        return false;
+    }
+    context_.disk.GetDriveInfo(image.left(1).toUpper(), context_.driveInfo);
+    // An image being replaced or resumed gives its own bytes back to the job.
+    const QFileInfo existing(nativeImage);
+    const std::uint64_t reused = existing.isFile() ? static_cast<quint64>(existing.size()) : 0;
+    if (context_.driveInfo.FreeBytes + reused < volume.bytes() || volume.sectors > kLargestVolume) {
+        context_.prompts.information(context_.text(147));
+        return false;
+    }
+    if (!registerAccepted(image.front().toUpper()))
+        return false;
+    if (existing.exists() && !context_.prompts.confirm(context_.text(179)))
+        return false;
+    CopyJob& job = context_.copyJob;
+    if (!resume) {
+        QFile file(nativeImage);
+        if (nativeImage.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            context_.prompts.information(context_.text(134));
+            return false;
+        }
+        job.position = 0;
+    }
+
+    retireWorker();
+    job.sourceName = QString(2, source);
+    job.destinationName = image;
+    job.totalSize = static_cast<std::uint32_t>(volume.sectors);
+    if (job.position == 0)
+        job.stampStart(QDateTime::currentDateTime());
+    context_.errorMarker.clear();
+    form_.Gauge1->setProgress(0);
+    jobControls_.jobStarted();
+    ImageSetup setup{volume.device, nativeImage,         volume.bytesPerSector, job.position.load(),
+                     job.totalSize, context_.jobSignals, context_.platform};
+    worker_ = std::make_unique<ImageEx>(std::move(setup), hooks(true));
+    worker_->start();
+    return true;
+}
+
+bool DiskImagePage::startImageToMedium(bool resume) {
+    const QChar target = form_.DriveComboBox1->drive();
+    const QString image = imageField();
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    const QString nativeImage = drives.toNative(image);
+    if (image.isEmpty() || kindOf(nativeImage) != FileKind::Regular) {
+        context_.prompts.information(context_.text(148));
+        return false;
+    }
+    const ImageVolume volume = ImageVolume::ofDrive(drives, target);
+    if (image.front().toUpper() == target || liesOnVolume(nativeImage, volume.device)) {
+        context_.prompts.information(context_.text(135));
+        return false;
+    }
+    if (!RecordText::fits(image)) {
+        context_.prompts.error(context_.text(230));
+        return false;
+    }
+    if (QString error; !resetEX(nativeImage, &error)) {
+        context_.prompts.error(error);
+        return false;
+    }
+    const auto imageBytes = static_cast<std::uint64_t>(QFileInfo(nativeImage).size());
+    context_.disk.GetDriveInfo(image.left(1).toUpper(), context_.driveInfo);
+    if (volume.bytesPerSector == 0 || volume.bytes() < imageBytes) {
+        context_.prompts.information(context_.text(149));
+        return false;
+    }
+    if (!registerAccepted(target))
+        return false;
+    // Every sector of the medium is about to be replaced.
+    if (!context_.prompts.confirm(context_.text(227)))
+        return false;
+    // Sectors written under a mounted file system would corrupt it, and it them.
+    QString why;
+    if (VolumeMounts::holdsRootFileSystem(volume.device) ||
+        (VolumeMounts::isMounted(volume.device) && !VolumeMounts::unmount(volume.device, &why)) ||
+        VolumeMounts::inUse(volume.device, &why)) {
+        context_.prompts.error(context_.text(233) + (why.isEmpty() ? QString() : '\r' + why));
+        return false;
+    }
+
+    retireWorker();
+    CopyJob& job = context_.copyJob;
+    if (!resume)
+        job.position = 0;
+    job.sourceName = image;
+    job.destinationName = QString(2, target);
+    // A trailing partial sector of the image is not written.
+    job.totalSize = static_cast<std::uint32_t>(imageBytes / volume.bytesPerSector);
+    if (job.position == 0)
+        job.stampStart(QDateTime::currentDateTime());
+    context_.errorMarker.clear();
+    form_.Gauge1->setProgress(0);
+    jobControls_.jobStarted();
+    ImageSetup setup{volume.device, nativeImage,         volume.bytesPerSector, job.position.load(),
+                     job.totalSize, context_.jobSignals, context_.platform};
+    worker_ = std::make_unique<ImageRaw>(std::move(setup), hooks(false));
+    worker_->start();
+    return true;
+}
+
+ImageHooks DiskImagePage::hooks(bool toImage) {
+    const int generation = ++generation_;
+    const auto current = [this, generation] {
+        return generation == generation_;
+    };
+    ImageHooks hooks;
+    // Queued on this page: run on the main thread, and dropped should the page be gone.
+    hooks.post = [this](std::function<void()> work) {
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    };
+    hooks.progress = [this, current](int percent, std::uint32_t position) {
+        if (!current())
+            return;
+        // A stop journals the position last reported, never one beyond what is written.
+        context_.copyJob.position = position;
+        form_.Gauge1->setProgress(percent);
+    };
+    hooks.ended = [this, current, toImage](const ImageOutcome& outcome) {
+        if (current())
+            workerEnded(outcome, toImage);
+    };
+    return hooks;
+}
+
+void DiskImagePage::workerEnded(const ImageOutcome& outcome, bool toImage) {
+    CopyJob& job = context_.copyJob;
+    job.position = outcome.position;
+    if (!outcome.failure.isEmpty()) {
+        // The page stays running until the user stops it, which journals the position.
+        jobControls_.jobFailed();
+        context_.prompts.error(context_.text(226) + outcome.failure);
+        return;
+    }
+    // A medium that failed to read is named by its single letter once the image is done. A
+    // stopped job keeps the doubled letter: its journal entry must still read as a drive.
+    if (outcome.readFailed && toImage && outcome.position >= job.totalSize)
+        job.sourceName = job.sourceName.left(1);
+    if (outcome.unwrittenSectors > 0)
+        context_.prompts.error(context_.text(228) + ' ' +
+                               QString::number(outcome.unwrittenSectors));
+    jobControls_.jobCompleted(outcome.readFailed);
+}
+
+} // namespace fr
