@@ -172,6 +172,21 @@ TEST(TestovanieTest, CountsOnlyWholeStepsOfTwenty) {
     }
 }
 
+TEST(TestovanieTest, GroupsTheMediumEndsInsideOrBeforeAreUnreadable) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    // The volume claims 12 groups; the medium ends 100 bytes into group 10. A group's own read
+    // fails as a whole there, although part of it could be read.
+    FaultyMedium medium(10 * 512 + 100);
+    Told told;
+    Testovanie test(setupFor(medium.path(), volume(1, 12 * 512)), told.hooks());
+    const TestOutcome outcome = test.run();
+    EXPECT_EQ(outcome.groupsTested, 12u);
+    EXPECT_EQ(outcome.failedGroups, (std::vector<std::uint64_t>{10, 11}));
+    EXPECT_EQ(told.damaged, 1);
+}
+
 TEST(TestovanieTest, AMediumOutOfReachIsReportedNotDamaged) {
     Told told;
     Testovanie test(setupFor(QStringLiteral("/nonexistent/medium.img"), volume(1, 100 * 512)),
