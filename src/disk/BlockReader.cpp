@@ -50,8 +50,10 @@ int BlockReader::open(const QString& path, const Options& options) {
     const std::uint64_t unit = options_.unit;
     // A block read starts up to one alignment before pos and must hold at least one unit.
     block_ = std::max(kBlock, alignUp(unit + kAlign));
-    searchCap_ = std::max<std::uint64_t>(kSearchCap / unit, 1) * unit;
     probeCap_ = std::max<std::uint64_t>(kBlock / unit, 1) * unit;
+    // Never beyond the largest probe, which a buffer holds.
+    const std::uint64_t search = options_.searchBytes > 0 ? options_.searchBytes : kSearchCap;
+    searchCap_ = std::min(std::max<std::uint64_t>(search / unit, 1) * unit, probeCap_);
     pos_ = goodFrom_ = options_.from;
 
     const QByteArray name = QFile::encodeName(path);

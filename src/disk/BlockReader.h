@@ -59,6 +59,11 @@ public:
         std::uint64_t from = 0;         // the first unit starts here
         std::uint64_t until = 0;        // units that start before this are read
         bool regularFileOnly = false;   // refuse devices, pipes and the like (EINVAL)
+        // The largest probe inside a stretch known to hold a failure, rounded down to whole
+        // units (at least one); 0: 4 KiB. Larger suits large units on a medium where a failed
+        // read costs little more than a good one: a failed block is then searched in fewer
+        // reads, at the price of the one failed probe before the last units.
+        std::uint64_t searchBytes = 0;
         // Polled between reads: while it says true the reader reads nothing ahead (a paused or
         // stopping job); a chunk the job asks for is still read.
         std::function<bool()> hold;

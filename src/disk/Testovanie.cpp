@@ -129,6 +129,10 @@ QString Testovanie::openMedium(BlockReader& reader, std::uint64_t volumeBytes) c
     BlockReader::Options options;
     options.unit = std::max<std::uint32_t>(setup_.drive.ClusterSize, 1);
     options.until = volumeBytes;
+    // A cluster is large, and a failed block of clusters is searched in probes of up to 16
+    // clusters rather than one cluster at a time: on a medium with a few damaged places that
+    // saves hundreds of reads a place for one failed probe.
+    options.searchBytes = 16 * options.unit;
     // A CD image described by a cue sheet keeps its sectors in the file beside it.
     const int error = reader.open(CdDisc::dataTrackSource(setup_.device), options);
     if (error == 0)

@@ -85,6 +85,7 @@ struct ReaderCase {
     Job job;
     bool shortReads = false; // a read reaching a bad range returns its good bytes short
     bool loopDevice = false; // read through a loop device over the medium, as a disk job does
+    std::uint64_t searchBytes = 0;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* out) {
@@ -111,6 +112,7 @@ TEST_P(BlockReaderExact, HandsOutTheStepByStepLoopUnitForUnit) {
     options.afterFailure = c.job.afterFailure;
     options.from = c.job.from;
     options.until = c.job.until;
+    options.searchBytes = c.searchBytes;
     ASSERT_EQ(reader.open(loop ? loop->path() : medium.path(), options), 0);
     std::vector<Piece> got;
     BlockReader::Chunk chunk;
@@ -163,14 +165,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {512, 512, 0, MiB},
                    false,
                    true},
-        // The medium test's clusters on a device: blocks start off the cluster grid after a
-        // failure, and an area runs across a block's end.
+        // The medium test's clusters on a device, searched in probes of 16 clusters: blocks
+        // start off the cluster grid after a failure, and an area runs across a block's end.
         ReaderCase{"clusters_through_a_loop_device",
                    3 * MiB,
                    {{0, 1}, {MiB - 5000, MiB + 9000}, {2 * MiB + 4095, 2 * MiB + 4097}},
                    {4096, 4096, 0, 3 * MiB},
                    false,
-                   true}),
+                   true,
+                   16 * 4096}),
     [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
 
 TEST(BlockReader, StopEndsReadingWithinTheBuffersAlreadyFilled) {
