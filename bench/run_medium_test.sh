@@ -4,7 +4,8 @@
 #   1. a healthy image (2 GiB by default) on a read-only loop device, caches dropped before
 #      every pass, several rounds, best and median time of each tool;
 #   2. an image with damaged areas, served by the failing-media filesystem (faultyfs) through a
-#      loop device: both tools must report the very same unreadable blocks.
+#      loop device: both tools must report the very same unreadable blocks; the reads and
+#      failed reads the medium served to each are counted.
 # Prints throughput and the ratio of the test's throughput to badblocks'.
 # Usage (as root): bench/run_medium_test.sh [BUILD_DIR] [WORK_DIR]
 # Environment: MEDIUM_MIB (2048), DAMAGED_MIB (256), CLUSTER (4096), ROUNDS (7),
@@ -121,13 +122,29 @@ done
 loop=$(losetup --read-only --find --show "$mount_point/disk.img")
 loops+=("$loop")
 damaged_bytes=$((damaged_mib << 20))
+# Reads and failed reads the medium itself served since the last call, from the filesystem's
+# counters: the loop device and the cache in between merge and split the tools' own reads.
+medium_reads() {
+    local reads failed
+    read -r _ reads < <(sed -n 1p "$mount_point/stats")
+    read -r _ failed < <(sed -n 2p "$mount_point/stats")
+    echo "$((reads - last_reads)) reads, $((failed - last_failed)) failed"
+    last_reads=$reads
+    last_failed=$failed
+}
+last_reads=0
+last_failed=0
 badblocks_times=()
 test_times=()
 for round in $(seq "$rounds"); do
     drop_caches
+    medium_reads >/dev/null
     badblocks_times+=("$(seconds badblocks -b "$cluster" -o "$work/bad.badblocks" "$loop")")
+    badblocks_reads=$(medium_reads)
     drop_caches
+    medium_reads >/dev/null
     test_times+=("$(seconds "$tester" "$loop" "$cluster" --failed-list "$work/bad.test")")
+    test_reads=$(medium_reads)
     printf '  round %d: badblocks %6.3f s, medium test %6.3f s\n' "$round" \
         "${badblocks_times[-1]}" "${test_times[-1]}"
     if ! cmp -s "$work/bad.badblocks" "$work/bad.test"; then
@@ -137,6 +154,7 @@ for round in $(seq "$rounds"); do
     fi
 done
 echo "  the same unreadable clusters in every round: $(tr '\n' ' ' <"$work/bad.test")"
+echo "  on the medium, last round: badblocks $badblocks_reads; medium test $test_reads"
 for name in badblocks test; do
     declare -n times="${name}_times"
     printf '  %-12s best %6.3f s %8.1f MB/s   median %6.3f s %8.1f MB/s\n' "$name" \

@@ -13,6 +13,8 @@
 
 namespace fr {
 
+class BlockReader;
+
 // How a medium test ended, for the dialog.
 struct TestOutcome {
     // Groups looked at, from group 0 on, before the end or the stop.
@@ -46,10 +48,10 @@ struct TestovanieHooks {
 // The medium test: reads every cluster-sized group of a volume, group 0 (the boot area)
 // included, and finds those that cannot be read. An unreadable group never stops the test.
 //
-// It reads large runs and falls back to single groups only inside a run that fails, so the
-// groups it finds are exactly those of a group-by-group test. The stop flag is looked at before
-// each group, as a group-by-group test would, so a test stopped after n groups has judged
-// exactly n groups, whatever its last run read ahead.
+// It reads through the block reader with the group as its unit: large direct reads, single
+// groups only around a failure, so the groups it finds are exactly those of a group-by-group
+// test. The stop flag is looked at before each group, as a group-by-group test would, so a
+// test stopped after n groups has judged exactly n groups, whatever the reader read ahead.
 //
 // Thread model as for the rescue copy: the object owns its inputs; start() runs the test on a
 // thread of its own (the destructor waits for it, so stop it first), run() on the caller's.
@@ -90,6 +92,9 @@ public:
 
 private:
     void post(std::function<void()> work) const;
+    // Opens the medium for reading the first `volumeBytes`; the reason, naming the medium,
+    // when it cannot be.
+    QString openMedium(BlockReader& reader, std::uint64_t volumeBytes) const;
 
     Setup setup_;
     TestovanieHooks hooks_;

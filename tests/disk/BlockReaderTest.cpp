@@ -162,6 +162,14 @@ INSTANTIATE_TEST_SUITE_P(
                    {{8192, 8193}, {600000, 610000}},
                    {512, 512, 0, MiB},
                    false,
+                   true},
+        // The medium test's clusters on a device: blocks start off the cluster grid after a
+        // failure, and an area runs across a block's end.
+        ReaderCase{"clusters_through_a_loop_device",
+                   3 * MiB,
+                   {{0, 1}, {MiB - 5000, MiB + 9000}, {2 * MiB + 4095, 2 * MiB + 4097}},
+                   {4096, 4096, 0, 3 * MiB},
+                   false,
                    true}),
     [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
 
