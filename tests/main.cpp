@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
     QTemporaryDir runtimeDir;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
 
+    // Every window a test shows checks for updates: nowhere, unless a test sets up a server.
+    qputenv("FRAGMENTROVE_UPDATE_SERVER", "https://127.0.0.1:1");
+
     QApplication application(argc, argv);
     fr::loadProgramFonts();
     testing::InitGoogleTest(&argc, argv);

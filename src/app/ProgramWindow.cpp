@@ -3,6 +3,7 @@
 #include "audio/MainComponents.h"
 #include "audio/ParanoiaRipLibrary.h"
 #include "core/ProgramContext.h"
+#include "platform/ConnectionState.h"
 #include "platform/DriveMap.h"
 #include "window/CopyFilesPage.h"
 #include "window/DiskImagePage.h"
@@ -14,6 +15,7 @@
 #include "window/TForm1.h"
 #include "window/TForm2.h"
 #include "window/Tid3form.h"
+#include "window/UpdateCheck.h"
 #include "window/WholeMediumPage.h"
 
 namespace fr {
@@ -38,6 +40,11 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
                                                          QChar drive, const QString& imageFile) {
         return page->resume(direction, drive, imageFile);
     });
+    // Queued: the window is drawn and answers before the check makes its first request.
+    updateCheck_ = new UpdateCheck(context_, UpdateCheck::Server::fromEnvironment(),
+                                   &ConnectionState::online, &form);
+    QObject::connect(&form, &TForm1::firstShown, updateCheck_, &UpdateCheck::checkUpdate,
+                     Qt::QueuedConnection);
 }
 
 ProgramWindow::~ProgramWindow() {

@@ -18,6 +18,7 @@ class SettingsPage;
 class SingleInstance;
 class TForm1;
 class TForm2;
+class UpdateCheck;
 class Tid3form;
 class WholeMediumPage;
 struct ProgramContext;
@@ -48,6 +49,7 @@ public:
     DiskImagePage* diskImagePage() const { return diskImagePage_; }
     TForm2* form2() const { return form2_.get(); }
     Tid3form* id3form() const { return id3form_.get(); }
+    UpdateCheck* updateCheck() const { return updateCheck_; }
 
 private:
     ProgramContext& context_;
@@ -61,6 +63,7 @@ private:
     JournalPage* journalPage_ = nullptr;
     WholeMediumPage* wholeMediumPage_ = nullptr;
     DiskImagePage* diskImagePage_ = nullptr;
+    UpdateCheck* updateCheck_ = nullptr;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<FolderChoice> folderChoice_;
     std::unique_ptr<Tid3form> id3form_;

@@ -227,12 +227,15 @@ void TForm1::restoreFromHandOff() {
 }
 
 void TForm1::showEvent(QShowEvent* event) {
-    if (!centred_) {
+    const bool first = !centred_;
+    if (first) {
         centred_ = true;
         if (const QScreen* screen = this->screen())
             move(screen->availableGeometry().center() - rect().center());
     }
     QWidget::showEvent(event);
+    if (first)
+        emit firstShown();
 }
 
 void TForm1::changeEvent(QEvent* event) {

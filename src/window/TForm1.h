@@ -189,6 +189,8 @@ signals:
     void helpRequested();
     // A command's page has been laid out; its own class now fills in what it keeps.
     void pageOpened(fr::FlatButton* command);
+    // The window has been shown for the first time: the update check starts from here.
+    void firstShown();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

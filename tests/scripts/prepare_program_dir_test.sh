@@ -34,4 +34,14 @@ touch -d '2030-01-01' "$work/shipped"/* "$work/shipped/lang"/*
 [[ $(cat "$work/user/drives.fgv") == register ]] || fail "register replaced"
 cmp -s "$work/shipped/lang/lang.eng" "$work/user/lang/lang.eng" || fail "newer language file not taken"
 [[ -f "$work/user/lang/lang.ger" ]] || fail "new file not added"
+
+# The media manager is placed under the name the window starts, and follows a newer build.
+printf '#!/bin/sh\necho 1\n' > "$work/mmanager"
+chmod +x "$work/mmanager"
+"$prepare" "$work/shipped" "$work/user" "$work/mmanager"
+[[ -x "$work/user/mmanager.exe" && $("$work/user/mmanager.exe") == 1 ]] || fail "manager not placed"
+printf '#!/bin/sh\necho 2\n' > "$work/mmanager"
+touch -d '2031-01-01' "$work/mmanager"
+"$prepare" "$work/shipped" "$work/user" "$work/mmanager"
+[[ $("$work/user/mmanager.exe") == 2 ]] || fail "newer manager not taken"
 echo "prepare-program-dir: all checks passed"
