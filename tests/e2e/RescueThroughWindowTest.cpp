@@ -116,7 +116,7 @@ protected:
                          .trimmed();
                 return !id.isEmpty();
             },
-            20000))
+            60000))
             << "the window did not appear: " << window.readAllStandardError().toStdString();
         const QByteArray geometry =
             xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
