@@ -13,6 +13,7 @@
 #include "widgets/LabeledEdit.h"
 #include "widgets/PieGauge.h"
 #include "widgets/SpinEdit.h"
+#include "window/SettingsPage.h"
 #include "window/Tid3form.h"
 
 #include <QAction>
@@ -202,13 +203,17 @@ TEST_F(CopyMusicPageTest, TwoDrivesAndADataFirstDiscThatTheSystemCallsAnAudioCd)
     EXPECT_EQ(form->CheckListBox1->item(1)->text(), trackTitle(context.text(84), 2) + " - ");
 }
 
-TEST_F(CopyMusicPageTest, WithoutTracksThePageSaysSo) {
+TEST_F(CopyMusicPageTest, WithoutTracksThePageSaysSoAndTheMp3SettingsOpen) {
     createWindow();
     openPage();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text, context.text(79));
     EXPECT_EQ(prompts.shown[0].kind, PromptKind::Confirmation);
     EXPECT_EQ(form->CheckListBox1->count(), 0);
+
+    QTest::mouseClick(form->SpeedButton23, Qt::LeftButton);
+    EXPECT_TRUE(window->settingsPage()->isMarked(SettingsPage::Tab::Mp3));
+    EXPECT_FALSE(form->SpeedButton16->isVisible()) << "the settings page replaced this one";
 }
 
 TEST_F(CopyMusicPageTest, TheTagDialogEditsTheTrackUnderThePointer) {
@@ -216,6 +221,15 @@ TEST_F(CopyMusicPageTest, TheTagDialogEditsTheTrackUnderThePointer) {
     createWindow();
     openPage();
     Tid3form& dialog = *window->id3form();
+    EXPECT_EQ(dialog.size(), QSize(300, 220));
+    EXPECT_EQ(dialog.LabeledEdit1->geometry().topLeft(), QPoint(10, 25));
+    EXPECT_EQ(dialog.LabeledEdit4->geometry().topLeft(), QPoint(10, 160));
+    EXPECT_EQ(dialog.LabeledEdit4->width(), 279);
+    EXPECT_EQ(dialog.SpinEdit1->geometry(), QRect(180, 70, 110, 21));
+    EXPECT_EQ(dialog.ComboBox1->geometry().topLeft(), QPoint(180, 115));
+    EXPECT_EQ(dialog.SpeedButton2->geometry(), QRect(120, 190, 100, 22));
+    ASSERT_EQ(dialog.ComboBox1->count(), 147) << "every genre but the first";
+    EXPECT_EQ(dialog.ComboBox1->itemText(0), "Classic Rock");
     form->CheckListBox1->setCurrentRow(-1);
     form->i2->trigger();
     EXPECT_FALSE(dialog.isVisible()) << "no track is selected";
