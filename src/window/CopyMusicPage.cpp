@@ -126,7 +126,10 @@ void CopyMusicPage::ComboBox1Change() {
 
 QString CopyMusicPage::outputFile(int track) const {
     const DriveMap drives = DriveMap::build(context_.programDir);
-    const QString folder = typedPathToDriveForm(form_.Edit1->text(), drives);
+    QString folder = typedPathToDriveForm(form_.Edit1->text(), drives);
+    // A drive's root already ends in "\"; a second one would make a name no file has.
+    if (folder.endsWith(QLatin1Char('\\')))
+        folder.chop(1);
     const QString file =
         folder + QLatin1Char('\\') + QString::number(track) + QStringLiteral(".mp3");
     const QString native = drives.toNative(file);

@@ -79,6 +79,9 @@ QString Tid3form::defaultComment() {
 }
 
 void Tid3form::showAt(QPoint topLeft) {
+    // Only a track of the disc has a tag to edit.
+    if (context_.currentId3Track < 1 || context_.currentId3Track > Id3Records::kTracks)
+        return;
     move(topLeft);
     FormShow();
     open();

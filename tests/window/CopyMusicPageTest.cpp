@@ -164,6 +164,12 @@ TEST_F(CopyMusicPageTest, AFailedRipIsReportedWithItsReasonAndTheJobEnds) {
     EXPECT_EQ(prompts.shown[1].kind, PromptKind::Error);
     EXPECT_TRUE(prompts.shown[1].text.contains("1.mp3")) << prompts.shown[1].text.toStdString();
     expectIdle();
+
+    // A drive's root as chosen in the folder dialog, with its "\\".
+    form->Edit1->setText(QStringLiteral("D:\\"));
+    QTest::mouseClick(form->SpeedButton16, Qt::LeftButton);
+    EXPECT_EQ(prompts.shown.size(), 2u);
+    EXPECT_TRUE(readAll(media.filePath("1.mp3")).right(kId3TagSize).startsWith("TAG"));
 }
 
 TEST_F(CopyMusicPageTest, TwoDrivesAndADataFirstDiscThatTheSystemCallsAnAudioCd) {
