@@ -49,10 +49,8 @@ TEST(Id3Tag, TextsFillTheirFieldsCutAndZeroPadded) {
     EXPECT_EQ(tag.at(126), 12);
     // ISO-8859-1 has "á" but neither "ř" nor "Š".
     EXPECT_EQ(tag.mid(33, 16), QByteArray("Dvo?\xe1k & ?kroup\0", 16));
-}
 
-TEST(Id3Tag, AShortYearReplacesALongerOneWhole) {
-    Id3Record record;
+    // A short year replaces a longer one whole.
     Id3Record::setText(record.Year, QStringLiteral("1987"));
     Id3Record::setText(record.Year, QStringLiteral("99"));
     EXPECT_EQ(tagBytes(record, 1).mid(93, 4), QByteArray("99\0\0", 4));
