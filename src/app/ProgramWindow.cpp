@@ -6,6 +6,7 @@
 #include "platform/ConnectionState.h"
 #include "platform/DriveMap.h"
 #include "window/CopyFilesPage.h"
+#include "window/CopyMusicPage.h"
 #include "window/DiskImagePage.h"
 #include "window/FolderChoice.h"
 #include "window/JobControls.h"
@@ -35,6 +36,7 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
     journalPage_ = new JournalPage(form, context_, *copyFilesPage_);
     wholeMediumPage_ = new WholeMediumPage(form, context_, *jobControls_);
     diskImagePage_ = new DiskImagePage(form, context_, *jobControls_);
+    copyMusicPage_ = new CopyMusicPage(form, context_, *settingsPage_);
     // A stopped image job is finished through the image page's own start.
     journalPage_->setImageResume([page = diskImagePage_](JournalPage::ImageDirection direction,
                                                          QChar drive, const QString& imageFile) {
@@ -65,11 +67,13 @@ QString ProgramWindow::create() {
         ParanoiaRipLibrary::cdDrivesOf(DriveMap::build(context_.programDir)));
     context_.cdrip1 = createCdrip1(*context_.cdRipLibrary, context_.lameCoder1,
                                    [&context = context_] { return context.text(84); });
+    copyMusicPage_->bindRipper();
     form2_ = std::make_unique<TForm2>(context_, form_->skin());
     registerPage_->setTestDialog(form2_.get());
     // The whole-medium and copy-music pages choose their folders in the same dialog.
     folderChoice_ = std::make_unique<FolderChoice>(*form_, *form2_);
     id3form_ = std::make_unique<Tid3form>(context_, form_->skin());
+    copyMusicPage_->setId3Dialog(id3form_.get());
     return {};
 }
 

@@ -9,6 +9,7 @@
 namespace fr {
 
 class CopyFilesPage;
+class CopyMusicPage;
 class DiskImagePage;
 class FolderChoice;
 class JobControls;
@@ -44,6 +45,7 @@ public:
     RegisterPage* registerPage() const { return registerPage_; }
     JobControls* jobControls() const { return jobControls_; }
     CopyFilesPage* copyFilesPage() const { return copyFilesPage_; }
+    CopyMusicPage* copyMusicPage() const { return copyMusicPage_; }
     JournalPage* journalPage() const { return journalPage_; }
     WholeMediumPage* wholeMediumPage() const { return wholeMediumPage_; }
     DiskImagePage* diskImagePage() const { return diskImagePage_; }
@@ -60,6 +62,7 @@ private:
     RegisterPage* registerPage_ = nullptr;
     JobControls* jobControls_ = nullptr;
     CopyFilesPage* copyFilesPage_ = nullptr;
+    CopyMusicPage* copyMusicPage_ = nullptr;
     JournalPage* journalPage_ = nullptr;
     WholeMediumPage* wholeMediumPage_ = nullptr;
     DiskImagePage* diskImagePage_ = nullptr;

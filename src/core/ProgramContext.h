@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/CdRipLibrary.h"
+#include "audio/Id3Tag.h"
 #include "audio/MainComponents.h"
 #include "audio/TCDRIP.h"
 #include "audio/TLameCoder.h"
@@ -47,6 +48,10 @@ struct ProgramContext {
     TLameCoder lameCoder1;
     std::unique_ptr<CdRipLibrary> cdRipLibrary;
     std::unique_ptr<TCDRIP> cdrip1;
+    // The tags of the tracks to be ripped, kept while the program runs, and the track whose
+    // tag the tag dialog edits (0 until the copy-music page chooses one).
+    Id3Records id3Records;
+    std::uint8_t currentId3Track = 0;
     // The help file of the chosen language.
     QString helpFile;
     // Seeded from the clock when the main window is set up.

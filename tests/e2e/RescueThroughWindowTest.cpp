@@ -11,6 +11,7 @@
 #include "support/MediaImages.h"
 #include "support/ReferenceRescue.h"
 #include "support/TempProgramDir.h"
+#include "support/TestDisc.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -336,6 +337,59 @@ TEST_F(RescueThroughWindowTest, ImagesAFloppyDriveSectorBySector) {
         << "the image is not the floppy's 2,880 sectors";
     EXPECT_EQ(QFileInfo(program.file(QStringLiteral("databaza.fgv"))).size(), 0)
         << "a finished image is not journalled";
+    click(476 + 8, 5 + 7);
+    EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
+}
+
+TEST_F(RescueThroughWindowTest, RipsATickedTrackOfADiscToATaggedMp3) {
+    if (QStandardPaths::findExecutable(QStringLiteral("mpg123")).isEmpty())
+        GTEST_SKIP() << "needs mpg123 to play the result";
+    // Drive R: holds an audio disc of three tracks; drive F: takes the music.
+    const test::TestDisc disc(program.path(), QStringLiteral("album"), {150, 300, 150});
+    test::DosDevices drives(program.path());
+    drives.setDevice('R', disc.cueSheet());
+    drives.setRoot('F', destinations.path());
+    ASSERT_TRUE(QDir(destinations.path()).mkpath(QStringLiteral("music")));
+    startProgram();
+
+    click(2 + 60, 80 + 11); // copy music: the disc's tracks are listed
+    QThread::msleep(500);
+    click(168 + 250, 168 + 8); // the first track's name selects it without ticking it
+    xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("space")});
+    // The second track's tag, through the list's menu: its second entry opens the dialog.
+    xdotool({QStringLiteral("key"), QStringLiteral("Menu")});
+    QThread::msleep(400);
+    xdotool({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"),
+             QStringLiteral("Return")});
+    QThread::msleep(500);
+    const QPoint dialog(10, 10);
+    typeInto(dialog.x() + 10 + 80, dialog.y() + 70 + 10, QStringLiteral("Evening Song"));
+    click(dialog.x() + 10 + 50, dialog.y() + 190 + 11); // confirm
+    typeInto(168 + 75, 140 + 10, QStringLiteral("F:\\music"));
+    click(337 + 65, 95 + 10); // start
+
+    const QString mp3 = destinations.filePath(QStringLiteral("music/2.mp3"));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const QByteArray file = readAll(mp3);
+            return file.size() > 128 && file.right(128).mid(3, 12) == "Evening Song";
+        },
+        60000))
+        << "no tagged 2.mp3 in the folder";
+    QThread::msleep(500); // the page returns to idle
+    const QByteArray tag = readAll(mp3).right(128);
+    EXPECT_EQ(tag.left(3), "TAG");
+    EXPECT_EQ(tag.at(126), 2) << "the track number";
+    EXPECT_EQ(QDir(destinations.filePath(QStringLiteral("music"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("2.mp3")})
+        << "only the ticked track is ripped";
+    QProcess player;
+    player.start(QStringLiteral("mpg123"), {QStringLiteral("-q"), QStringLiteral("-w"),
+                                            destinations.filePath(QStringLiteral("2.wav")), mp3});
+    ASSERT_TRUE(player.waitForFinished(60000));
+    EXPECT_EQ(player.exitCode(), 0);
+    // 300 sectors are 4 seconds of sound: 705,600 bytes, less the encoder's last part chunk.
+    EXPECT_GT(QFileInfo(destinations.filePath(QStringLiteral("2.wav"))).size(), 690000);
     click(476 + 8, 5 + 7);
     EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
 }

@@ -89,6 +89,10 @@ const ButtonCase kCases[] = {
     {"SpeedButton8", "SpeedButton13", {}},
     {"SpeedButton8", "SpeedButton15", {}},
     {"SpeedButton8", "Image4", {}},
+    // copy music: start with no folder is refused aloud, the MP3 settings, the folder choice
+    {"SpeedButton2", "SpeedButton16", {}},
+    {"SpeedButton2", "SpeedButton23", {}},
+    {"SpeedButton2", "Image3", {}},
 };
 
 // The buttons each page shows enabled when its list holds one entry.
@@ -100,6 +104,7 @@ const std::pair<const char*, QStringList> kPageButtons[] = {
     {"SpeedButton9", {"SpeedButton12", "SpeedButton27", "SpeedButton34", "SpeedButton35"}},
     {"SpeedButton8",
      {"Image4", "SpeedButton13", "SpeedButton15", "SpeedButton32", "SpeedButton33"}},
+    {"SpeedButton2", {"Image3", "SpeedButton16", "SpeedButton23"}},
 };
 
 class EveryButtonTest : public test::WindowFixture {
