@@ -7,6 +7,7 @@
 #include "window/CopyFilesPage.h"
 #include "window/DiskImagePage.h"
 #include "window/FolderChoice.h"
+#include "window/HelpWindow.h"
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
 #include "window/RegisterPage.h"
@@ -38,10 +39,19 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
                                                          QChar drive, const QString& imageFile) {
         return page->resume(direction, drive, imageFile);
     });
+    // The help has a window of its own, so the page it explains stays in view beside it.
+    helpWindow_ = std::make_unique<HelpWindow>();
+    QObject::connect(&form, &TForm1::helpRequested, helpWindow_.get(),
+                     [this](const QString& file, const QString& topic) {
+                         helpWindow_->setWindowTitle(QLatin1String(TForm1::kTitle) +
+                                                     QStringLiteral(" - ") + context_.text(12));
+                         helpWindow_->showHelp(file, topic);
+                     });
 }
 
 ProgramWindow::~ProgramWindow() {
     // The dialogs go before the window whose skin they were drawn in.
+    helpWindow_.reset();
     id3form_.reset();
     folderChoice_.reset();
     form2_.reset();

@@ -11,6 +11,7 @@ namespace fr {
 class CopyFilesPage;
 class DiskImagePage;
 class FolderChoice;
+class HelpWindow;
 class JobControls;
 class JournalPage;
 class RegisterPage;
@@ -48,6 +49,7 @@ public:
     DiskImagePage* diskImagePage() const { return diskImagePage_; }
     TForm2* form2() const { return form2_.get(); }
     Tid3form* id3form() const { return id3form_.get(); }
+    HelpWindow* helpWindow() const { return helpWindow_.get(); }
 
 private:
     ProgramContext& context_;
@@ -64,6 +66,7 @@ private:
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<FolderChoice> folderChoice_;
     std::unique_ptr<Tid3form> id3form_;
+    std::unique_ptr<HelpWindow> helpWindow_;
 };
 
 } // namespace fr
