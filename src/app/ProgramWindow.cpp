@@ -45,6 +45,7 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
                      [this](const QString& file, const QString& topic) {
                          helpWindow_->setWindowTitle(QLatin1String(TForm1::kTitle) +
                                                      QStringLiteral(" - ") + context_.text(12));
+                         helpWindow_->setColours(form_->skin().colourA, form_->skin().colourB);
                          helpWindow_->showHelp(file, topic);
                      });
 }

@@ -1,6 +1,8 @@
 #include "window/HelpWindow.h"
 
+#include <QColor>
 #include <QFile>
+#include <QPalette>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QUrl>
@@ -16,6 +18,13 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(
     // Links to the product's site leave for the browser; links between topics stay here.
     browser_->setOpenExternalLinks(true);
     resize(640, 520);
+}
+
+void HelpWindow::setColours(const QColor& background, const QColor& text) {
+    QPalette colours = browser_->palette();
+    colours.setColor(QPalette::Base, background);
+    colours.setColor(QPalette::Text, text);
+    browser_->setPalette(colours);
 }
 
 void HelpWindow::showHelp(const QString& file, const QString& topic) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class QColor;
 class QTextBrowser;
 
 namespace fr {
@@ -17,6 +18,9 @@ public:
     // Shows the file from its beginning, or at the anchor named topic, and brings the window
     // forward. A file that cannot be read is shown as its name and the reason instead.
     void showHelp(const QString& file, const QString& topic);
+
+    // The skin's input colours: the help reads like the rest of the program.
+    void setColours(const QColor& background, const QColor& text);
 
     QTextBrowser* browser() const { return browser_; }
     // Empty while the file shown could be read.
