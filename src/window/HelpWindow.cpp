@@ -12,6 +12,8 @@ namespace fr {
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(new QTextBrowser) {
     setObjectName(QStringLiteral("HelpWindow"));
+    // Closing the main window ends the program even while the help is still open.
+    setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);
