@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the program: the welcome page and the copy-files page with a
 # rescue copy at about half way, in each skin (and, with --languages, the welcome page in every
-# language), under a virtual display. Needs a built tree (scripts/setup), Xvfb, xdotool,
-# ImageMagick's import and the failing-medium filesystem of the tests (root and /dev/fuse).
+# language), under a virtual display. With --help it takes only the help window, in English at
+# the copy-files topic and in German at the settings topic. Needs a built tree (scripts/setup),
+# Xvfb, xdotool, ImageMagick's import and the failing-medium filesystem of the tests (root and
+# /dev/fuse).
 #
-#   tools/screenshots.sh [--languages] [OUTPUT_DIR]     (default: docs/)
+#   tools/screenshots.sh [--languages | --help] [OUTPUT_DIR]     (default: docs/)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 languages=0
+help=0
 if [[ "${1:-}" == "--languages" ]]; then
     languages=1
+    shift
+elif [[ "${1:-}" == "--help" ]]; then
+    help=1
     shift
 fi
 out=$(realpath -m "${1:-$root/docs}")
@@ -89,6 +95,30 @@ shot() { # FILE
     import -window root -crop "500x330+$X+$Y" +repage "$1"
     echo "screenshots: $1"
 }
+
+# The help window of the page shown: its title ends in the language's word for help.
+help_shot() { # LANGUAGE COMMAND_TOP FILE
+    prepare "$1" 0
+    start
+    click $((2 + 60)) $(($2 + 11))
+    click $((444 + 8)) $((5 + 7))                    # the help picture
+    local help_window=""
+    for _ in $(seq 50); do
+        help_window=$(xdotool search --name "Fragmentrove 3.1 - " 2>/dev/null | head -1) && [[ -n "$help_window" ]] && break
+        sleep 0.1
+    done
+    [[ -n "$help_window" ]] || { echo "screenshots: the help window did not open" >&2; exit 1; }
+    xdotool mousemove 1000 700
+    sleep 0.5
+    import -window "$help_window" "$3"
+    echo "screenshots: $3"
+    stop
+}
+if ((help)); then
+    help_shot 2 56 "$out/help-eng.png"                # copy files
+    help_shot 4 $((56 + 8 * 24)) "$out/help-ger.png"  # settings
+    exit 0
+fi
 
 skins=(classic nature banana)
 for skin in 0 1 2; do

@@ -9,6 +9,7 @@
 #include "window/CopyMusicPage.h"
 #include "window/DiskImagePage.h"
 #include "window/FolderChoice.h"
+#include "window/HelpWindow.h"
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
 #include "window/RegisterPage.h"
@@ -47,10 +48,20 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
                                    &ConnectionState::online, &form);
     QObject::connect(&form, &TForm1::firstShown, updateCheck_, &UpdateCheck::checkUpdate,
                      Qt::QueuedConnection);
+    // The help has a window of its own, so the page it explains stays in view beside it.
+    helpWindow_ = std::make_unique<HelpWindow>();
+    QObject::connect(&form, &TForm1::helpRequested, helpWindow_.get(),
+                     [this](const QString& file, const QString& topic) {
+                         helpWindow_->setWindowTitle(QLatin1String(TForm1::kTitle) +
+                                                     QStringLiteral(" - ") + context_.text(12));
+                         helpWindow_->setColours(form_->skin().colourA, form_->skin().colourB);
+                         helpWindow_->showHelp(file, topic);
+                     });
 }
 
 ProgramWindow::~ProgramWindow() {
     // The dialogs go before the window whose skin they were drawn in.
+    helpWindow_.reset();
     id3form_.reset();
     folderChoice_.reset();
     form2_.reset();

@@ -12,6 +12,7 @@ class CopyFilesPage;
 class CopyMusicPage;
 class DiskImagePage;
 class FolderChoice;
+class HelpWindow;
 class JobControls;
 class JournalPage;
 class RegisterPage;
@@ -52,6 +53,7 @@ public:
     TForm2* form2() const { return form2_.get(); }
     Tid3form* id3form() const { return id3form_.get(); }
     UpdateCheck* updateCheck() const { return updateCheck_; }
+    HelpWindow* helpWindow() const { return helpWindow_.get(); }
 
 private:
     ProgramContext& context_;
@@ -70,6 +72,7 @@ private:
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<FolderChoice> folderChoice_;
     std::unique_ptr<Tid3form> id3form_;
+    std::unique_ptr<HelpWindow> helpWindow_;
 };
 
 } // namespace fr

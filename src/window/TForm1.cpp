@@ -60,9 +60,9 @@ void TForm1::connectControls() {
     connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
     connect(Image1, &ClickableLabel::clicked, this, &QWidget::showMinimized);
     connect(Image2, &ClickableLabel::clicked, this, &TForm1::SpeedButton10Click);
-    connect(Image5, &ClickableLabel::clicked, this, &TForm1::helpRequested);
+    connect(Image5, &ClickableLabel::clicked, this, &TForm1::Image5Click);
     connect(SpeedButton11, &FlatButton::clicked, this,
-            [this] { context_.platform.runFile(context_.helpFile, false); });
+            [this] { emit helpRequested(context_.helpFile, QString()); });
 
     connect(SpeedButton12, &FlatButton::clicked, this, [this] { run(actionButtonAction); });
     connect(SpeedButton13, &FlatButton::clicked, this, [this] { run(startButtonAction); });

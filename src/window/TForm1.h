@@ -102,6 +102,9 @@ public:
         return point.x() >= 6 && point.x() <= 179 && point.y() >= 6 && point.y() <= 49;
     }
     bool hintsShown() const { return showHints_; }
+    // Context help of the help picture: the topic of the page shown, found by comparing its
+    // title with the welcome text and the command captions (the settings page by its open tab).
+    void Image5Click();
 
     // ---- the controls, by their designer names
     FlatButton* SpeedButton1 = nullptr;
@@ -185,8 +188,8 @@ public:
 signals:
     // The command line asked to open the damaged-media page and test the medium.
     void exploreRequested();
-    // Context help for the page shown (the help picture).
-    void helpRequested();
+    // The help file is to be shown, at this topic (empty: from its beginning).
+    void helpRequested(const QString& file, const QString& topic);
     // A command's page has been laid out; its own class now fills in what it keeps.
     void pageOpened(fr::FlatButton* command);
     // The window has been shown for the first time: the update check starts from here.

@@ -142,6 +142,32 @@ void TForm1::FormMouseMove(QWidget* control, QPoint point, Qt::MouseButtons butt
     lastMousePoint_ = point;
 }
 
+void TForm1::Image5Click() {
+    // The page state is its title: two equal captions in a language file give two topics,
+    // and the last one shown is where the help stays.
+    const QString title = Label1->text().toUpper();
+    const auto shows = [&title](const QString& caption) {
+        return title == caption.toUpper();
+    };
+    const std::initializer_list<std::pair<FlatButton*, const char*>> pages = {
+        {SpeedButton1, "EditMenu"}, {SpeedButton2, "HelpMenu"}, {SpeedButton3, "UserInterface"},
+        {SpeedButton4, "FinishC"},  {SpeedButton5, "Damaged"},  {SpeedButton6, "Format"},
+        {SpeedButton7, "Edit"},     {SpeedButton8, "Image"}};
+    if (shows(context_.text(0)))
+        emit helpRequested(context_.helpFile, QStringLiteral("Introduction"));
+    for (const auto& [command, topic] : pages)
+        if (shows(command->text()))
+            emit helpRequested(context_.helpFile, QLatin1String(topic));
+    if (!shows(SpeedButton9->text()))
+        return;
+    // The open tab is the one whose button's caption is bold.
+    for (const auto& [tab, topic] :
+         {std::pair{SpeedButton35, "Nastavenia3"}, std::pair{SpeedButton34, "Nastavenia2"},
+          std::pair{SpeedButton27, "Nastavenia"}})
+        if (tab->font().bold())
+            emit helpRequested(context_.helpFile, QLatin1String(topic));
+}
+
 void TForm1::FormClick() {
     // A press that moved the window was a drag, not a click on the logo.
     if (!movedSincePress_ && inLogoArea(lastMousePoint_))

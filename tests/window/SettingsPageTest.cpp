@@ -121,7 +121,51 @@ TEST_F(SettingsPageTest, GeneralTabValuesSurviveASwitchToAnotherTab) {
     EXPECT_EQ(platform.autostarts.back(),
               std::make_pair(dir.file(QStringLiteral("mmanager.exe")), true));
     EXPECT_EQ(form->Label1->text(), QStringLiteral("cz 0")) << "the new language shows at once";
-    EXPECT_EQ(form->SpeedButton1->text(), QStringLiteral("cz 3"));
+    // Nothing the user can see is left in the old language, hints included.
+    QStringList leftOver;
+    for (QWidget* control : form->findChildren<QWidget*>()) {
+        QString caption;
+        if (const auto* button = qobject_cast<FlatButton*>(control))
+            caption = button->text();
+        else if (const auto* label = qobject_cast<QLabel*>(control))
+            caption = label->text();
+        else if (const auto* box = qobject_cast<PictureCheckBox*>(control))
+            caption = box->text();
+        if (control->isVisibleTo(form) && caption.startsWith(QStringLiteral("en ")))
+            leftOver << control->objectName();
+        if (control->toolTip().startsWith(QStringLiteral("en ")))
+            leftOver << control->objectName() + QStringLiteral(" hint");
+    }
+    EXPECT_EQ(leftOver, QStringList());
+}
+
+TEST_F(SettingsPageTest, SavingFromEachTabWritesTheSameElevenLines) {
+    const qint64 classicBack = form->skin().back.cacheKey();
+    const int blockBytes = context.fillBuffers.blockBytes();
+    form->ComboBox1->setCurrentIndex(1); // nature
+    QTest::mouseClick(form->CheckBox5, Qt::LeftButton);
+    page().SpeedButton34Click();
+    form->ComboBox1->setCurrentIndex(3);
+    form->ComboBox2->setCurrentIndex(2);
+    page().SpeedButton35Click();
+    form->ComboBox1->setCurrentIndex(5);
+    QTest::mouseClick(form->CheckBox4, Qt::LeftButton); // variable rate on
+    form->ComboBox2->setCurrentIndex(2);
+    form->ComboBox3->setCurrentIndex(1);
+    page().Nastavenia();
+    const QString file = dir.file(QStringLiteral("settings.ini"));
+    const QByteArray first = contentOf(file);
+    EXPECT_EQ(first, QByteArray("3\r\n2\r\n2\r\n0\r\n1\r\n5\r\n2\r\n1\r\n1\r\n1\r\n1\r\n"));
+    EXPECT_EQ(form->skin().back.cacheKey(), classicBack) << "a new skin waits for the next start";
+    EXPECT_EQ(context.fillBuffers.blockBytes(), blockBytes) << "so does the block size";
+
+    for (const auto tab : {&SettingsPage::SpeedButton27Click, &SettingsPage::SpeedButton34Click,
+                           &SettingsPage::SpeedButton35Click}) {
+        form->SpeedButton9Click(form->SpeedButton9);
+        (page().*tab)();
+        page().Nastavenia();
+        EXPECT_EQ(contentOf(file), first);
+    }
 }
 
 TEST_F(SettingsPageTest, TypedTextThatIsNoItemAddsNothingAndIsNotStored) {
@@ -191,6 +235,35 @@ TEST_F(SettingsPageTest, AnotherPagesItemsAreNeverHarvested) {
     form->ComboBox1->setCurrentIndex(1);
     form->SpeedButton9Click(form->SpeedButton9);
     EXPECT_EQ(context.settings.mp3Bitrate, 1) << "the MP3 tab was left unmarked with the page";
+}
+
+// The shipped languages, as a user sees them.
+class SettingsInEveryLanguageTest : public test::WindowFixture {
+protected:
+    void SetUp() override { createWindow(); }
+};
+
+TEST_F(SettingsInEveryLanguageTest, EveryCaptionFitsItsControlOnEveryTab) {
+    form->show();
+    SettingsPage& page = *window->settingsPage();
+    for (int language = 0; language < 6; ++language) {
+        context.settings.language = static_cast<std::uint8_t>(language);
+        form->reapplySettings();
+        form->SpeedButton9Click(form->SpeedButton9);
+        for (const auto open :
+             {&SettingsPage::SpeedButton27Click, &SettingsPage::SpeedButton34Click,
+              &SettingsPage::SpeedButton35Click}) {
+            (page.*open)();
+            for (QWidget* control : std::initializer_list<QWidget*>{
+                     form->SpeedButton27, form->SpeedButton34, form->SpeedButton35, form->CheckBox4,
+                     form->CheckBox5}) {
+                if (!control->isVisible())
+                    continue;
+                EXPECT_LE(control->sizeHint().width(), control->width())
+                    << "language " << language << ": " << control->objectName().toStdString();
+            }
+        }
+    }
 }
 
 TEST(XdgAutostart, WritesAndRemovesTheSessionEntry) {
