@@ -1,9 +1,8 @@
 #include "disk/ImageJob.h"
 
+#include "core/PostReport.h"
 #include "rescue/JobSignals.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <cmath>
 #include <system_error>
 
@@ -43,13 +42,7 @@ void ImageWorker::wait() {
 }
 
 void ImageWorker::post(std::function<void()> work) const {
-    if (hooks_.post) {
-        hooks_.post(std::move(work));
-    } else if (QCoreApplication* application = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
-    } else {
-        work();
-    }
+    postReport(hooks_.post, std::move(work));
 }
 
 ImageOutcome ImageWorker::run() {

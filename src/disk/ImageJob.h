@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/PostReport.h"
+
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -35,7 +37,7 @@ struct ImageOutcome {
 // always the last.
 struct ImageHooks {
     // Runs a piece of work on the main thread (see KopirovanieEexHooks::post).
-    std::function<void(std::function<void()>)> post;
+    PostToMainThread post;
     // Percent of the sectors handled (at most 100) and the position reached, at most 20 times
     // a second and once more at the end.
     std::function<void(int percent, std::uint32_t position)> progress;

@@ -1,10 +1,9 @@
 #include "disk/Testovanie.h"
 
+#include "core/PostReport.h"
 #include "disk/BlockReader.h"
 #include "disk/CdDisc.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -40,13 +39,7 @@ void Testovanie::wait() {
 }
 
 void Testovanie::post(std::function<void()> work) const {
-    if (hooks_.post) {
-        hooks_.post(std::move(work));
-    } else if (QCoreApplication* application = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
-    } else {
-        work();
-    }
+    postReport(hooks_.post, std::move(work));
 }
 
 TestOutcome Testovanie::run() {

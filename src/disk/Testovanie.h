@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/PostReport.h"
 #include "disk/RawDiskTypes.h"
 
 #include <QString>
@@ -33,7 +34,7 @@ struct TestOutcome {
 struct TestovanieHooks {
     // Runs a piece of work on the main thread. Empty: queued to the application object's
     // thread, or run at once when there is none (as in the bench).
-    std::function<void(std::function<void()>)> post;
+    PostToMainThread post;
     // The first group that cannot be read; once a test.
     std::function<void()> damaged;
     // The number of groups tested, a multiple of 20, when one is reached: at most once per

@@ -1,14 +1,13 @@
 #include "rescue/KopirovanieEex.h"
 
 #include "core/FillBuffers.h"
+#include "core/PostReport.h"
 #include "disk/BlockReader.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
 #include "rescue/JobSignals.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QMetaObject>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -236,13 +235,7 @@ void KopirovanieEex::wait() {
 }
 
 void KopirovanieEex::post(std::function<void()> work) const {
-    if (hooks_.post) {
-        hooks_.post(std::move(work));
-    } else if (QCoreApplication* application = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
-    } else {
-        work();
-    }
+    postReport(hooks_.post, std::move(work));
 }
 
 CopyOutcome KopirovanieEex::run() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AreaList.h"
+#include "core/PostReport.h"
 #include "rescue/CopyJob.h"
 
 #include <QString>
@@ -37,7 +38,7 @@ struct KopirovanieEexHooks {
     // Runs a piece of work on the main thread. Empty: queued to the application object's
     // thread (run at once when there is no application, as in the command-line bench). The
     // page posts through itself, so that a report arriving after the page is gone is dropped.
-    std::function<void(std::function<void()>)> post;
+    PostToMainThread post;
     // Percent of totalSize handled, rounded, and the position reached. The percent passes 100
     // when the last fill block reaches past the end of the source. Posted when either changes,
     // at most 20 times a second, and once more at the end.

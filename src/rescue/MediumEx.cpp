@@ -1,14 +1,13 @@
 #include "rescue/MediumEx.h"
 
+#include "core/PostReport.h"
 #include "platform/FileIdentity.h"
 #include "rescue/CopyJob.h"
 #include "rescue/JobSignals.h"
 #include "rescue/KopirovanieEex.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -49,13 +48,7 @@ void MediumEx::wait() {
 }
 
 void MediumEx::post(std::function<void()> work) const {
-    if (hooks_.post) {
-        hooks_.post(std::move(work));
-    } else if (QCoreApplication* application = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(application, std::move(work), Qt::QueuedConnection);
-    } else {
-        work();
-    }
+    postReport(hooks_.post, std::move(work));
 }
 
 MediumOutcome MediumEx::run() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/PostReport.h"
 #include "platform/DriveMap.h"
 
 #include <QString>
@@ -31,7 +32,7 @@ struct MediumOutcome {
 // the copy produced them; `ended` is always the last.
 struct MediumExHooks {
     // Runs a piece of work on the main thread (see KopirovanieEexHooks::post).
-    std::function<void(std::function<void()>)> post;
+    PostToMainThread post;
     // A file's copy begins: its path, its destination (both in drive form) and its size.
     std::function<void(const QString& source, const QString& destination, std::uint32_t size)>
         fileStarted;
