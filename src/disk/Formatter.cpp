@@ -84,7 +84,9 @@ FormatOutcome checkSectors(const QString& device, const FormatHooks& hooks,
     BlockReader::Options options;
     options.unit = kSectorBytes;
     options.until = size;
-    options.hold = [&stop] { return stop.load(); };
+    options.hold = [&stop] {
+        return stop.load();
+    };
     if (const int error = reader.open(device, options); error != 0)
         return failed(device + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)));
     FormatOutcome outcome;

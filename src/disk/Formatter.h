@@ -29,7 +29,7 @@ struct FormatOutcome {
         Stopped,    // stopped during the sector check; nothing was written
     };
     Result result = Result::Failed;
-    QString reason;                    // names the device and what went wrong
+    QString reason;                      // names the device and what went wrong
     std::uint64_t unreadableSectors = 0; // for Unreadable
 };
 

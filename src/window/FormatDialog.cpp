@@ -94,8 +94,7 @@ FormatDialog::FormatDialog(ProgramContext& context, const Skin& skin, QWidget* p
     closeButton->setObjectName(QStringLiteral("closeButton"));
     closeButton->setGeometry(165, 258, 145, 24);
 
-    connect(fileSystemBox, &QComboBox::currentIndexChanged, this,
-            &FormatDialog::fileSystemChosen);
+    connect(fileSystemBox, &QComboBox::currentIndexChanged, this, &FormatDialog::fileSystemChosen);
     connect(formatButton, &QPushButton::clicked, this, &FormatDialog::formatDrive);
     connect(closeButton, &QPushButton::clicked, this, &FormatDialog::reject);
     fileSystemChosen();
@@ -150,8 +149,8 @@ void FormatDialog::fileSystemChosen() {
 }
 
 void FormatDialog::setBusy(bool busy) {
-    for (QWidget* choice : std::initializer_list<QWidget*>{
-             fileSystemBox, newLabelEdit, quickButton, fullButton, formatButton})
+    for (QWidget* choice : std::initializer_list<QWidget*>{fileSystemBox, newLabelEdit, quickButton,
+                                                           fullButton, formatButton})
         choice->setEnabled(!busy && !device_.isEmpty() && fileSystemBox->count() > 0);
 }
 
@@ -171,7 +170,7 @@ void FormatDialog::formatDrive() {
     request.fileSystem = static_cast<FileSystemKind>(fileSystemBox->currentData().toInt());
     // FAT keeps its labels in capitals; others would be changed by its formatter anyway.
     request.label = request.fileSystem == FileSystemKind::Fat ? newLabelEdit->text().toUpper()
-                                                               : newLabelEdit->text();
+                                                              : newLabelEdit->text();
     request.full = fullButton->isChecked();
 
     stop_ = false;
