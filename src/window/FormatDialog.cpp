@@ -21,8 +21,8 @@ namespace fr {
 namespace {
 
 constexpr int kCaptionLeft = 10;
-constexpr int kCaptionWidth = 120;
-constexpr int kValueLeft = 134;
+constexpr int kCaptionWidth = 140;
+constexpr int kValueLeft = 154;
 constexpr int kValueWidth = 176;
 
 QLabel* captionAt(QWidget* parent, const char* name, int top) {
@@ -44,7 +44,7 @@ QLabel* valueAt(QWidget* parent, const char* name, int top) {
 FormatDialog::FormatDialog(ProgramContext& context, const Skin& skin, QWidget* parent)
     : QDialog(parent), context_(context) {
     setObjectName(QStringLiteral("FormatDialog"));
-    setFixedSize(320, 290);
+    setFixedSize(340, 290);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, skin.form2Brush);
     colours.setColor(QPalette::WindowText, skin.colourB);
@@ -54,7 +54,7 @@ FormatDialog::FormatDialog(ProgramContext& context, const Skin& skin, QWidget* p
 
     driveLine = new QLabel(this);
     driveLine->setObjectName(QStringLiteral("driveLine"));
-    driveLine->setGeometry(kCaptionLeft, 8, 300, 20);
+    driveLine->setGeometry(kCaptionLeft, 8, 320, 20);
     QFont bold = driveLine->font();
     bold.setBold(true);
     driveLine->setFont(bold);
@@ -74,25 +74,25 @@ FormatDialog::FormatDialog(ProgramContext& context, const Skin& skin, QWidget* p
     newLabelEdit->setGeometry(kValueLeft, 112, kValueWidth, 22);
     quickButton = new QRadioButton(this);
     quickButton->setObjectName(QStringLiteral("quickButton"));
-    quickButton->setGeometry(kCaptionLeft, 142, 300, 20);
+    quickButton->setGeometry(kCaptionLeft, 142, 320, 20);
     fullButton = new QRadioButton(this);
     fullButton->setObjectName(QStringLiteral("fullButton"));
-    fullButton->setGeometry(kCaptionLeft, 164, 300, 20);
+    fullButton->setGeometry(kCaptionLeft, 164, 320, 20);
     progress = new QProgressBar(this);
     progress->setObjectName(QStringLiteral("progress"));
-    progress->setGeometry(kCaptionLeft, 192, 300, 16);
+    progress->setGeometry(kCaptionLeft, 192, 320, 16);
     progress->setRange(0, 100);
     status = new QLabel(this);
     status->setObjectName(QStringLiteral("status"));
-    status->setGeometry(kCaptionLeft, 212, 300, 40);
+    status->setGeometry(kCaptionLeft, 212, 320, 40);
     status->setWordWrap(true);
     status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     formatButton = new QPushButton(this);
     formatButton->setObjectName(QStringLiteral("formatButton"));
-    formatButton->setGeometry(kCaptionLeft, 258, 145, 24);
+    formatButton->setGeometry(kCaptionLeft, 258, 155, 24);
     closeButton = new QPushButton(this);
     closeButton->setObjectName(QStringLiteral("closeButton"));
-    closeButton->setGeometry(165, 258, 145, 24);
+    closeButton->setGeometry(175, 258, 155, 24);
 
     connect(fileSystemBox, &QComboBox::currentIndexChanged, this, &FormatDialog::fileSystemChosen);
     connect(formatButton, &QPushButton::clicked, this, &FormatDialog::formatDrive);
@@ -119,7 +119,8 @@ void FormatDialog::retranslate() {
 
 void FormatDialog::openFor(QWidget* mainWindow, int driveIndex, unsigned options) {
     letter_ = QChar('A' + driveIndex);
-    const Drive* drive = DriveMap::build(context_.programDir).drive(letter_);
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    const Drive* drive = drives.drive(letter_);
     device_ = drive ? drive->device : QString();
     if (device_.isEmpty()) {
         context_.prompts.information(context_.text(176));
