@@ -129,7 +129,10 @@ void FormatDialog::openFor(QWidget* mainWindow, int driveIndex, unsigned options
     retranslate();
     const QString label = MediaIdentity::identify(device_).VolumeLabel;
     driveLine->setText(DriveComboBox::entryText(letter_, label));
-    deviceValue->setText(device_);
+    // A long image path keeps its file name in view; the whole path is in the tip.
+    deviceValue->setText(
+        deviceValue->fontMetrics().elidedText(device_, Qt::ElideMiddle, deviceValue->width()));
+    deviceValue->setToolTip(device_);
     labelValue->setText(label.isEmpty() ? context_.text(167) : label);
     newLabelEdit->setText(label.left(newLabelEdit->maxLength()));
     (options & kFullFormat ? fullButton : quickButton)->setChecked(true);

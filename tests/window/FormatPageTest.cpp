@@ -84,7 +84,7 @@ TEST_F(FormatPageTest, AnImageDriveIsFormattedAfterTheQuestionNamingIt) {
     ASSERT_TRUE(dialog().isVisible());
     EXPECT_TRUE(dialog().isModal());
     EXPECT_TRUE(dialog().fullButton->isChecked()) << "full format is preselected";
-    EXPECT_EQ(dialog().deviceValue->text(), image);
+    EXPECT_EQ(dialog().deviceValue->toolTip(), image);
     EXPECT_EQ(dialog().labelValue->text(), context.text(167)) << "no label yet";
     ASSERT_EQ(dialog().fileSystemBox->currentText(), QStringLiteral("FAT"));
 
