@@ -11,8 +11,8 @@
 #include "widgets/ClickableLabel.h"
 #include "widgets/FlatButton.h"
 #include "widgets/LabeledEdit.h"
-#include "window/TForm1.h"
 #include "window/FormatDialog.h"
+#include "window/TForm1.h"
 #include "window/TForm2.h"
 
 #include <QAbstractButton>
