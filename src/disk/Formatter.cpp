@@ -2,6 +2,7 @@
 
 #include "disk/BlockReader.h"
 #include "disk/SectorDevice.h"
+#include "platform/DriveMap.h"
 #include "platform/MountTable.h"
 
 #include <QProcess>
@@ -151,6 +152,14 @@ int Formatter::labelLimit(FileSystemKind kind) {
     return 0;
 }
 
+bool Formatter::formattable(const QString& device, QString* reason) {
+    if (driveTypeOfDevice(device) != DriveType::CdRom)
+        return true;
+    if (reason)
+        *reason = device + QStringLiteral(" is an optical disc, which cannot be formatted");
+    return false;
+}
+
 bool Formatter::release(const QString& device, QString* reason) {
     if (VolumeMounts::holdsRootFileSystem(device)) {
         if (reason)
@@ -164,6 +173,8 @@ bool Formatter::release(const QString& device, QString* reason) {
 
 FormatOutcome Formatter::format(const FormatRequest& request, const FormatHooks& hooks,
                                 const std::atomic<bool>& stop) {
+    if (QString reason; !formattable(request.device, &reason))
+        return failed(reason);
     if (QString reason; !release(request.device, &reason)) {
         FormatOutcome outcome;
         outcome.result = FormatOutcome::Result::Refused;

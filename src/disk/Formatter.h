@@ -49,6 +49,10 @@ QString nameOf(FileSystemKind kind);
 // The longest label the file system keeps.
 int labelLimit(FileSystemKind kind);
 
+// Whether the system's formatters can write this volume: an optical disc (or its image, whose
+// .cue sheet would be overwritten) cannot be. False with the reason naming the device.
+bool formattable(const QString& device, QString* reason);
+
 // Unmounts the volume so that it can be formatted. False, with the reason, for the volume
 // that holds "/" (never formatted) and for one that stays in use.
 bool release(const QString& device, QString* reason);

@@ -139,6 +139,11 @@ void FormatDialog::openFor(QWidget* mainWindow, int driveIndex, unsigned options
     progress->setValue(0);
     status->clear();
     setBusy(false);
+    // A disc is shown, but the dialog offers nothing that would write it.
+    if (QString why; !Formatter::formattable(device_, &why)) {
+        status->setText(context_.text(249) + why);
+        formatButton->setEnabled(false);
+    }
     if (mainWindow) {
         const QRect frame = mainWindow->geometry();
         move(frame.x() + (frame.width() - width()) / 2, frame.y() + 20);
