@@ -4,15 +4,19 @@
 # language), under a virtual display. With --help it takes only the help window, in English at
 # the copy-files topic and in German at the settings topic. Needs a built tree (scripts/setup),
 # Xvfb, xdotool, ImageMagick's import and the failing-medium filesystem of the tests (root and
-# /dev/fuse).
+# /dev/fuse). With --format it takes the format page and its dialog in every language.
 #
-#   tools/screenshots.sh [--languages | --help] [OUTPUT_DIR]     (default: docs/)
+#   tools/screenshots.sh [--languages | --help | --format] [OUTPUT_DIR]     (default: docs/)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 languages=0
 help=0
-if [[ "${1:-}" == "--languages" ]]; then
+format=0
+if [[ "${1:-}" == "--format" ]]; then
+    format=1
+    shift
+elif [[ "${1:-}" == "--languages" ]]; then
     languages=1
     shift
 elif [[ "${1:-}" == "--help" ]]; then
@@ -117,6 +121,36 @@ help_shot() { # LANGUAGE COMMAND_TOP FILE
 if ((help)); then
     help_shot 2 56 "$out/help-eng.png"                # copy files
     help_shot 4 $((56 + 8 * 24)) "$out/help-ger.png"  # settings
+    exit 0
+fi
+
+# The format page with drive G: (a blank image) chosen, and its dialog open over the window.
+format_shots() {
+    local codes=(svk cze eng spa ger fra)
+    truncate -s 8M "$work/stick.img"
+    for language in 0 1 2 3 4 5; do
+        prepare "$language" 0
+        ln -sfn "$work/stick.img" "$work/program/dosdevices/g::"
+        start
+        click $((2 + 60)) $((200 + 11))              # format
+        click $((168 + 70)) $((120 + 10))
+        xdotool type G
+        xdotool key Return
+        sleep 0.3
+        shot "$out/format-${codes[$language]}.png"
+        click $((320 + 57)) $((119 + 10))            # the dialog, centred 20 pixels down
+        sleep 0.8
+        eval "$(xdotool getwindowgeometry --shell "$window")"
+        xdotool mousemove 1000 700
+        sleep 0.3
+        import -window root -crop "340x290+$((X + 80))+$((Y + 20))" +repage \
+            "$out/format-dialog-${codes[$language]}.png"
+        echo "screenshots: $out/format-dialog-${codes[$language]}.png"
+        stop
+    done
+}
+if ((format)); then
+    format_shots
     exit 0
 fi
 

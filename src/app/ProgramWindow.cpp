@@ -9,6 +9,8 @@
 #include "window/CopyMusicPage.h"
 #include "window/DiskImagePage.h"
 #include "window/FolderChoice.h"
+#include "window/FormatDialog.h"
+#include "window/FormatPage.h"
 #include "window/HelpWindow.h"
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
@@ -38,6 +40,7 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
     wholeMediumPage_ = new WholeMediumPage(form, context_, *jobControls_);
     diskImagePage_ = new DiskImagePage(form, context_, *jobControls_);
     copyMusicPage_ = new CopyMusicPage(form, context_, *settingsPage_);
+    formatPage_ = new FormatPage(form);
     // A stopped image job is finished through the image page's own start.
     journalPage_->setImageResume([page = diskImagePage_](JournalPage::ImageDirection direction,
                                                          QChar drive, const QString& imageFile) {
@@ -62,6 +65,7 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
 ProgramWindow::~ProgramWindow() {
     // The dialogs go before the window whose skin they were drawn in.
     helpWindow_.reset();
+    formatDialog_.reset();
     id3form_.reset();
     folderChoice_.reset();
     form2_.reset();
@@ -85,6 +89,10 @@ QString ProgramWindow::create() {
     folderChoice_ = std::make_unique<FolderChoice>(*form_, *form2_);
     id3form_ = std::make_unique<Tid3form>(context_, form_->skin());
     copyMusicPage_->setId3Dialog(id3form_.get());
+    formatDialog_ = std::make_unique<FormatDialog>(context_, form_->skin(), form_.get());
+    formatPage_->setDialogOpener([this](int driveIndex, unsigned options) {
+        formatDialog_->openFor(form_.get(), driveIndex, options);
+    });
     return {};
 }
 

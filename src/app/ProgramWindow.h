@@ -12,6 +12,8 @@ class CopyFilesPage;
 class CopyMusicPage;
 class DiskImagePage;
 class FolderChoice;
+class FormatDialog;
+class FormatPage;
 class HelpWindow;
 class JobControls;
 class JournalPage;
@@ -50,6 +52,8 @@ public:
     JournalPage* journalPage() const { return journalPage_; }
     WholeMediumPage* wholeMediumPage() const { return wholeMediumPage_; }
     DiskImagePage* diskImagePage() const { return diskImagePage_; }
+    FormatPage* formatPage() const { return formatPage_; }
+    FormatDialog* formatDialog() const { return formatDialog_.get(); }
     TForm2* form2() const { return form2_.get(); }
     Tid3form* id3form() const { return id3form_.get(); }
     UpdateCheck* updateCheck() const { return updateCheck_; }
@@ -68,10 +72,12 @@ private:
     JournalPage* journalPage_ = nullptr;
     WholeMediumPage* wholeMediumPage_ = nullptr;
     DiskImagePage* diskImagePage_ = nullptr;
+    FormatPage* formatPage_ = nullptr;
     UpdateCheck* updateCheck_ = nullptr;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<FolderChoice> folderChoice_;
     std::unique_ptr<Tid3form> id3form_;
+    std::unique_ptr<FormatDialog> formatDialog_;
     std::unique_ptr<HelpWindow> helpWindow_;
 };
 

@@ -2,6 +2,7 @@
 // driven with the mouse and keyboard, copying from a medium that really fails, and a whole
 // medium copied into a folder.
 
+#include "disk/MediaIdentity.h"
 #include "rescue/CopyJob.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
@@ -390,6 +391,43 @@ TEST_F(RescueThroughWindowTest, RipsATickedTrackOfADiscToATaggedMp3) {
     EXPECT_EQ(player.exitCode(), 0);
     // 300 sectors are 4 seconds of sound: 705,600 bytes, less the encoder's last part chunk.
     EXPECT_GT(QFileInfo(destinations.filePath(QStringLiteral("2.wav"))).size(), 690000);
+    click(476 + 8, 5 + 7);
+    EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
+}
+
+TEST_F(RescueThroughWindowTest, FormatsAnImageDriveWithTheChosenLabel) {
+    // Drive G: is a blank image file.
+    const QString image = program.file(QStringLiteral("stick.img"));
+    QFile blank(image);
+    ASSERT_TRUE(blank.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(blank.resize(8 << 20));
+    blank.close();
+    test::DosDevices(program.path()).setDevice('G', image);
+    startProgram();
+
+    click(2 + 60, 200 + 11); // format
+    QThread::msleep(500);    // the page reads every drive's label
+    click(168 + 70, 120 + 10);
+    QThread::msleep(400);
+    xdotool({QStringLiteral("type"), QStringLiteral("G")});
+    QThread::msleep(200);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    QThread::msleep(300);
+    click(320 + 57, 119 + 10); // the dialog opens centred, 20 pixels below the window's top
+    QThread::msleep(800);
+    const QPoint dialog((500 - 340) / 2, 20);
+    typeInto(dialog.x() + 154 + 88, dialog.y() + 112 + 11, QStringLiteral("holiday"));
+    click(dialog.x() + 10 + 77, dialog.y() + 258 + 12); // format: the question naming G:
+    QThread::msleep(800);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+
+    EXPECT_TRUE(waitFor(
+        [&] { return MediaIdentity::identify(image).VolumeLabel == QLatin1String("HOLIDAY"); },
+        30000))
+        << "the drive was not formatted with its label";
+    EXPECT_TRUE(MediaIdentity::identify(image).FileSystemName.startsWith(QLatin1String("FAT")));
+    click(dialog.x() + 175 + 77, dialog.y() + 258 + 12); // close the dialog
+    QThread::msleep(300);
     click(476 + 8, 5 + 7);
     EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
 }

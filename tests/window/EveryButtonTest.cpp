@@ -11,6 +11,7 @@
 #include "widgets/ClickableLabel.h"
 #include "widgets/FlatButton.h"
 #include "widgets/LabeledEdit.h"
+#include "window/FormatDialog.h"
 #include "window/TForm1.h"
 #include "window/TForm2.h"
 
@@ -93,6 +94,8 @@ const ButtonCase kCases[] = {
     {"SpeedButton2", "SpeedButton16", {}},
     {"SpeedButton2", "SpeedButton23", {}},
     {"SpeedButton2", "Image3", {}},
+    // format: the dialog opens for the drive chosen, or says the drive has no medium
+    {"SpeedButton6", "SpeedButton12", {}},
 };
 
 // The buttons each page shows enabled when its list holds one entry.
@@ -105,6 +108,7 @@ const std::pair<const char*, QStringList> kPageButtons[] = {
     {"SpeedButton8",
      {"Image4", "SpeedButton13", "SpeedButton15", "SpeedButton32", "SpeedButton33"}},
     {"SpeedButton2", {"Image3", "SpeedButton16", "SpeedButton23"}},
+    {"SpeedButton6", {"SpeedButton12"}},
 };
 
 class EveryButtonTest : public test::WindowFixture {
@@ -194,6 +198,7 @@ TEST_P(EveryButtonPressTest, ThePressReachesItsHandler) {
     press(*form, c.button);
     EXPECT_NE(state(), before) << "pressing " << c.button << " changed nothing";
     window->form2()->close();
+    window->formatDialog()->close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, EveryButtonPressTest, testing::ValuesIn(kCases));
