@@ -4,19 +4,24 @@
 # language), under a virtual display. With --help it takes only the help window, in English at
 # the copy-files topic and in German at the settings topic. Needs a built tree (scripts/setup),
 # Xvfb, xdotool, ImageMagick's import and the failing-medium filesystem of the tests (root and
-# /dev/fuse).
+# /dev/fuse). With --pages it takes the pages whose captions must fit in every language, each
+# in every language.
 #
-#   tools/screenshots.sh [--languages | --help] [OUTPUT_DIR]     (default: docs/)
+#   tools/screenshots.sh [--languages | --help | --pages] [OUTPUT_DIR]     (default: docs/)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 languages=0
 help=0
+pages=0
 if [[ "${1:-}" == "--languages" ]]; then
     languages=1
     shift
 elif [[ "${1:-}" == "--help" ]]; then
     help=1
+    shift
+elif [[ "${1:-}" == "--pages" ]]; then
+    pages=1
     shift
 fi
 out=$(realpath -m "${1:-$root/docs}")
@@ -117,6 +122,30 @@ help_shot() { # LANGUAGE COMMAND_TOP FILE
 if ((help)); then
     help_shot 2 56 "$out/help-eng.png"                # copy files
     help_shot 4 $((56 + 8 * 24)) "$out/help-ger.png"  # settings
+    exit 0
+fi
+
+# The sector viewer in every language, showing sector 1 of a FAT image in drive F:.
+sector_viewer_shots() {
+    local codes=(svk cze eng spa ger fra)
+    mkfs.fat -C -n DATA -i 1234abcd "$work/data.img" 16384 >/dev/null
+    for language in 0 1 2 3 4 5; do
+        prepare "$language" 0
+        ln -sfn "$work/data.img" "$work/program/dosdevices/f::"
+        start
+        click $((2 + 60)) $((224 + 11))              # the sector viewer
+        click $((168 + 70)) $((110 + 10))            # the drive box
+        xdotool type F
+        xdotool key Return
+        sleep 0.3
+        click $((168 + 36)) $((290 + 10))            # read the drive
+        sleep 0.5
+        shot "$out/sector-viewer-${codes[$language]}.png"
+        stop
+    done
+}
+if ((pages)); then
+    sector_viewer_shots
     exit 0
 fi
 
