@@ -125,7 +125,7 @@ if ((help)); then
     exit 0
 fi
 
-# The sector viewer in every language, showing sector 1 of a FAT image in drive F:.
+# The sector viewer in every language, showing the boot sector of a FAT image in drive F:.
 sector_viewer_shots() {
     local codes=(svk cze eng spa ger fra)
     mkfs.fat -C -n DATA -i 1234abcd "$work/data.img" 16384 >/dev/null
@@ -139,6 +139,9 @@ sector_viewer_shots() {
         xdotool key Return
         sleep 0.3
         click $((168 + 36)) $((290 + 10))            # read the drive
+        click $((320 + 40)) $((110 + 10))            # the sector number: the boot sector
+        xdotool key ctrl+a
+        xdotool type 0
         sleep 0.5
         shot "$out/sector-viewer-${codes[$language]}.png"
         stop

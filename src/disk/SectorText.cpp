@@ -7,15 +7,22 @@ namespace fr::SectorText {
 
 namespace {
 
-// Windows-1252 gives the bytes 0x80-0x9F familiar glyphs. Its five unassigned places take
-// control pictures that no other byte uses, so each byte still has a character of its own.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x2422, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x2424, 0x017D, 0x2425, 0x2426, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x2423, 0x017E, 0x0178};
+// The bytes below 0x20 as the classic PC character set draws them (smileys, card suits,
+// arrows), in glyphs every common font has; NUL, the most frequent byte of a sector, as a
+// small dot. The two whose PC glyphs are Latin-1 characters (0x14, 0x15) take squares.
+constexpr std::array<char16_t, 32> kLowControls = {
+    0x2219, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8, 0x25CB, 0x25D9,
+    0x2642, 0x2640, 0x266A, 0x266B, 0x263C, 0x25BA, 0x25C4, 0x2195, 0x203C, 0x25A0, 0x25A1,
+    0x25AC, 0x21A8, 0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
 
-constexpr char16_t kControlPictures = 0x2400; // U+2400 "NUL" symbol up to U+241F "US"
-constexpr char16_t kDeletePicture = 0x2421;
+// Windows-1252 gives the bytes 0x80-0x9F familiar glyphs. Its bullet is taken by 0x07 and
+// its five unassigned places have none: these take shapes that no other byte uses.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x25AA, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x25AB, 0x017D, 0x25CA, 0x2591, 0x2018, 0x2019, 0x201C, 0x201D, 0x25CF,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x2592, 0x017E, 0x0178};
+
+constexpr char16_t kDeleteGlyph = 0x2302; // the PC's "house"
 // The soft hyphen is drawn only where a line breaks, which a cell never does.
 constexpr std::uint8_t kSoftHyphen = 0xAD;
 constexpr char16_t kHyphen = 0x2010;
@@ -24,9 +31,9 @@ constexpr char16_t kHyphen = 0x2010;
 
 QChar charOf(std::uint8_t byte) {
     if (byte < 0x20)
-        return QChar(char16_t(kControlPictures + byte));
+        return QChar(kLowControls[byte]);
     if (byte == 0x7F)
-        return QChar(kDeletePicture);
+        return QChar(kDeleteGlyph);
     if (byte >= 0x80 && byte < 0xA0)
         return QChar(kHighControls[byte - 0x80]);
     if (byte == kSoftHyphen)
@@ -35,19 +42,10 @@ QChar charOf(std::uint8_t byte) {
 }
 
 std::optional<std::uint8_t> byteOf(QChar character) {
-    const char16_t code = character.unicode();
-    if (code >= kControlPictures && code < kControlPictures + 0x20)
-        return std::uint8_t(code - kControlPictures);
-    if (code == kDeletePicture)
-        return std::uint8_t(0x7F);
-    if (code == kHyphen)
-        return kSoftHyphen;
-    for (std::size_t index = 0; index < kHighControls.size(); ++index)
-        if (kHighControls[index] == code)
-            return std::uint8_t(0x80 + index);
-    // The Latin-1 range outside the control bytes, which are shown as pictures instead.
-    if ((code >= 0x20 && code < 0x7F) || (code >= 0xA0 && code <= 0xFF && code != kSoftHyphen))
-        return std::uint8_t(code);
+    // Few enough values to search: a grid holds at most 2,048 cells.
+    for (int value = 0; value < 256; ++value)
+        if (charOf(std::uint8_t(value)) == character)
+            return std::uint8_t(value);
     return std::nullopt;
 }
 

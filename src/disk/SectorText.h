@@ -16,9 +16,9 @@ namespace SectorText {
 
 constexpr int kBytesPerRow = 16;
 
-// Latin-1 for the printable bytes; the control bytes, which Latin-1 leaves invisible, are
-// shown as the control pictures (0x00-0x1F, 0x7F) and the Windows-1252 glyphs (0x80-0x9F), and
-// the soft hyphen (0xAD) as a hyphen.
+// Latin-1 for the printable bytes; the control bytes, which Latin-1 leaves invisible, take
+// the classic PC glyphs (0x00-0x1F, 0x7F) and the Windows-1252 ones (0x80-0x9F), and the
+// soft hyphen (0xAD) a hyphen.
 QChar charOf(std::uint8_t byte);
 // The byte a character stands for; none for a character no byte is shown as.
 std::optional<std::uint8_t> byteOf(QChar character);

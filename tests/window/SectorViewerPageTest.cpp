@@ -13,6 +13,7 @@
 #include "window/TForm1.h"
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -201,6 +202,14 @@ class SectorViewerInEveryLanguageTest : public test::WindowFixture {
 protected:
     void SetUp() override { createWindow(); }
 };
+
+TEST_F(SectorViewerInEveryLanguageTest, EveryByteIsDrawnWithAGlyphOfTheGridsFont) {
+    const QFontMetrics metrics(form->StringGrid1->font());
+    for (int value = 0; value < 256; ++value)
+        EXPECT_TRUE(metrics.inFont(SectorText::charOf(std::uint8_t(value))))
+            << value << " would be drawn as an empty box in "
+            << form->StringGrid1->font().family().toStdString();
+}
 
 TEST_F(SectorViewerInEveryLanguageTest, EveryCaptionFitsItsButton) {
     form->show();
