@@ -203,9 +203,13 @@ bool SectorViewerPage::volumeFreedForWriting(QChar letter) {
     const DriveMap drives = context_.disk.drives();
     const Drive* drive = drives.drive(letter);
     const QString device = drive ? drive->device : QString();
+    if (device.isEmpty()) {
+        context_.prompts.error(context_.text(231));
+        return false;
+    }
     QString why;
     // Sectors written under a mounted file system would corrupt it, and it them.
-    if (device.isEmpty() || VolumeMounts::holdsRootFileSystem(device) ||
+    if (VolumeMounts::holdsRootFileSystem(device) ||
         (VolumeMounts::isMounted(device) && !VolumeMounts::unmount(device, &why)) ||
         VolumeMounts::inUse(device, &why)) {
         context_.prompts.error(context_.text(233) + (why.isEmpty() ? QString() : '\r' + why));

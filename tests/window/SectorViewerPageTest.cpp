@@ -5,6 +5,8 @@
 #include "window/SectorViewerPage.h"
 
 #include "disk/SectorText.h"
+#include "platform/DriveMap.h"
+#include "support/LoopMount.h"
 #include "support/MediaImages.h"
 #include "support/WindowFixture.h"
 #include "widgets/DriveComboBox.h"
@@ -12,6 +14,7 @@
 #include "widgets/SpinEdit.h"
 #include "window/TForm1.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QTableWidget>
@@ -114,6 +117,53 @@ TEST_F(SectorViewerPageTest, AnEditedCellChangesExactlyOneByteAfterTheQuestion) 
     const QByteArray after = contentOf(fatImage);
     EXPECT_EQ(differences(before, after), std::vector<qsizetype>{3 * 512 + 0x1F3});
     EXPECT_EQ(after[3 * 512 + 0x1F3], 'B');
+}
+
+TEST_F(SectorViewerPageTest, AMountedVolumeIsUnmountedForTheWriteOrLeftAlone) {
+    QString why;
+    if (!test::LoopMount::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const QString image = images.filePath(QStringLiteral("home.img"));
+    test::MediaImages::ext4(image, QStringLiteral("HOME"),
+                            QStringLiteral("0123abcd-4567-89ab-cdef-0123456789ab"),
+                            {{QStringLiteral("busy.txt"), QByteArray("in use")}});
+    QDir(images.path()).mkpath(QStringLiteral("mnt"));
+    test::LoopMount mounted(image, images.filePath(QStringLiteral("mnt")));
+    ASSERT_TRUE(mounted.mounted()) << mounted.error().toStdString();
+    drives.setDevice('H', image);
+    show('H', 1); // below the superblock, which the mounted file system rewrites itself
+    EXPECT_EQ(page().lastRow(), 31);
+    const qint64 changed = 512 + 17;
+    page().setCellText(1, 1, QStringLiteral("W"));
+
+    // A file held open keeps the file system busy: nothing is written.
+    QFile busy(images.filePath(QStringLiteral("mnt/busy.txt")));
+    ASSERT_TRUE(busy.open(QIODevice::ReadOnly));
+    prompts.answers = {PromptAnswer::Yes};
+    EXPECT_FALSE(page().SpeedButton31Click());
+    ASSERT_EQ(texts().size(), 2u);
+    EXPECT_TRUE(texts()[1].startsWith(QStringLiteral("en 233"))) << texts()[1].toStdString();
+    EXPECT_NE(contentOf(image)[changed], 'W');
+
+    busy.close();
+    prompts.shown.clear();
+    prompts.answers = {PromptAnswer::Yes};
+    EXPECT_TRUE(page().SpeedButton31Click());
+    EXPECT_EQ(texts().size(), 1u);
+    EXPECT_EQ(contentOf(image)[changed], 'W');
+}
+
+TEST_F(SectorViewerPageTest, TheRootFileSystemIsNeverWritten) {
+    const Drive* root = context.disk.drives().drive('C');
+    if (!root || root->device.isEmpty())
+        GTEST_SKIP() << "the root file system has no device here";
+    show('C', 1);
+    // Unchanged bytes, so that nothing would be lost even if the refusal failed.
+    prompts.answers = {PromptAnswer::Yes};
+    EXPECT_FALSE(page().SpeedButton31Click());
+    EXPECT_EQ(texts().size(), 2u);
+    EXPECT_TRUE(texts().back().startsWith(QStringLiteral("en 233")))
+        << texts().back().toStdString();
 }
 
 TEST_F(SectorViewerPageTest, ACdSectorFillsRowsPastTheGridAndIsWrittenBackWhole) {
