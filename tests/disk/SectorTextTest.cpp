@@ -25,14 +25,6 @@ TEST(SectorTextTest, EveryByteHasItsOwnVisibleCharacterAndReadsBackAsItself) {
     EXPECT_EQ(SectorText::byteOf(QChar(0x0141)), std::nullopt); // Ł
 }
 
-TEST(SectorTextTest, RecognisedFileSystemsChooseTheRowsShown) {
-    for (const char* disk : {"FAT", "FAT16", "FAT32", "NTFS", "ext4", "btrfs"})
-        EXPECT_EQ(SectorText::lastRowFor(QLatin1String(disk)), 31) << disk;
-    EXPECT_EQ(SectorText::lastRowFor(QStringLiteral("CDFS")), 127);
-    for (const char* unknown : {"", "fat", "swap", "crypto_LUKS"})
-        EXPECT_EQ(SectorText::lastRowFor(QLatin1String(unknown)), std::nullopt) << unknown;
-}
-
 TEST(SectorTextTest, EachCellStandsForExactlyOneByte) {
     QByteArray sector(512, '\0');
     for (int index = 0; index < sector.size(); ++index)
