@@ -4,15 +4,17 @@
 # language), under a virtual display. With --help it takes only the help window, in English at
 # the copy-files topic and in German at the settings topic. Needs a built tree (scripts/setup),
 # Xvfb, xdotool, ImageMagick's import and the failing-medium filesystem of the tests (root and
-# /dev/fuse). With --format it takes the format page and its dialog in every language.
+# /dev/fuse). With --format it takes the format page and its dialog in every language; with
+# --pages the pages whose captions must fit in every language, each in every language.
 #
-#   tools/screenshots.sh [--languages | --help | --format] [OUTPUT_DIR]     (default: docs/)
+#   tools/screenshots.sh [--languages | --help | --format | --pages] [OUTPUT_DIR]     (default: docs/)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 languages=0
 help=0
 format=0
+pages=0
 if [[ "${1:-}" == "--format" ]]; then
     format=1
     shift
@@ -21,6 +23,9 @@ elif [[ "${1:-}" == "--languages" ]]; then
     shift
 elif [[ "${1:-}" == "--help" ]]; then
     help=1
+    shift
+elif [[ "${1:-}" == "--pages" ]]; then
+    pages=1
     shift
 fi
 out=$(realpath -m "${1:-$root/docs}")
@@ -149,8 +154,33 @@ format_shots() {
         stop
     done
 }
+# The sector viewer in every language, showing the boot sector of a FAT image in drive F:.
+sector_viewer_shots() {
+    local codes=(svk cze eng spa ger fra)
+    mkfs.fat -C -n DATA -i 1234abcd "$work/data.img" 16384 >/dev/null
+    for language in 0 1 2 3 4 5; do
+        prepare "$language" 0
+        ln -sfn "$work/data.img" "$work/program/dosdevices/f::"
+        start
+        click $((2 + 60)) $((224 + 11))              # the sector viewer
+        click $((168 + 70)) $((110 + 10))            # the drive box
+        xdotool type F
+        xdotool key Return
+        sleep 0.3
+        click $((168 + 36)) $((290 + 10))            # read the drive
+        click $((320 + 40)) $((110 + 10))            # the sector number: the boot sector
+        xdotool key ctrl+a
+        xdotool type 0
+        sleep 0.5
+        shot "$out/sector-viewer-${codes[$language]}.png"
+        stop
+    done
+}
 if ((format)); then
     format_shots
+    exit 0
+elif ((pages)); then
+    sector_viewer_shots
     exit 0
 fi
 

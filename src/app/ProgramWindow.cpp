@@ -15,6 +15,7 @@
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
 #include "window/RegisterPage.h"
+#include "window/SectorViewerPage.h"
 #include "window/SettingsPage.h"
 #include "window/TForm1.h"
 #include "window/TForm2.h"
@@ -41,6 +42,7 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
     diskImagePage_ = new DiskImagePage(form, context_, *jobControls_);
     copyMusicPage_ = new CopyMusicPage(form, context_, *settingsPage_);
     formatPage_ = new FormatPage(form);
+    sectorViewerPage_ = new SectorViewerPage(form, context_);
     // A stopped image job is finished through the image page's own start.
     journalPage_->setImageResume([page = diskImagePage_](JournalPage::ImageDirection direction,
                                                          QChar drive, const QString& imageFile) {

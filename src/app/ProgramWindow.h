@@ -18,6 +18,7 @@ class HelpWindow;
 class JobControls;
 class JournalPage;
 class RegisterPage;
+class SectorViewerPage;
 class SettingsPage;
 class SingleInstance;
 class TForm1;
@@ -54,6 +55,7 @@ public:
     DiskImagePage* diskImagePage() const { return diskImagePage_; }
     FormatPage* formatPage() const { return formatPage_; }
     FormatDialog* formatDialog() const { return formatDialog_.get(); }
+    SectorViewerPage* sectorViewerPage() const { return sectorViewerPage_; }
     TForm2* form2() const { return form2_.get(); }
     Tid3form* id3form() const { return id3form_.get(); }
     UpdateCheck* updateCheck() const { return updateCheck_; }
@@ -73,6 +75,7 @@ private:
     WholeMediumPage* wholeMediumPage_ = nullptr;
     DiskImagePage* diskImagePage_ = nullptr;
     FormatPage* formatPage_ = nullptr;
+    SectorViewerPage* sectorViewerPage_ = nullptr;
     UpdateCheck* updateCheck_ = nullptr;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<FolderChoice> folderChoice_;

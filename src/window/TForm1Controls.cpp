@@ -104,11 +104,12 @@ void TForm1::createControls() {
     SpeedButton27 = button(this, "SpeedButton27", 340, 80, 130);
     SpeedButton34 = button(this, "SpeedButton34", 340, 100, 130);
     SpeedButton35 = button(this, "SpeedButton35", 340, 120, 130);
-    // The sector viewer's four actions in a row under its grid.
-    SpeedButton28 = button(this, "SpeedButton28", 168, 290, 72);
-    SpeedButton29 = button(this, "SpeedButton29", 242, 290, 72);
-    SpeedButton30 = button(this, "SpeedButton30", 316, 290, 72);
-    SpeedButton31 = button(this, "SpeedButton31", 390, 290, 80);
+    // The sector viewer's four actions in a row under its grid, across the page's whole width
+    // so that their captions fit in every language.
+    SpeedButton28 = button(this, "SpeedButton28", 168, 290, 76);
+    SpeedButton29 = button(this, "SpeedButton29", 246, 290, 78);
+    SpeedButton30 = button(this, "SpeedButton30", 326, 290, 84);
+    SpeedButton31 = button(this, "SpeedButton31", 412, 290, 84);
     SpeedButton32 = button(this, "SpeedButton32", 320, 110, 130);
     SpeedButton33 = button(this, "SpeedButton33", 320, 135, 130);
     for (FlatButton* action :

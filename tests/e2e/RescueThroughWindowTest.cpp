@@ -428,6 +428,43 @@ TEST_F(RescueThroughWindowTest, FormatsAnImageDriveWithTheChosenLabel) {
     EXPECT_TRUE(MediaIdentity::identify(image).FileSystemName.startsWith(QLatin1String("FAT")));
     click(dialog.x() + 175 + 77, dialog.y() + 258 + 12); // close the dialog
     QThread::msleep(300);
+}
+
+TEST_F(RescueThroughWindowTest, ShowsASectorOfAnImageDriveAndSavesIt) {
+    // Drive F: is a FAT image whose sector 1 holds a pattern; drive E: takes the saved sector.
+    const QString image = program.file(QStringLiteral("data.img"));
+    test::MediaImages::fat(image, 16, QStringLiteral("DATA"), 0x1234abcd);
+    QByteArray sector(512, '\0');
+    for (int index = 0; index < sector.size(); ++index)
+        sector[index] = char(index * 13 + 1);
+    {
+        QFile file(image);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.seek(512));
+        ASSERT_EQ(file.write(sector), sector.size());
+    }
+    test::DosDevices drives(program.path());
+    drives.setDevice('F', image);
+    drives.setRoot('E', destinations.path());
+    startProgram();
+
+    click(2 + 60, 224 + 11); // the sector viewer
+    QThread::msleep(500);
+    click(168 + 70, 110 + 10); // the drive box
+    QThread::msleep(400);
+    xdotool({QStringLiteral("type"), QStringLiteral("F")});
+    QThread::msleep(200);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    QThread::msleep(300);
+    click(168 + 36, 290 + 10); // read the drive: sector 1
+    QThread::msleep(300);
+    click(242 + 36, 290 + 10); // save the sector: the save dialog
+    QThread::msleep(1500);
+    const QString saved = destinations.filePath(QStringLiteral("sector.bin"));
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), saved});
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    EXPECT_TRUE(waitFor([&] { return readAll(saved) == sector; }, 10000))
+        << "the saved file is not sector 1 of the drive";
     click(476 + 8, 5 + 7);
     EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
 }

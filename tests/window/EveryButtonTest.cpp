@@ -9,8 +9,10 @@
 #include "support/WindowFixture.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/ClickableLabel.h"
+#include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/LabeledEdit.h"
+#include "widgets/SpinEdit.h"
 #include "window/FormatDialog.h"
 #include "window/TForm1.h"
 #include "window/TForm2.h"
@@ -96,6 +98,16 @@ const ButtonCase kCases[] = {
     {"SpeedButton2", "Image3", {}},
     // format: the dialog opens for the drive chosen, or says the drive has no medium
     {"SpeedButton6", "SpeedButton12", {}},
+    // sector viewer: reading the drive goes back to sector 1, save asks for a file, the drive
+    // information, the question before writing
+    {"SpeedButton7", "SpeedButton28",
+     [](TForm1& form) {
+         form.DriveComboBox1->setDrive('D');
+         form.SpinEdit1->setValue(7);
+     }},
+    {"SpeedButton7", "SpeedButton29", {}},
+    {"SpeedButton7", "SpeedButton30", {}},
+    {"SpeedButton7", "SpeedButton31", {}},
 };
 
 // The buttons each page shows enabled when its list holds one entry.
@@ -109,6 +121,7 @@ const std::pair<const char*, QStringList> kPageButtons[] = {
      {"Image4", "SpeedButton13", "SpeedButton15", "SpeedButton32", "SpeedButton33"}},
     {"SpeedButton2", {"Image3", "SpeedButton16", "SpeedButton23"}},
     {"SpeedButton6", {"SpeedButton12"}},
+    {"SpeedButton7", {"SpeedButton28", "SpeedButton29", "SpeedButton30", "SpeedButton31"}},
 };
 
 class EveryButtonTest : public test::WindowFixture {
