@@ -24,6 +24,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cerrno>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -66,12 +68,19 @@ protected:
             GTEST_SKIP() << "needs Xvfb and xdotool";
         if (!FaultyMedium::available(&reason))
             GTEST_SKIP() << reason.toStdString();
-        // A display number of our own: the first whose lock file is free.
-        for (int number = 60 + getpid() % 30; number < 200; ++number) {
-            if (!QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))) {
-                displayName = QStringLiteral(":%1").arg(number);
-                break;
+        // A display number of our own: the first with no lock file, or whose lock was left by
+        // a server that is gone (Xvfb takes such a lock over itself).
+        for (int number = 60 + getpid() % 30; number < 400; ++number) {
+            QFile lock(QStringLiteral("/tmp/.X%1-lock").arg(number));
+            if (lock.exists() && lock.open(QIODevice::ReadOnly)) {
+                const pid_t owner = static_cast<pid_t>(lock.readAll().trimmed().toLongLong());
+                if (owner <= 0 || ::kill(owner, 0) == 0 || errno != ESRCH)
+                    continue;
+            } else if (lock.exists()) {
+                continue;
             }
+            displayName = QStringLiteral(":%1").arg(number);
+            break;
         }
         display.start(QStringLiteral("Xvfb"), {displayName, QStringLiteral("-screen"),
                                                QStringLiteral("0"), QStringLiteral("1024x768x24"),
