@@ -13,6 +13,7 @@
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
 #include "window/RegisterPage.h"
+#include "window/SecureDeletionPage.h"
 #include "window/SettingsPage.h"
 #include "window/TForm1.h"
 #include "window/TForm2.h"
@@ -38,6 +39,7 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
     wholeMediumPage_ = new WholeMediumPage(form, context_, *jobControls_);
     diskImagePage_ = new DiskImagePage(form, context_, *jobControls_);
     copyMusicPage_ = new CopyMusicPage(form, context_, *settingsPage_);
+    secureDeletionPage_ = new SecureDeletionPage(form, context_);
     // A stopped image job is finished through the image page's own start.
     journalPage_->setImageResume([page = diskImagePage_](JournalPage::ImageDirection direction,
                                                          QChar drive, const QString& imageFile) {

@@ -16,6 +16,7 @@ class HelpWindow;
 class JobControls;
 class JournalPage;
 class RegisterPage;
+class SecureDeletionPage;
 class SettingsPage;
 class SingleInstance;
 class TForm1;
@@ -50,6 +51,7 @@ public:
     JournalPage* journalPage() const { return journalPage_; }
     WholeMediumPage* wholeMediumPage() const { return wholeMediumPage_; }
     DiskImagePage* diskImagePage() const { return diskImagePage_; }
+    SecureDeletionPage* secureDeletionPage() const { return secureDeletionPage_; }
     TForm2* form2() const { return form2_.get(); }
     Tid3form* id3form() const { return id3form_.get(); }
     UpdateCheck* updateCheck() const { return updateCheck_; }
@@ -68,6 +70,7 @@ private:
     JournalPage* journalPage_ = nullptr;
     WholeMediumPage* wholeMediumPage_ = nullptr;
     DiskImagePage* diskImagePage_ = nullptr;
+    SecureDeletionPage* secureDeletionPage_ = nullptr;
     UpdateCheck* updateCheck_ = nullptr;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<FolderChoice> folderChoice_;

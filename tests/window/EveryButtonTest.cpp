@@ -93,6 +93,9 @@ const ButtonCase kCases[] = {
     {"SpeedButton2", "SpeedButton16", {}},
     {"SpeedButton2", "SpeedButton23", {}},
     {"SpeedButton2", "Image3", {}},
+    // secure deletion: delete with no file named is refused aloud, the file choice opens
+    {"SpeedButton10", "SpeedButton12", {}},
+    {"SpeedButton10", "Image3", {}},
 };
 
 // The buttons each page shows enabled when its list holds one entry.
@@ -105,6 +108,7 @@ const std::pair<const char*, QStringList> kPageButtons[] = {
     {"SpeedButton8",
      {"Image4", "SpeedButton13", "SpeedButton15", "SpeedButton32", "SpeedButton33"}},
     {"SpeedButton2", {"Image3", "SpeedButton16", "SpeedButton23"}},
+    {"SpeedButton10", {"Image3", "SpeedButton12"}},
 };
 
 class EveryButtonTest : public test::WindowFixture {
