@@ -17,6 +17,10 @@ rounds=${ROUNDS:-5}
 
 wipe="$build/bench/wipe_bench"
 [[ -x "$wipe" ]] || cmake --build "$build" --target wipe_bench
+if ! command -v bc >/dev/null; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends bc >/dev/null
+fi
 
 mkdir -p "$work"
 file="$work/wipe.bin"

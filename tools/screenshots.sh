@@ -4,15 +4,20 @@
 # language), under a virtual display. With --help it takes only the help window, in English at
 # the copy-files topic and in German at the settings topic. Needs a built tree (scripts/setup),
 # Xvfb, xdotool, ImageMagick's import and the failing-medium filesystem of the tests (root and
-# /dev/fuse).
+# /dev/fuse). With --secure-deletion it takes only the secure-deletion page, in every language,
+# so that its captions can be seen to fit.
 #
-#   tools/screenshots.sh [--languages | --help] [OUTPUT_DIR]     (default: docs/)
+#   tools/screenshots.sh [--languages | --help | --secure-deletion] [OUTPUT_DIR]  (default: docs/)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 languages=0
 help=0
-if [[ "${1:-}" == "--languages" ]]; then
+secure_deletion=0
+if [[ "${1:-}" == "--secure-deletion" ]]; then
+    secure_deletion=1
+    shift
+elif [[ "${1:-}" == "--languages" ]]; then
     languages=1
     shift
 elif [[ "${1:-}" == "--help" ]]; then
@@ -117,6 +122,24 @@ help_shot() { # LANGUAGE COMMAND_TOP FILE
 if ((help)); then
     help_shot 2 56 "$out/help-eng.png"                # copy files
     help_shot 4 $((56 + 8 * 24)) "$out/help-ger.png"  # settings
+    exit 0
+fi
+
+# The secure-deletion page in every language, a file named in its field.
+secure_deletion_shots() {
+    local codes=(svk cze eng spa ger fra)
+    for language in 0 1 2 3 4 5; do
+        prepare "$language" 0
+        start
+        click $((2 + 60)) $((296 + 11))              # secure deletion
+        click $((168 + 100)) $((170 + 10))
+        xdotool type --delay 5 'E:\letters\old-bank-statement.pdf'
+        shot "$out/secure-deletion-${codes[$language]}.png"
+        stop
+    done
+}
+if ((secure_deletion)); then
+    secure_deletion_shots
     exit 0
 fi
 

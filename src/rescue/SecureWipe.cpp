@@ -67,7 +67,7 @@ int overwrite(int fd, const QByteArray& block, QByteArray& run) {
             return written.error;
         offset += length;
     }
-    return ::fdatasync(fd) == 0 ? 0 : errno;
+    return ::fsync(fd) == 0 ? 0 : errno;
 }
 
 } // namespace
@@ -75,22 +75,27 @@ int overwrite(int fd, const QByteArray& block, QByteArray& run) {
 WipeOutcome wipeFile(const QString& nativePath, std::mt19937& random,
                      const WipePassDone& passDone) {
     const QByteArray path = QFile::encodeName(nativePath);
-    // O_NONBLOCK: a FIFO put in the file's place must not hang the wipe; the type check below
-    // then refuses it.
+    // Looked at before it is opened: opening a device can act on it (a watchdog, a tape).
+    struct stat named {};
+    if (::lstat(path.constData(), &named) != 0)
+        return failed(WipeStage::NotOpened, errno);
+    if (S_ISLNK(named.st_mode))
+        return {WipeStage::NotOpened, ELOOP,
+                QStringLiteral("It is a symbolic link; choose the file it points to.")};
+    if (!S_ISREG(named.st_mode))
+        return {WipeStage::NotOpened, EINVAL,
+                QStringLiteral("It is not a file (a folder, device, pipe or socket).")};
+    // Without following a link, and not waiting on a pipe, should either be swapped in after
+    // the look; the identity check below then refuses what was opened.
     const OpenFile file(::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (file.fd() < 0) {
-        const int error = errno;
-        if (error == ELOOP)
-            return {WipeStage::NotOpened, error,
-                    QStringLiteral("It is a symbolic link; choose the file it points to.")};
-        return failed(WipeStage::NotOpened, error);
-    }
+    if (file.fd() < 0)
+        return failed(WipeStage::NotOpened, errno);
     struct stat status {};
     if (::fstat(file.fd(), &status) != 0)
         return failed(WipeStage::NotOpened, errno);
-    // Overwriting a device would destroy a whole disk; a folder cannot be overwritten.
-    if (!S_ISREG(status.st_mode))
-        return failed(WipeStage::NotOpened, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+    if (status.st_dev != named.st_dev || status.st_ino != named.st_ino)
+        return {WipeStage::NotOpened, EAGAIN,
+                QStringLiteral("It was replaced while it was being opened.")};
     // The read-only attribute is the owner's write permission, and it is not touched.
     if (!(status.st_mode & S_IWUSR))
         return failed(WipeStage::NotOpened, EACCES);

@@ -7,6 +7,7 @@
 #include "rescue/SecureWipe.h"
 #include "window/TForm1.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 
 namespace fr {
@@ -28,8 +29,14 @@ void SecureDeletionPage::locking() {
         context_.prompts.information(context_.text(164)); // no such file
         return;
     }
-    // The window waits for the passes, as it does for the user's own choice of a file.
+    if (kind != FileKind::Regular) {
+        context_.prompts.error(context_.text(241)); // a device, pipe or socket
+        return;
+    }
+    // The window waits for the passes; the busy pointer says why it does not answer meanwhile.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const WipeOutcome outcome = wipeFile(native, context_.random);
+    QGuiApplication::restoreOverrideCursor();
     switch (outcome.stage) {
     case WipeStage::Wiped:
         context_.prompts.information(context_.text(177));
