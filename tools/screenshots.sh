@@ -5,9 +5,10 @@
 # the copy-files topic and in German at the settings topic. Needs a built tree (scripts/setup),
 # Xvfb, xdotool, ImageMagick's import and the failing-medium filesystem of the tests (root and
 # /dev/fuse). With --format it takes the format page and its dialog in every language; with
-# --pages the pages whose captions must fit in every language, each in every language.
+# --pages the pages whose captions must fit in every language, each in every language; with
+# --secure-deletion only the secure-deletion page, in every language.
 #
-#   tools/screenshots.sh [--languages | --help | --format | --pages] [OUTPUT_DIR]     (default: docs/)
+#   tools/screenshots.sh [--languages | --help | --format | --pages | --secure-deletion] [OUTPUT_DIR]
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -15,7 +16,11 @@ languages=0
 help=0
 format=0
 pages=0
-if [[ "${1:-}" == "--format" ]]; then
+secure_deletion=0
+if [[ "${1:-}" == "--secure-deletion" ]]; then
+    secure_deletion=1
+    shift
+elif [[ "${1:-}" == "--format" ]]; then
     format=1
     shift
 elif [[ "${1:-}" == "--languages" ]]; then
@@ -176,7 +181,23 @@ sector_viewer_shots() {
         stop
     done
 }
-if ((format)); then
+# The secure-deletion page in every language, a file named in its field.
+secure_deletion_shots() {
+    local codes=(svk cze eng spa ger fra)
+    for language in 0 1 2 3 4 5; do
+        prepare "$language" 0
+        start
+        click $((2 + 60)) $((296 + 11))              # secure deletion
+        click $((168 + 100)) $((170 + 10))
+        xdotool type --delay 5 'E:\letters\old-bank-statement.pdf'
+        shot "$out/secure-deletion-${codes[$language]}.png"
+        stop
+    done
+}
+if ((secure_deletion)); then
+    secure_deletion_shots
+    exit 0
+elif ((format)); then
     format_shots
     exit 0
 elif ((pages)); then

@@ -16,6 +16,7 @@
 #include "window/JournalPage.h"
 #include "window/RegisterPage.h"
 #include "window/SectorViewerPage.h"
+#include "window/SecureDeletionPage.h"
 #include "window/SettingsPage.h"
 #include "window/TForm1.h"
 #include "window/TForm2.h"
@@ -43,6 +44,7 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
     copyMusicPage_ = new CopyMusicPage(form, context_, *settingsPage_);
     formatPage_ = new FormatPage(form);
     sectorViewerPage_ = new SectorViewerPage(form, context_);
+    secureDeletionPage_ = new SecureDeletionPage(form, context_);
     // A stopped image job is finished through the image page's own start.
     journalPage_->setImageResume([page = diskImagePage_](JournalPage::ImageDirection direction,
                                                          QChar drive, const QString& imageFile) {

@@ -19,6 +19,7 @@ class JobControls;
 class JournalPage;
 class RegisterPage;
 class SectorViewerPage;
+class SecureDeletionPage;
 class SettingsPage;
 class SingleInstance;
 class TForm1;
@@ -56,6 +57,7 @@ public:
     FormatPage* formatPage() const { return formatPage_; }
     FormatDialog* formatDialog() const { return formatDialog_.get(); }
     SectorViewerPage* sectorViewerPage() const { return sectorViewerPage_; }
+    SecureDeletionPage* secureDeletionPage() const { return secureDeletionPage_; }
     TForm2* form2() const { return form2_.get(); }
     Tid3form* id3form() const { return id3form_.get(); }
     UpdateCheck* updateCheck() const { return updateCheck_; }
@@ -76,6 +78,7 @@ private:
     DiskImagePage* diskImagePage_ = nullptr;
     FormatPage* formatPage_ = nullptr;
     SectorViewerPage* sectorViewerPage_ = nullptr;
+    SecureDeletionPage* secureDeletionPage_ = nullptr;
     UpdateCheck* updateCheck_ = nullptr;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<FolderChoice> folderChoice_;

@@ -474,6 +474,30 @@ TEST_F(RescueThroughWindowTest, ShowsASectorOfAnImageDriveAndSavesIt) {
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
     EXPECT_TRUE(waitFor([&] { return readAll(saved) == sector; }, 10000))
         << "the saved file is not sector 1 of the drive";
+}
+
+TEST_F(RescueThroughWindowTest, WipesAFileSoThatItsNameAndBytesAreGone) {
+    // Drive D: holds the file; a second file beside it must stay untouched.
+    const QString secret = destinations.filePath(QStringLiteral("secret.bin"));
+    const QString neighbour = destinations.filePath(QStringLiteral("keep.bin"));
+    for (const QString& path : {secret, neighbour}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("password ").repeated(200000));
+    }
+    test::DosDevices drives(program.path());
+    drives.setRoot('D', destinations.path());
+    startProgram();
+
+    click(2 + 60, 296 + 11); // secure deletion
+    typeInto(168 + 100, 170 + 10, QStringLiteral("D:\\secret.bin"));
+    click(168 + 70, 210 + 10); // overwrite and delete
+    EXPECT_TRUE(waitFor([&] { return !QFileInfo::exists(secret); }, 30000))
+        << "the file is still there";
+    EXPECT_EQ(readAll(neighbour), QByteArray("password ").repeated(200000));
+    QThread::msleep(500);
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")}); // the report that it is done
+    QThread::msleep(300);
     click(476 + 8, 5 + 7);
     EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
 }

@@ -108,6 +108,9 @@ const ButtonCase kCases[] = {
     {"SpeedButton7", "SpeedButton29", {}},
     {"SpeedButton7", "SpeedButton30", {}},
     {"SpeedButton7", "SpeedButton31", {}},
+    // secure deletion: delete with no file named is refused aloud, the file choice opens
+    {"SpeedButton10", "SpeedButton12", {}},
+    {"SpeedButton10", "Image3", {}},
 };
 
 // The buttons each page shows enabled when its list holds one entry.
@@ -122,6 +125,7 @@ const std::pair<const char*, QStringList> kPageButtons[] = {
     {"SpeedButton2", {"Image3", "SpeedButton16", "SpeedButton23"}},
     {"SpeedButton6", {"SpeedButton12"}},
     {"SpeedButton7", {"SpeedButton28", "SpeedButton29", "SpeedButton30", "SpeedButton31"}},
+    {"SpeedButton10", {"Image3", "SpeedButton12"}},
 };
 
 class EveryButtonTest : public test::WindowFixture {
