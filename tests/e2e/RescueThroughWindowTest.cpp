@@ -128,7 +128,11 @@ protected:
                 return !id.isEmpty();
             },
             60000))
-            << "the window did not appear: " << window.readAllStandardError().toStdString();
+            << "the window did not appear: " << window.readAllStandardError().toStdString()
+            << " state " << window.state() << " display " << displayName.toStdString()
+            << " xvfb: " << display.readAllStandardError().toStdString() << " windows: "
+            << xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral(".")})
+                   .toStdString();
         const QByteArray geometry =
             xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
                      QString::fromLatin1(id.split('\n').front())});
