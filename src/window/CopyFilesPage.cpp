@@ -17,6 +17,7 @@
 #include "widgets/PieGauge.h"
 #include "window/JobControls.h"
 #include "window/TForm1.h"
+#include "window/WorkerReports.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -24,7 +25,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMetaObject>
 #include <cmath>
 #include <functional>
 
@@ -231,15 +231,10 @@ void CopyFilesPage::checkbox6MouseDown() {
 }
 
 void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nativeDestination) {
-    const int generation = ++generation_;
-    const auto current = [this, generation] {
-        return generation == generation_;
-    };
+    const WorkerReports::Job reports = reports_.newJob();
+    const auto current = reports.current;
     KopirovanieEexHooks hooks;
-    // Queued on this page: run on the main thread, and dropped should the page be gone.
-    hooks.post = [this](std::function<void()> work) {
-        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
-    };
+    hooks.post = reports.post;
     hooks.progress = [this, current](int percent, std::uint32_t position) {
         if (!current())
             return;

@@ -17,13 +17,13 @@
 #include "widgets/PieGauge.h"
 #include "window/JobControls.h"
 #include "window/TForm1.h"
+#include "window/WorkerReports.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <functional>
 #include <limits>
 
@@ -237,15 +237,10 @@ bool DiskImagePage::startImageToMedium(bool resume) {
 }
 
 ImageHooks DiskImagePage::hooks(bool toImage) {
-    const int generation = ++generation_;
-    const auto current = [this, generation] {
-        return generation == generation_;
-    };
+    const WorkerReports::Job reports = reports_.newJob();
+    const auto current = reports.current;
     ImageHooks hooks;
-    // Queued on this page: run on the main thread, and dropped should the page be gone.
-    hooks.post = [this](std::function<void()> work) {
-        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
-    };
+    hooks.post = reports.post;
     hooks.progress = [this, current](int percent, std::uint32_t position) {
         if (!current())
             return;

@@ -2,6 +2,7 @@
 
 #include "window/JournalPage.h"
 #include "window/Page.h"
+#include "window/WorkerReports.h"
 
 #include <QString>
 #include <cstdint>
@@ -55,7 +56,7 @@ private:
     JobControls& jobControls_;
     std::unique_ptr<ImageWorker> worker_;
     // Reports of a retired worker that arrive late are not for the job now running.
-    int generation_ = 0;
+    WorkerReports reports_{*this};
 };
 
 } // namespace fr

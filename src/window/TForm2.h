@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/WorkerReports.h"
+
 #include <QDialog>
 #include <atomic>
 #include <functional>
@@ -91,7 +93,7 @@ private:
     std::unique_ptr<Testovanie> worker_;
     std::shared_ptr<std::atomic<bool>> stop_;
     // Reports of a retired worker that arrive late are not for the test now running.
-    int generation_ = 0;
+    WorkerReports reports_{*this};
 };
 
 } // namespace fr

@@ -10,9 +10,9 @@
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"
 #include "window/TForm2.h"
+#include "window/WorkerReports.h"
 
 #include <QLabel>
-#include <QMetaObject>
 
 namespace fr {
 
@@ -85,18 +85,13 @@ void TForm2::testuj() {
 
 void TForm2::startWorker() {
     retireWorker();
-    const int generation = ++generation_;
-    const auto current = [this, generation] {
-        return generation == generation_;
-    };
+    const WorkerReports::Job reports = reports_.newJob();
+    const auto current = reports.current;
     // A flag of its own for each test, so a retired worker never sees the next test's state.
     stop_ = std::make_shared<std::atomic<bool>>(SpeedButton1->text() == context_.text(126));
 
     TestovanieHooks hooks;
-    // Queued on this dialog: run on the main thread, and dropped should the dialog be gone.
-    hooks.post = [this](std::function<void()> work) {
-        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
-    };
+    hooks.post = reports.post;
     hooks.damaged = [this, current] {
         if (!current())
             return;

@@ -12,13 +12,13 @@
 #include "widgets/PieGauge.h"
 #include "window/JobControls.h"
 #include "window/TForm1.h"
+#include "window/WorkerReports.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <QTemporaryFile>
 #include <functional>
 
@@ -148,15 +148,10 @@ bool WholeMediumPage::celydisk() {
 }
 
 void WholeMediumPage::startWorker(const QStringList& files, const QString& folder) {
-    const int generation = ++generation_;
-    const auto current = [this, generation] {
-        return generation == generation_;
-    };
+    const WorkerReports::Job reports = reports_.newJob();
+    const auto current = reports.current;
     MediumExHooks hooks;
-    // Queued on this page: run on the main thread, and dropped should the page be gone.
-    hooks.post = [this](std::function<void()> work) {
-        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
-    };
+    hooks.post = reports.post;
     hooks.fileStarted = [this, current](const QString& source, const QString& destination,
                                         std::uint32_t size) {
         if (!current())

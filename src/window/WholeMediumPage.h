@@ -1,6 +1,7 @@
 #pragma once
 
 #include "window/Page.h"
+#include "window/WorkerReports.h"
 
 #include <QStringList>
 #include <memory>
@@ -40,7 +41,7 @@ private:
     JobControls& jobControls_;
     std::unique_ptr<MediumEx> worker_;
     // Reports of a retired worker that arrive late are not for the job now running.
-    int generation_ = 0;
+    WorkerReports reports_{*this};
 };
 
 } // namespace fr
