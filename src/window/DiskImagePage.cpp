@@ -162,15 +162,7 @@ bool DiskImagePage::startMediumToImage(bool resume) {
     job.sourceName = QString(2, source);
     job.destinationName = image;
     job.totalSize = static_cast<std::uint32_t>(volume.sectors);
-    if (job.position == 0)
-        job.stampStart(QDateTime::currentDateTime());
-    context_.errorMarker.clear();
-    form_.Gauge1->setProgress(0);
-    jobControls_.jobStarted();
-    ImageSetup setup{volume.device, nativeImage,         volume.bytesPerSector, job.position.load(),
-                     job.totalSize, context_.jobSignals, context_.platform};
-    worker_ = std::make_unique<ImageEx>(std::move(setup), hooks(true));
-    worker_->start();
+    startJob<ImageEx>(volume, nativeImage, true);
     return true;
 }
 
@@ -224,6 +216,13 @@ bool DiskImagePage::startImageToMedium(bool resume) {
     job.destinationName = QString(2, target);
     // A trailing partial sector of the image is not written.
     job.totalSize = static_cast<std::uint32_t>(imageBytes / volume.bytesPerSector);
+    startJob<ImageRaw>(volume, nativeImage, false);
+    return true;
+}
+
+template <typename Worker>
+void DiskImagePage::startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage) {
+    CopyJob& job = context_.copyJob;
     if (job.position == 0)
         job.stampStart(QDateTime::currentDateTime());
     context_.errorMarker.clear();
@@ -231,9 +230,8 @@ bool DiskImagePage::startImageToMedium(bool resume) {
     jobControls_.jobStarted();
     ImageSetup setup{volume.device, nativeImage,         volume.bytesPerSector, job.position.load(),
                      job.totalSize, context_.jobSignals, context_.platform};
-    worker_ = std::make_unique<ImageRaw>(std::move(setup), hooks(false));
+    worker_ = std::make_unique<Worker>(std::move(setup), hooks(toImage));
     worker_->start();
-    return true;
 }
 
 ImageHooks DiskImagePage::hooks(bool toImage) {

@@ -10,6 +10,8 @@
 
 namespace fr {
 
+struct ImageVolume;
+
 class ImageWorker;
 class JobControls;
 class TForm1;
@@ -47,6 +49,9 @@ private:
     // The image file typed in the field, in drive form (the field shows it so).
     QString imageField();
     // The reports of the job about to start, to the main thread; toImage: medium to image.
+    // The job's common start: dates, marker, gauge, the controls, then the worker.
+    template <typename Worker>
+    void startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage);
     ImageHooks hooks(bool toImage);
     void retireWorker();
     void workerEnded(const ImageOutcome& outcome, bool toImage);
