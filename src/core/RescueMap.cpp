@@ -1,0 +1,184 @@
+#include "core/RescueMap.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <algorithm>
+
+namespace fr {
+
+namespace {
+
+AreaList cutTo(const AreaList& areas, const ByteRange& domain) {
+    AreaList cut;
+    for (const ByteRange& area : areas)
+        cut.add(area.intersection(domain));
+    return cut;
+}
+
+QByteArray hex(std::int64_t value) {
+    return "0x" + QByteArray::number(static_cast<qulonglong>(value), 16).rightJustified(8, '0');
+}
+
+QByteArray stamp(const QDateTime& when) {
+    return when.isValid() ? when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8()
+                          : QByteArray();
+}
+
+} // namespace
+
+RescueMap RescueMap::ofRun(std::int64_t size, ByteRange handled, const AreaList& unreadable) {
+    RescueMap map;
+    map.size = std::max<std::int64_t>(size, 0);
+    const ByteRange whole{0, map.size};
+    handled = handled.intersection(whole);
+    map.unreadable = cutTo(unreadable, handled);
+    if (handled.empty()) {
+        map.untried.add(whole);
+    } else {
+        map.untried.add({0, handled.start});
+        map.untried.add({handled.end, map.size});
+    }
+    map.currentPosition = handled.empty() ? 0 : handled.end;
+    return map;
+}
+
+std::vector<RescueMap::Block> RescueMap::blocks() const {
+    // Walk both area lists in order; whatever lies between them was read.
+    std::vector<Block> marked;
+    for (const ByteRange& area : unreadable)
+        marked.push_back({area, Status::Unreadable});
+    for (const ByteRange& area : untried)
+        marked.push_back({area, Status::Untried});
+    std::sort(marked.begin(), marked.end(),
+              [](const Block& a, const Block& b) { return a.range.start < b.range.start; });
+
+    std::vector<Block> blocks;
+    auto append = [&blocks](ByteRange range, Status status) {
+        if (range.empty())
+            return;
+        if (!blocks.empty() && blocks.back().status == status &&
+            blocks.back().range.end == range.start) {
+            blocks.back().range.end = range.end;
+            return;
+        }
+        blocks.push_back({range, status});
+    };
+    std::int64_t at = 0;
+    for (const Block& block : marked) {
+        const ByteRange range = block.range.intersection({at, size});
+        if (range.empty())
+            continue;
+        append({at, range.start}, Status::Rescued);
+        append(range, block.status);
+        at = range.end;
+    }
+    append({at, size}, Status::Rescued);
+    return blocks;
+}
+
+QByteArray mapFileText(const RescueMap& map, const MapFileHeader& header) {
+    QByteArray text;
+    text += "# Mapfile. Created by " + header.createdBy.toUtf8() + '\n';
+    if (!header.commandLine.isEmpty())
+        text += "# Command line: " + header.commandLine.toUtf8() + '\n';
+    if (header.started.isValid())
+        text += "# Start time:   " + stamp(header.started) + '\n';
+    if (header.written.isValid())
+        text += "# Current time: " + stamp(header.written) + '\n';
+    if (map.finished())
+        text += "# Finished\n";
+    text += "# current_pos  current_status  current_pass\n";
+    text += hex(map.currentPosition) + "     " + (map.finished() ? '+' : '?') + "               1\n";
+    text += "#      pos        size  status\n";
+    for (const RescueMap::Block& block : map.blocks())
+        text += hex(block.range.start) + "  " + hex(block.range.length()) + "  " +
+                static_cast<char>(block.status) + '\n';
+    return text;
+}
+
+QString writeMapFile(const QString& path, const RescueMap& map, const MapFileHeader& header) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return path + QStringLiteral(": ") + file.errorString();
+    const QByteArray text = mapFileText(map, header);
+    if (file.write(text) != text.size() || !file.commit())
+        return path + QStringLiteral(": ") + file.errorString();
+    return {};
+}
+
+MapFileContents parseMapFile(const QByteArray& text) {
+    MapFileContents contents;
+    RescueMap& map = contents.map;
+    bool statusLineSeen = false;
+    std::int64_t expected = -1;
+    int lineNumber = 0;
+    for (const QByteArray& raw : text.split('\n')) {
+        ++lineNumber;
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        auto fail = [&contents, lineNumber](const char* why) {
+            contents.error = QStringLiteral("line %1: %2").arg(lineNumber).arg(QLatin1String(why));
+            return contents;
+        };
+        bool ok = false;
+        const std::int64_t first = fields.value(0).toLongLong(&ok, 0);
+        if (!ok || first < 0)
+            return fail("not a position");
+        if (!statusLineSeen) {
+            // current_pos current_status [current_pass]
+            if (fields.size() < 2 || fields[1].size() != 1)
+                return fail("not a status line");
+            map.currentPosition = first;
+            statusLineSeen = true;
+            continue;
+        }
+        if (fields.size() < 3 || fields[2].size() != 1)
+            return fail("not a block line (position, size, status)");
+        const std::int64_t length = fields[1].toLongLong(&ok, 0);
+        if (!ok || length < 0)
+            return fail("not a size");
+        if (expected >= 0 && first != expected)
+            return fail("the block does not follow the one before it");
+        const ByteRange range{first, first + length};
+        if (expected < 0)
+            map.untried.add({0, first});
+        expected = range.end;
+        switch (fields[2][0]) {
+        case '+':
+            break;
+        case '?':
+            map.untried.add(range);
+            break;
+        case '-':
+        case '*':
+        case '/':
+            map.unreadable.add(range);
+            break;
+        default:
+            return fail("unknown status");
+        }
+    }
+    if (!statusLineSeen) {
+        contents.error = QStringLiteral("no status line");
+        return contents;
+    }
+    map.size = std::max<std::int64_t>(expected, 0);
+    return contents;
+}
+
+MapFileContents readMapFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MapFileContents contents;
+        contents.error = path + QStringLiteral(": ") + file.errorString();
+        return contents;
+    }
+    MapFileContents contents = parseMapFile(file.readAll());
+    if (!contents.error.isEmpty())
+        contents.error = path + QStringLiteral(", ") + contents.error;
+    return contents;
+}
+
+} // namespace fr
