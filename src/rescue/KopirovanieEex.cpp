@@ -172,6 +172,7 @@ private:
             return put.error;
         filled_.add(
             {static_cast<std::int64_t>(pos_), static_cast<std::int64_t>(pos_ + fillBytes_)});
+        e_.filledBytes_ += fillBytes_;
         pos_ += fillBytes_;
         return 0;
     }

@@ -75,10 +75,12 @@ public:
         QString destinationPath;
     };
 
-    // Counters of the source's reads, for the bench.
+    // Counters of the source's reads, for the bench, and the bytes of the fill blocks written
+    // so far, for a progress line while the copy runs.
     struct ReadCounts {
         std::uint64_t reads = 0;
         std::uint64_t failedReads = 0;
+        std::uint64_t filledBytes = 0;
     };
 
     KopirovanieEex(Setup setup, KopirovanieEexHooks hooks);
@@ -96,7 +98,9 @@ public:
     // The whole job on the calling thread.
     CopyOutcome run();
 
-    ReadCounts readCounts() const { return {reads_.load(), failedReads_.load()}; }
+    ReadCounts readCounts() const {
+        return {reads_.load(), failedReads_.load(), filledBytes_.load()};
+    }
 
 private:
     class Copy;
@@ -109,6 +113,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<std::uint64_t> reads_{0};
     std::atomic<std::uint64_t> failedReads_{0};
+    std::atomic<std::uint64_t> filledBytes_{0};
 };
 
 } // namespace fr
