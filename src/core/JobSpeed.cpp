@@ -97,7 +97,8 @@ QString progressText(int percent, const JobSpeed& speed, std::int64_t remainingB
     if (speed.readingDamaged())
         return text + separator + words.damagedStretch;
     if (const auto left = speed.timeLeft(remainingBytes))
-        text += separator + QString(words.timeLeft).replace(QLatin1String("%1"), durationText(*left));
+        text +=
+            separator + QString(words.timeLeft).replace(QLatin1String("%1"), durationText(*left));
     return text;
 }
 

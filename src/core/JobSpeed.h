@@ -45,7 +45,7 @@ private:
 
 // The texts that depend on the user's language.
 struct SpeedWords {
-    QString timeLeft;      // "%1 left"
+    QString timeLeft;       // "%1 left"
     QString damagedStretch; // "reading damaged area"
 };
 

@@ -88,7 +88,8 @@ QByteArray mapFileText(const RescueMap& map, const MapFileHeader& header) {
     if (map.finished())
         text += "# Finished\n";
     text += "# current_pos  current_status  current_pass\n";
-    text += hex(map.currentPosition) + "     " + (map.finished() ? '+' : '?') + "               1\n";
+    text +=
+        hex(map.currentPosition) + "     " + (map.finished() ? '+' : '?') + "               1\n";
     text += "#      pos        size  status\n";
     for (const RescueMap::Block& block : map.blocks())
         text += hex(block.range.start) + "  " + hex(block.range.length()) + "  " +

@@ -72,6 +72,8 @@ ImageOutcome ImageEx::transfer() {
         const std::uint8_t* data = chunk.failed ? zeros.data() : chunk.data;
         const std::uint64_t bytes = std::min(chunk.failed ? group : chunk.length, left);
         outcome.readFailed = outcome.readFailed || chunk.failed;
+        if (chunk.failed)
+            noteUnreadable(outcome, pos * sector, bytes);
         const TransferResult put = writeFully(image, data, bytes, pos * sector);
         reads_ = medium.reads();
         failedReads_ = medium.failedReads();

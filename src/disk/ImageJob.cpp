@@ -59,6 +59,12 @@ bool ImageWorker::waitWhilePaused() const {
     return true;
 }
 
+void ImageWorker::noteUnreadable(ImageOutcome& outcome, std::uint64_t offset, std::uint64_t bytes) {
+    outcome.unreadableAreas.add(
+        {static_cast<std::int64_t>(offset), static_cast<std::int64_t>(offset + bytes)});
+    unreadableBytes_ += bytes;
+}
+
 void ImageWorker::reportProgress(std::uint32_t position, bool last) {
     if (setup_.end == 0 || !hooks_.progress)
         return;

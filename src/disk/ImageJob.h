@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AreaList.h"
 #include "core/PostReport.h"
 
 #include <QString>
@@ -28,6 +29,9 @@ struct ImageOutcome {
     bool readFailed = false;
     // Sectors of the medium that could not be written (image to medium only).
     std::uint64_t unwrittenSectors = 0;
+    // The groups this run could not read and wrote as zeros, in bytes from the volume's (and
+    // the image's) start, neighbours merged: the job's map of unreadable areas.
+    AreaList unreadableAreas;
     // Why the job could not go on (the image or the medium cannot be opened, the image cannot
     // be written): the file and the system's reason; empty when it ended or was stopped.
     QString failure;
@@ -75,6 +79,8 @@ public:
     // Reads of the source so far and how many failed, for the bench.
     std::uint64_t reads() const { return reads_.load(); }
     std::uint64_t failedReads() const { return failedReads_.load(); }
+    // Bytes of the groups found unreadable so far, for a progress line while the job runs.
+    std::uint64_t unreadableBytes() const { return unreadableBytes_.load(); }
 
 protected:
     virtual ImageOutcome transfer() = 0;
@@ -84,10 +90,13 @@ protected:
     void reportProgress(std::uint32_t position, bool last);
     // Sleeps a little while the job is paused; true when it was.
     bool waitWhilePaused() const;
+    // Marks `bytes` from `offset` as unreadable in the outcome and the live count.
+    void noteUnreadable(ImageOutcome& outcome, std::uint64_t offset, std::uint64_t bytes);
 
     ImageSetup setup_;
     std::atomic<std::uint64_t> reads_{0};
     std::atomic<std::uint64_t> failedReads_{0};
+    std::atomic<std::uint64_t> unreadableBytes_{0};
 
 private:
     void post(std::function<void()> work) const;

@@ -92,6 +92,8 @@ ImageOutcome ImageRaw::transfer() {
         const std::uint64_t bytes =
             std::min(chunk.failed ? group : chunk.length, left) / sector * sector;
         outcome.readFailed = outcome.readFailed || chunk.failed;
+        if (chunk.failed)
+            noteUnreadable(outcome, pos * sector, bytes);
         outcome.unwrittenSectors += writeSectors(medium, data, bytes, pos * sector, group, sector);
         reads_ = image.reads();
         failedReads_ = image.failedReads();

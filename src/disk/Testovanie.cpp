@@ -47,6 +47,7 @@ TestOutcome Testovanie::run() {
     TestOutcome outcome;
     const std::uint64_t groups = groupCount(setup_.drive);
     const std::uint64_t groupBytes = std::max<std::uint32_t>(setup_.drive.ClusterSize, 1);
+    outcome.groupBytes = groupBytes;
     BlockReader reader;
     if (groups > 0)
         outcome.failure = openMedium(reader, groups * groupBytes);
@@ -82,8 +83,12 @@ TestOutcome Testovanie::run() {
                 post(hooks_.damaged);
             if (setup_.listFailedGroups)
                 outcome.failedGroups.push_back(group);
+            const auto start = static_cast<std::int64_t>(group * groupBytes);
+            outcome.unreadableAreas.add({start, start + static_cast<std::int64_t>(groupBytes)});
+            failedGroups_ = outcome.failedCount;
         }
         outcome.groupsTested = group + 1;
+        groupsTested_ = outcome.groupsTested;
         report(outcome.groupsTested, false);
         return true;
     };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AreaList.h"
 #include "core/PostReport.h"
 #include "disk/RawDiskTypes.h"
 
@@ -23,6 +24,11 @@ struct TestOutcome {
     std::uint64_t failedCount = 0;
     // The groups that could not be read, in increasing order, when the setup asks for them.
     std::vector<std::uint64_t> failedGroups;
+    // The unreadable groups in bytes from the volume's start, neighbours merged: the test's map.
+    // A dead medium's millions of failed groups merge into few areas.
+    AreaList unreadableAreas;
+    // Bytes of a group (the volume's cluster).
+    std::uint64_t groupBytes = 0;
     bool stopped = false;
     // Why the medium could not be read at all (its device cannot be opened), naming it; empty
     // when the test ran. Such a medium is not damaged, only out of reach.
@@ -85,6 +91,9 @@ public:
     // Reads of the medium and those that failed, for the bench.
     std::uint64_t reads() const { return reads_.load(); }
     std::uint64_t failedReads() const { return failedReads_.load(); }
+    // Groups judged and those found unreadable so far, while the test runs.
+    std::uint64_t groupsTested() const { return groupsTested_.load(); }
+    std::uint64_t failedGroups() const { return failedGroups_.load(); }
 
     // The groups of a volume: every whole cluster of its clusters' count (low 32 bits).
     static std::uint64_t groupCount(const TDriveInfo& drive) {
@@ -103,6 +112,8 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<std::uint64_t> reads_{0};
     std::atomic<std::uint64_t> failedReads_{0};
+    std::atomic<std::uint64_t> groupsTested_{0};
+    std::atomic<std::uint64_t> failedGroups_{0};
 };
 
 } // namespace fr

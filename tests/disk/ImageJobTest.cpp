@@ -105,6 +105,13 @@ TEST_F(ImageJobTest, UnreadableGroupsBecomeZerosAndTheShortLastGroupIsKept) {
     const QByteArray image = contentOf(file("bad.ima"));
     ASSERT_EQ(image.size(), size);
     EXPECT_TRUE(image == expectedImage(FaultyMedium::pattern(0, size), bad));
+    // The map holds exactly the zeroed groups, the short last one cut at the volume's end.
+    AreaList zeroed;
+    zeroed.add({3 * kGroup, 4 * kGroup});
+    zeroed.add({40 * kGroup, 42 * kGroup});
+    zeroed.add({100 * kGroup, size});
+    EXPECT_EQ(outcome.unreadableAreas, zeroed);
+    EXPECT_EQ(job.unreadableBytes(), static_cast<std::uint64_t>(zeroed.totalBytes()));
 
     // A healthy short last group is no error: it is read up to the volume's end.
     medium.setBadRanges({});

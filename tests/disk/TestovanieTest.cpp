@@ -116,6 +116,11 @@ TEST(TestovanieTest, FindsExactlyTheFailingGroupsOfALoopDevice) {
         const std::vector<std::uint64_t> expected = groupsHolding(c.bad, drive);
         EXPECT_EQ(outcome.failedGroups, expected);
         EXPECT_EQ(outcome.failedCount, expected.size());
+        AreaList areas;
+        for (const std::uint64_t group : expected)
+            areas.add({static_cast<std::int64_t>(group * outcome.groupBytes),
+                       static_cast<std::int64_t>((group + 1) * outcome.groupBytes)});
+        EXPECT_EQ(outcome.unreadableAreas, areas);
         EXPECT_EQ(told.damaged, expected.empty() ? 0 : 1) << "the flag is set once";
         EXPECT_EQ(told.percents.back(), 100);
         EXPECT_EQ(told.ended, 1);
