@@ -1,0 +1,33 @@
+#include "cli/CopyCommand.h"
+
+#include "cli/CopyChecks.h"
+#include "cli/CopyRun.h"
+#include "cli/ExitStatus.h"
+#include "cli/JournalSlot.h"
+#include "cli/Session.h"
+
+#include <QDateTime>
+
+namespace fr::cli {
+
+int copyCommand(Session& session) {
+    const QStringList& operands = session.arguments().operands;
+    if (operands.size() != 2)
+        return session.refuse(QStringLiteral("copy needs a source and a destination file: "
+                                             "fragmentrove-cli copy SRC DST"));
+    if (const int status = applyFillOptions(session); status != kDone)
+        return status;
+    CopyStart start;
+    if (const int status = checkCopyStart(session, operands[0], operands[1], false, &start);
+        status != kDone)
+        return status;
+    CopyJob job;
+    job.sourceName = start.source.driveForm;
+    job.destinationName = start.destination.driveForm;
+    job.totalSize = static_cast<std::uint32_t>(start.sourceSize);
+    job.stampStart(QDateTime::currentDateTime());
+    JournalSlot slot(session.journalPath());
+    return runCopy(session, job, start, slot);
+}
+
+} // namespace fr::cli

@@ -1,0 +1,189 @@
+#include "cli/CopyRun.h"
+
+#include "cli/CopyChecks.h"
+#include "cli/ExitStatus.h"
+#include "cli/JobWatch.h"
+#include "cli/JournalSlot.h"
+#include "cli/MapOutput.h"
+#include "cli/Session.h"
+#include "cli/StopSignal.h"
+#include "core/ProgramContext.h"
+#include "platform/FileAttributes.h"
+#include "rescue/KopirovanieEex.h"
+#include "rescue/RegisterRecord.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <atomic>
+
+namespace fr::cli {
+
+namespace {
+
+// What the copy's thread reports, read by the main thread.
+struct CopyReports {
+    std::atomic<int> percent{0};
+    std::atomic<std::uint32_t> position{0};
+    std::atomic<bool> ended{false};
+    CopyOutcome outcome; // written before `ended`
+};
+
+int percentOf(std::uint64_t position, std::uint64_t total) {
+    return total == 0 ? 100 : static_cast<int>(position * 100 / total);
+}
+
+// Says how to finish a journalled copy later.
+QString resumeHint(const JournalSlot& slot) {
+    const int number = slot.number();
+    return number > 0 ? QStringLiteral("journalled as entry %1; finish it with: "
+                                       "fragmentrove-cli resume %1")
+                            .arg(number)
+                      : QStringLiteral("journalled");
+}
+
+// A copy that met unreadable places may warn before its medium is used again.
+void suggestRegistration(Session& session, const CopyStart& start) {
+    const QChar letter = start.source.driveForm.front().toUpper();
+    const TMediaIdentifier medium = session.context().disk.GetMediaIdentifier(letter);
+    if (medium.SerialNumber == 0 ||
+        RegisterFile(session.context()).isRegistered(medium.SerialNumber))
+        return;
+    session.note(QStringLiteral("to be warned before the medium in drive %1: is used again: "
+                                "fragmentrove-cli register add %1:")
+                     .arg(letter));
+}
+
+// Which file a copy that could not go on failed on, and why.
+QString failureMessage(Session& session, const CopyStart& start, const QString& reason) {
+    QFile source(start.source.native);
+    if (!source.open(QIODevice::ReadOnly))
+        return QStringLiteral("copying stopped: the source could not be read: %1: %2")
+            .arg(start.source.native, source.errorString());
+    return session.text(226) + ' ' + start.destination.native + QStringLiteral(": ") + reason;
+}
+
+} // namespace
+
+int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& slot) {
+    ProgramContext& context = session.context();
+    const Arguments& arguments = session.arguments();
+    auto jobSignals = std::make_shared<JobSignals>();
+    jobSignals->deleteSource = arguments.has(QStringLiteral("delete-source"));
+    if (arguments.has(QStringLiteral("low-priority"))) {
+        // Lowered now, for the whole copy; the engine itself follows only later changes.
+        jobSignals->lowPriority = true;
+        if (!context.platform.setIdlePriority(true))
+            session.note(QStringLiteral("the priority could not be lowered; the copy runs at "
+                                        "normal priority"));
+    }
+    resetEX(start.source.native);
+    const std::uint32_t from = job.position.load();
+    const QDateTime started = QDateTime::currentDateTime();
+
+    CopyReports reports;
+    reports.position = from;
+    reports.percent = percentOf(from, job.totalSize);
+    KopirovanieEexHooks hooks;
+    // Reports are taken on the copy's own thread; the main thread reads them.
+    hooks.post = [](std::function<void()> work) {
+        work();
+    };
+    hooks.progress = [&reports](int percent, std::uint32_t position) {
+        reports.percent = percent;
+        reports.position = position;
+    };
+    hooks.ended = [&reports](const CopyOutcome& outcome) {
+        reports.outcome = outcome;
+        reports.ended = true;
+    };
+    KopirovanieEex engine({job, jobSignals, context.fillBuffers, context.settings.fillMode,
+                           context.platform, start.source.native, start.destination.native},
+                          std::move(hooks));
+    StopSignal::install();
+    StopSignal::withSignalsBlocked([&engine] { engine.start(); });
+
+    session.say(QStringLiteral("%1 -> %2: %3 bytes%4")
+                    .arg(start.source.driveForm, start.destination.driveForm)
+                    .arg(job.totalSize)
+                    .arg(from > 0 ? QStringLiteral(", from byte %1").arg(from) : QString()));
+    ProgressLine line(stdout, ProgressLine::outputIsTerminal(), session.progressWords());
+    JobWatch watch;
+    watch.ended = [&reports] {
+        return reports.ended.load();
+    };
+    watch.sample = [&] {
+        const KopirovanieEex::ReadCounts counts = engine.readCounts();
+        return ProgressSample{reports.percent.load(), reports.position.load(), job.totalSize,
+                              counts.failedReads, counts.filledBytes};
+    };
+    watch.stop = [&](int) {
+        jobSignals->stopRequested = true;
+        // Journalled at once, never beyond what is written: a second signal that ends the
+        // program before the read under way returns still leaves the entry.
+        CopyJob stopped = job;
+        stopped.position = reports.position.load();
+        if (const QString error = slot.put(stopped); !error.isEmpty())
+            session.note(error);
+        session.note(QStringLiteral("stopping after the read under way (again to quit at once)"));
+    };
+    const int signal = watchJob(watch, line);
+    engine.wait();
+
+    const CopyOutcome& outcome = reports.outcome;
+    job.position = outcome.position;
+    const bool finished = outcome.failure.isEmpty() && outcome.position >= job.totalSize;
+    const QString mapError =
+        writeRunMap(session, job.totalSize,
+                    {static_cast<std::int64_t>(from), static_cast<std::int64_t>(outcome.position)},
+                    outcome.filledAreas, started);
+
+    int status = kDone;
+    if (!outcome.failure.isEmpty()) {
+        session.note(failureMessage(session, start, outcome.failure));
+        // A copy that got somewhere can be finished once the cause is mended.
+        if (outcome.position > from || slot.holdsEntry()) {
+            if (const QString error = slot.put(job); !error.isEmpty())
+                session.note(error);
+            else
+                session.note(QStringLiteral("stopped at byte %1 of %2, %3")
+                                 .arg(outcome.position)
+                                 .arg(job.totalSize)
+                                 .arg(resumeHint(slot)));
+        }
+        status = kFailed;
+    } else if (!finished) {
+        if (const QString error = slot.put(job); !error.isEmpty())
+            return session.fail(error);
+        session.say(QStringLiteral("Stopped at byte %1 of %2 (%3%), %4")
+                        .arg(outcome.position)
+                        .arg(job.totalSize)
+                        .arg(percentOf(outcome.position, job.totalSize))
+                        .arg(resumeHint(slot)));
+        status = kStoppedBySignal + signal;
+    } else {
+        if (const QString error = slot.remove(); !error.isEmpty())
+            session.note(error);
+        if (outcome.readFailed) {
+            session.say(
+                QStringLiteral("Done with unreadable places: %1 fill blocks (%2 bytes), areas: %3")
+                    .arg(outcome.filledAreas.totalBytes() / context.fillBuffers.blockBytes())
+                    .arg(outcome.filledAreas.totalBytes())
+                    .arg(outcome.filledAreas.size()));
+            suggestRegistration(session, start);
+            status = kDoneWithDamage;
+        } else {
+            session.say(QStringLiteral("Done: every byte was read."));
+        }
+        if (jobSignals->deleteSource.load() && !QFileInfo::exists(start.source.native))
+            session.say(QStringLiteral("The source was deleted."));
+    }
+    if (!mapError.isEmpty()) {
+        session.note(mapError);
+        if (status == kDone || status == kDoneWithDamage)
+            status = kFailed;
+    }
+    return status;
+}
+
+} // namespace fr::cli

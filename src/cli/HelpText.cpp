@@ -1,0 +1,134 @@
+#include "cli/HelpText.h"
+
+namespace fr::cli {
+
+namespace {
+
+const char* const kProgramHelp = R"(Usage: fragmentrove-cli COMMAND [OPTIONS] [ARGUMENTS]
+
+Rescues files from damaged media without a window: the same rescue copy, journal, register
+of damaged media, disk images, medium test and secure deletion as the Fragmentrove window,
+on the same program folder, so a job stopped here can be finished in the window and the
+other way round.
+
+Commands:
+  copy SRC DST          rescue copy of one file; unreadable places become fill blocks
+  resume [N]            list the journal of stopped jobs, or finish entry N
+  image DRIVE FILE      every sector of a medium into an image file
+  restore FILE DRIVE    an image file back onto a medium
+  test DRIVE            read test of a medium; lists its unreadable areas
+  wipe FILE             overwrite a file three times and delete it
+  register [add DRIVE [--note TEXT] | remove N]
+                        the register of damaged media
+
+Files may be named natively (/media/usb/photo.jpg, relative ones too) or in drive form
+(E:\photo.jpg, quoted for the shell). A DRIVE is a letter of the program's drive map (E, E:)
+or the block device or image file that a letter stands for.
+
+Options of every command:
+  --program-dir DIR     the program folder whose settings, journal (databaza.fgv) and
+                        register (drives.fgv) are used; by default
+                        ${XDG_DATA_HOME:-~/.local/share}/fragmentrove, the folder the window
+                        is set up in
+  -y, --yes             answer every question yes (needed where nobody can be asked)
+  -h, --help            this help; "fragmentrove-cli COMMAND --help" for one command
+
+Ctrl-C (or SIGTERM) stops a job after the read under way and journals how far it got; a
+second Ctrl-C quits at once.
+
+Exit status:
+  0    done
+  1    done, but places could not be read (or sectors not written)
+  2    bad usage, or a check or a question refused the job: nothing was done
+  3    the job could not go on (a file or medium could not be opened, read or written)
+  130  stopped by Ctrl-C (143 by SIGTERM); the job is in the journal
+)";
+
+const char* const kCopyHelp = R"(Usage: fragmentrove-cli copy SRC DST [OPTIONS]
+
+Copies SRC to DST byte by byte. Where a place of SRC cannot be read, a fill block goes into
+DST and the copy goes on behind it, so DST always ends whole. The checks are the window's:
+SRC and DST must be different files, SRC a file below 4 GB, DST a file or a new name, both
+paths short enough for the journal, and DST's drive must have room. An existing DST is
+replaced only with --yes or a "y" on the terminal; a DST medium in the register of damaged
+media is asked about the same way.
+
+Options:
+  --fill zero|random    the fill blocks' pattern (default: the program's settings)
+  --block 512|1024|2048 the fill blocks' size in bytes (default: the program's settings)
+  --low-priority        read and write at idle priority, leaving the machine to others
+  --delete-source       delete SRC once it is copied to its end
+  --map FILE            write the map of this run (read, unreadable and untried areas) in
+                        the mapfile format of rescue tools
+  -y, --yes             replace an existing DST and answer the other questions yes
+
+Ctrl-C stops the copy and journals it: "fragmentrove-cli resume" finishes it, as does the
+window's journal page. Exit status 0 when every byte was read, 1 with fill blocks.
+)";
+
+const char* const kResumeHelp = R"(Usage: fragmentrove-cli resume [N] [OPTIONS]
+
+Without N, lists the journal of stopped copies and image jobs: number, source, destination,
+percent done, the day and time the job began, and for a copy whether its files have changed.
+With N, finishes entry N from where it stopped, after the window's checks: an entry whose
+source or destination is gone may be removed, a file that changed size is asked about. The
+entry leaves the journal when the job is done; stopped again, it keeps its number with the
+new position.
+
+Options (for a copy): --fill, --block, --low-priority, --delete-source, --map FILE as for
+copy; for an image job --map FILE. -y, --yes answers the questions yes.
+)";
+
+const char* const kImageHelp = R"(Usage: fragmentrove-cli image DRIVE FILE [--map FILE]
+
+Copies every sector of the medium in DRIVE into the image FILE (.ima, .iso or any name); a
+group of sectors that cannot be read is written as zeros and the job goes on. FILE may not
+lie on the medium itself and its drive needs room for the whole medium. An existing FILE is
+replaced only with --yes or a "y" on the terminal. Ctrl-C journals the job.
+)";
+
+const char* const kRestoreHelp = R"(Usage: fragmentrove-cli restore FILE DRIVE [--map FILE]
+
+Writes the image FILE onto the medium in DRIVE, sector by sector from the start; every
+sector it covers is replaced, so it asks first (--yes answers for a script). A mounted
+medium is unmounted first, or the job is refused; the medium holding the root file system is
+never written. Sectors that cannot be written are counted and reported (exit status 1).
+)";
+
+const char* const kTestHelp = R"(Usage: fragmentrove-cli test DRIVE [--map FILE]
+
+Reads every group of sectors of the medium in DRIVE (the file system's cluster, or the sector
+of a bare medium), from the first to the last, and lists the areas that cannot be read, in
+bytes from the medium's start. Exit status 1 when there are any. Nothing is written.
+)";
+
+const char* const kWipeHelp = R"(Usage: fragmentrove-cli wipe FILE [--yes]
+
+Overwrites FILE three times with random bytes, each pass flushed to the medium, then deletes
+it. Asks first, unless --yes is given.
+)";
+
+const char* const kRegisterHelp = R"(Usage: fragmentrove-cli register
+       fragmentrove-cli register add DRIVE [--note TEXT]
+       fragmentrove-cli register remove N
+
+The register of damaged media: media on which reading failed, known by their volume serial
+number, so that copying to them and testing or writing them warns first (the media manager
+warns when one is attached). Without arguments it lists the entries, numbered from 1.
+)";
+
+} // namespace
+
+QString helpText(const QString& command) {
+    const char* text = command == QLatin1String("copy")       ? kCopyHelp
+                       : command == QLatin1String("resume")   ? kResumeHelp
+                       : command == QLatin1String("image")    ? kImageHelp
+                       : command == QLatin1String("restore")  ? kRestoreHelp
+                       : command == QLatin1String("test")     ? kTestHelp
+                       : command == QLatin1String("wipe")     ? kWipeHelp
+                       : command == QLatin1String("register") ? kRegisterHelp
+                                                              : kProgramHelp;
+    return QString::fromUtf8(text);
+}
+
+} // namespace fr::cli

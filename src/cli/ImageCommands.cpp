@@ -1,0 +1,339 @@
+#include "cli/ImageCommands.h"
+
+#include "cli/ExitStatus.h"
+#include "cli/JobWatch.h"
+#include "cli/JournalSlot.h"
+#include "cli/MapOutput.h"
+#include "cli/PathArguments.h"
+#include "cli/Session.h"
+#include "cli/StopSignal.h"
+#include "core/ProgramContext.h"
+#include "disk/ImageEx.h"
+#include "disk/ImageRaw.h"
+#include "disk/ImageVolume.h"
+#include "platform/FileAttributes.h"
+#include "platform/FileIdentity.h"
+#include "platform/MountTable.h"
+#include "rescue/JournalEntry.h"
+#include "rescue/RecordText.h"
+#include "rescue/RegisterRecord.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <atomic>
+#include <limits>
+
+namespace fr::cli {
+
+namespace {
+
+// The journal counts sectors in 32 bits.
+constexpr std::uint64_t kLargestVolume = std::numeric_limits<std::uint32_t>::max();
+
+enum class Direction { MediumToImage, ImageToMedium };
+
+// What the job's thread reports, read by the main thread.
+struct ImageReports {
+    std::atomic<int> percent{0};
+    std::atomic<std::uint32_t> position{0};
+    std::atomic<bool> ended{false};
+    ImageOutcome outcome; // written before `ended`
+};
+
+// A medium in the register of damaged media is written only when the user still wants it,
+// asked once for each of its entries.
+bool registerAccepted(Session& session, QChar letter) {
+    ProgramContext& context = session.context();
+    const QString serial =
+        RegisterRecord::serialTextOf(context.disk.GetMediaIdentifier(letter).SerialNumber);
+    for (const RegisterRecord& entry : RegisterFile(context).readAll().records)
+        if (entry.serialText == serial &&
+            !context.prompts.confirm(QString(letter) + QStringLiteral(": ") + session.text(178)))
+            return false;
+    return true;
+}
+
+// The drive of an image job: its medium code is the letter written twice.
+QChar drive(const CopyJob& job) {
+    return JournalEntry::isMediumCode(job.sourceName) ? job.sourceName.front()
+                                                      : job.destinationName.front();
+}
+
+QChar driveOperand(Session& session, const QString& typed, QString* error) {
+    return driveArgument(typed, session.drives(), session.programDir(), error);
+}
+
+int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
+                const QString& nativeImage, Direction direction, JournalSlot& slot) {
+    ProgramContext& context = session.context();
+    if (job.position == 0)
+        job.stampStart(QDateTime::currentDateTime());
+    const std::uint32_t from = job.position.load();
+    const std::uint64_t sector = volume.bytesPerSector;
+    const QDateTime started = QDateTime::currentDateTime();
+    auto jobSignals = std::make_shared<JobSignals>();
+
+    ImageReports reports;
+    reports.position = from;
+    ImageHooks hooks;
+    hooks.post = [](std::function<void()> work) {
+        work();
+    };
+    hooks.progress = [&reports](int percent, std::uint32_t position) {
+        reports.percent = percent;
+        reports.position = position;
+    };
+    hooks.ended = [&reports](const ImageOutcome& outcome) {
+        reports.outcome = outcome;
+        reports.ended = true;
+    };
+    ImageSetup setup{volume.device, nativeImage, volume.bytesPerSector, from,
+                     job.totalSize, jobSignals,  context.platform};
+    std::unique_ptr<ImageWorker> worker;
+    if (direction == Direction::MediumToImage)
+        worker = std::make_unique<ImageEx>(std::move(setup), std::move(hooks));
+    else
+        worker = std::make_unique<ImageRaw>(std::move(setup), std::move(hooks));
+    StopSignal::install();
+    StopSignal::withSignalsBlocked([&worker] { worker->start(); });
+
+    const QString medium = QStringLiteral("drive %1: (%2)").arg(drive(job)).arg(volume.device);
+    const bool toImage = direction == Direction::MediumToImage;
+    session.say(QStringLiteral("%1 -> %2: %3 sectors of %4 bytes%5")
+                    .arg(toImage ? medium : job.sourceName, toImage ? job.destinationName : medium)
+                    .arg(job.totalSize)
+                    .arg(sector)
+                    .arg(from > 0 ? QStringLiteral(", from sector %1").arg(from) : QString()));
+    ProgressLine line(stdout, ProgressLine::outputIsTerminal(), session.progressWords());
+    JobWatch watch;
+    watch.ended = [&reports] {
+        return reports.ended.load();
+    };
+    watch.sample = [&] {
+        return ProgressSample{reports.percent.load(),
+                              static_cast<std::int64_t>(reports.position.load() * sector),
+                              static_cast<std::int64_t>(job.totalSize * sector),
+                              worker->failedReads(), worker->unreadableBytes()};
+    };
+    watch.stop = [&](int) {
+        jobSignals->stopRequested = true;
+        CopyJob stopped = job;
+        stopped.position = reports.position.load();
+        if (const QString error = slot.put(stopped); !error.isEmpty())
+            session.note(error);
+        session.note(QStringLiteral("stopping after the read under way (again to quit at once)"));
+    };
+    const int signal = watchJob(watch, line);
+    worker->wait();
+
+    const ImageOutcome& outcome = reports.outcome;
+    job.position = outcome.position;
+    const bool finished = outcome.failure.isEmpty() && outcome.position >= job.totalSize;
+    const QString mapError = writeRunMap(session, static_cast<std::int64_t>(job.totalSize * sector),
+                                         {static_cast<std::int64_t>(from * sector),
+                                          static_cast<std::int64_t>(outcome.position * sector)},
+                                         outcome.unreadableAreas, started);
+    const auto hint = [&slot] {
+        return QStringLiteral("journalled as entry %1; finish it with: fragmentrove-cli resume %1")
+            .arg(slot.number());
+    };
+
+    int status = kDone;
+    if (!outcome.failure.isEmpty()) {
+        session.note(QStringLiteral("the image job could not go on: ") + outcome.failure);
+        if (outcome.position > from || slot.holdsEntry()) {
+            if (const QString error = slot.put(job); !error.isEmpty())
+                session.note(error);
+            else
+                session.note(QStringLiteral("stopped at sector %1 of %2, ")
+                                 .arg(outcome.position)
+                                 .arg(job.totalSize) +
+                             hint());
+        }
+        status = kFailed;
+    } else if (!finished) {
+        if (const QString error = slot.put(job); !error.isEmpty())
+            return session.fail(error);
+        session.say(QStringLiteral("Stopped at sector %1 of %2, ")
+                        .arg(outcome.position)
+                        .arg(job.totalSize) +
+                    hint());
+        status = kStoppedBySignal + signal;
+    } else {
+        if (const QString error = slot.remove(); !error.isEmpty())
+            session.note(error);
+        if (outcome.readFailed) {
+            session.say(QStringLiteral("Done with unreadable places, written as zeros: %1 bytes, "
+                                       "areas: %2")
+                            .arg(outcome.unreadableAreas.totalBytes())
+                            .arg(outcome.unreadableAreas.size()));
+            status = kDoneWithDamage;
+        }
+        if (outcome.unwrittenSectors > 0) {
+            session.say(terminalText(session.text(228)) + ' ' +
+                        QString::number(outcome.unwrittenSectors));
+            status = kDoneWithDamage;
+        }
+        if (status == kDone)
+            session.say(QStringLiteral("Done: every sector was read and written."));
+    }
+    if (!mapError.isEmpty()) {
+        session.note(mapError);
+        if (status == kDone || status == kDoneWithDamage)
+            status = kFailed;
+    }
+    return status;
+}
+
+// The checks of the window's image page before a medium is copied into an image file.
+int startMediumToImage(Session& session, QChar drive, const QString& typedImage, CopyJob job,
+                       bool resume, JournalSlot& slot) {
+    ProgramContext& context = session.context();
+    const TMediaIdentifier medium = context.disk.GetMediaIdentifier(drive);
+    if (medium.VolumeLabel.toUpper() == QLatin1String("AUDIO CD") &&
+        medium.FileSystemName.toUpper() == QLatin1String("CDFS"))
+        return session.refuse(QString(drive) + QStringLiteral(": ") + session.text(223));
+    const DriveMap drives = session.drives();
+    QString error;
+    const FileArgument image = fileArgument(typedImage, drives, &error);
+    if (image.native.isEmpty())
+        return session.refuse(typedImage.isEmpty() ? session.text(133) : error);
+    const ImageVolume volume = ImageVolume::ofDrive(drives, drive);
+    if (volume.device.isEmpty() || volume.bytesPerSector == 0)
+        return session.refuse(
+            QString(drive) + QStringLiteral(": ") + session.text(176) +
+            (volume.device.isEmpty() ? QString() : ' ' + fileReason(volume.device)));
+    // Not onto the medium being read: not under its own letter, nor over the same sectors.
+    if (image.driveForm.front().toUpper() == drive || liesOnVolume(image.native, volume.device))
+        return session.refuse(session.text(135) + ' ' + image.native);
+    if (!RecordText::fits(image.driveForm))
+        return session.refuse(session.text(230) + ' ' + image.driveForm);
+    TDriveInfo target;
+    context.disk.GetDriveInfo(image.driveForm.left(1).toUpper(), target);
+    // An image being replaced or resumed gives its own bytes back to the job.
+    const QFileInfo existing(image.native);
+    const std::uint64_t reused = existing.isFile() ? static_cast<quint64>(existing.size()) : 0;
+    if (target.FreeBytes + reused < volume.bytes() || volume.sectors > kLargestVolume)
+        return session.refuse(session.text(147) + QStringLiteral(" %1: %2 bytes needed, %3 free")
+                                                      .arg(image.native)
+                                                      .arg(volume.bytes())
+                                                      .arg(target.FreeBytes + reused));
+    if (!registerAccepted(session, image.driveForm.front().toUpper()))
+        return kRefused;
+    if (!resume) {
+        if (existing.exists() &&
+            !context.prompts.confirm(image.native + QStringLiteral(": ") + session.text(179)))
+            return kRefused;
+        QFile file(image.native);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return session.fail(session.text(134) + ' ' + image.native + QStringLiteral(": ") +
+                                file.errorString());
+        job.position = 0;
+    }
+    job.sourceName = QString(2, drive);
+    job.destinationName = image.driveForm;
+    job.totalSize = static_cast<std::uint32_t>(volume.sectors);
+    return runImageJob(session, job, volume, image.native, Direction::MediumToImage, slot);
+}
+
+// The checks of the window's image page before an image file is written onto a medium. A
+// mounted medium is unmounted first, or refused; the root file system never.
+int startImageToMedium(Session& session, const QString& typedImage, QChar drive, CopyJob job,
+                       bool resume, JournalSlot& slot) {
+    ProgramContext& context = session.context();
+    const DriveMap drives = session.drives();
+    QString error;
+    const FileArgument image = fileArgument(typedImage, drives, &error);
+    if (image.native.isEmpty())
+        return session.refuse(error);
+    if (kindOf(image.native) != FileKind::Regular)
+        return session.refuse(session.text(148) + ' ' + fileReason(image.native));
+    const ImageVolume volume = ImageVolume::ofDrive(drives, drive);
+    if (image.driveForm.front().toUpper() == drive || liesOnVolume(image.native, volume.device))
+        return session.refuse(session.text(135) + ' ' + image.native);
+    if (!RecordText::fits(image.driveForm))
+        return session.refuse(session.text(230) + ' ' + image.driveForm);
+    if (!resetEX(image.native, &error))
+        return session.fail(error);
+    const auto imageBytes = static_cast<std::uint64_t>(QFileInfo(image.native).size());
+    if (volume.device.isEmpty() || volume.bytesPerSector == 0)
+        return session.refuse(
+            QString(drive) + QStringLiteral(": ") + session.text(176) +
+            (volume.device.isEmpty() ? QString() : ' ' + fileReason(volume.device)));
+    if (volume.bytes() < imageBytes)
+        return session.refuse(session.text(149) + QStringLiteral(" %1: %2 bytes, %3: %4 bytes")
+                                                      .arg(image.native)
+                                                      .arg(imageBytes)
+                                                      .arg(volume.device)
+                                                      .arg(volume.bytes()));
+    if (!registerAccepted(session, drive))
+        return kRefused;
+    if (!context.prompts.confirm(QStringLiteral("%1: (%2) ").arg(drive).arg(volume.device) +
+                                 session.text(227)))
+        return kRefused;
+    // Sectors written under a mounted file system would corrupt it, and it them.
+    QString why;
+    if (VolumeMounts::holdsRootFileSystem(volume.device))
+        return session.refuse(session.text(233) + ' ' + volume.device +
+                              QStringLiteral(": it holds the root file system"));
+    if (VolumeMounts::isMounted(volume.device)) {
+        const std::vector<QString> points = VolumeMounts::mountPointsOf(volume.device);
+        if (!VolumeMounts::unmount(volume.device, &why))
+            return session.refuse(session.text(233) + '\n' + why);
+        for (const QString& point : points)
+            session.note(QStringLiteral("unmounted %1").arg(point));
+    }
+    if (VolumeMounts::inUse(volume.device, &why))
+        return session.refuse(session.text(233) + '\n' + why);
+
+    if (!resume)
+        job.position = 0;
+    job.sourceName = image.driveForm;
+    job.destinationName = QString(2, drive);
+    // A trailing partial sector of the image is not written.
+    job.totalSize = static_cast<std::uint32_t>(imageBytes / volume.bytesPerSector);
+    return runImageJob(session, job, volume, image.native, Direction::ImageToMedium, slot);
+}
+
+} // namespace
+
+int imageCommand(Session& session) {
+    const QStringList& operands = session.arguments().operands;
+    if (operands.size() != 2)
+        return session.refuse(QStringLiteral("image needs a drive (or its device) and an image "
+                                             "file: fragmentrove-cli image DRIVE FILE"));
+    QString error;
+    const QChar drive = driveOperand(session, operands[0], &error);
+    if (drive.isNull())
+        return session.refuse(error);
+    JournalSlot slot(session.journalPath());
+    return startMediumToImage(session, drive, operands[1], CopyJob(), false, slot);
+}
+
+int restoreCommand(Session& session) {
+    const QStringList& operands = session.arguments().operands;
+    if (operands.size() != 2)
+        return session.refuse(QStringLiteral("restore needs an image file and a drive (or its "
+                                             "device): fragmentrove-cli restore FILE DRIVE"));
+    QString error;
+    const QChar drive = driveOperand(session, operands[1], &error);
+    if (drive.isNull())
+        return session.refuse(error);
+    JournalSlot slot(session.journalPath());
+    return startImageToMedium(session, operands[0], drive, CopyJob(), false, slot);
+}
+
+int resumeMediumToImage(Session& session, CopyJob job, JournalSlot& slot) {
+    const QChar drive = job.sourceName.front().toUpper();
+    const QString image = job.destinationName;
+    return startMediumToImage(session, drive, image, job, true, slot);
+}
+
+int resumeImageToMedium(Session& session, CopyJob job, JournalSlot& slot) {
+    const QChar drive = job.destinationName.front().toUpper();
+    const QString image = job.sourceName;
+    return startImageToMedium(session, image, drive, job, true, slot);
+}
+
+} // namespace fr::cli

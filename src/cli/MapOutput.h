@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/AreaList.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace fr::cli {
+
+class Session;
+
+// The map a job's --map option asks for: the bytes of a source of `size` that this run
+// handled, and those it could not read. Written when the option was given; the error names the
+// file and the reason, empty when the map was written (or none was asked for).
+QString writeRunMap(const Session& session, std::int64_t size, ByteRange handled,
+                    const AreaList& unreadable, const QDateTime& started);
+
+} // namespace fr::cli

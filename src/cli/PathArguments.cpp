@@ -1,0 +1,73 @@
+#include "cli/PathArguments.h"
+
+#include "platform/DriveMap.h"
+#include "platform/FileIdentity.h"
+#include "platform/TypedPath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace fr::cli {
+
+namespace {
+
+bool startsWithDrive(const QString& typed) {
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:([\\\\/]|$)"));
+    return drive.match(typed).hasMatch();
+}
+
+} // namespace
+
+FileArgument fileArgument(const QString& typed, const DriveMap& drives, QString* error) {
+    const QString path = startsWithDrive(typed) || typed.isEmpty()
+                             ? typed
+                             : QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    const QString driveForm = typedPathToDriveForm(path, drives);
+    const QString native = startsWithDrive(driveForm) ? drives.toNative(driveForm) : QString();
+    if (native.isEmpty()) {
+        *error =
+            typed.isEmpty() ? QStringLiteral("an empty path names no file")
+            : startsWithDrive(driveForm)
+                ? QStringLiteral("%1: drive %2: is not in the program's drive map, or has "
+                                 "no folder")
+                      .arg(typed, driveForm.left(1).toUpper())
+                : QStringLiteral("%1: no drive of the program's drive map holds it").arg(typed);
+        return {};
+    }
+    return {driveForm, native};
+}
+
+QChar driveArgument(const QString& typed, const DriveMap& drives, const QString& programDir,
+                    QString* error) {
+    static const QRegularExpression letterOnly(QStringLiteral("^([A-Za-z]):?\\\\?$"));
+    if (const auto match = letterOnly.match(typed); match.hasMatch()) {
+        const QChar letter = match.captured(1).front().toUpper();
+        if (drives.drive(letter))
+            return letter;
+        *error = QStringLiteral("drive %1: is not in the program's drive map").arg(letter);
+        return {};
+    }
+    const QString native = QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    for (const Drive& drive : drives.drives())
+        if (!drive.device.isEmpty() && sameFile(drive.device, native))
+            return QChar(drive.letter);
+    *error = kindOf(native) == FileKind::Missing
+                 ? fileReason(native)
+                 : QStringLiteral("%1: no drive letter stands for it; link it as \"x::\" in %2 "
+                                  "to give it one")
+                       .arg(typed, programDir + QStringLiteral("/dosdevices"));
+    return {};
+}
+
+QString fileReason(const QString& nativePath) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(nativePath).constData(), &status) == 0)
+        return nativePath;
+    return nativePath + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace fr::cli

@@ -1,0 +1,82 @@
+#include "cli/Session.h"
+
+#include "cli/ExitStatus.h"
+#include "core/ProgramContext.h"
+#include "core/SettingsApplication.h"
+#include "core/SettingsFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <chrono>
+#include <cstdio>
+
+namespace fr::cli {
+
+QString defaultProgramDir() {
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    return dataHome + QStringLiteral("/fragmentrove");
+}
+
+Session::Session(QStringList commandLine, Arguments arguments)
+    : commandLine_(std::move(commandLine)), arguments_(std::move(arguments)),
+      programDir_(QDir::cleanPath(QFileInfo(arguments_.hasValue(QStringLiteral("program-dir"))
+                                                ? arguments_.value(QStringLiteral("program-dir"))
+                                                : defaultProgramDir())
+                                      .absoluteFilePath())),
+      prompts_(arguments_.has(QStringLiteral("yes"))),
+      context_(std::make_unique<ProgramContext>(programDir_, platform_, prompts_)) {
+    context_->random.seed(static_cast<std::mt19937::result_type>(
+        std::chrono::system_clock::now().time_since_epoch().count()));
+}
+
+Session::~Session() = default;
+
+QString Session::open() {
+    if (QString error =
+            SettingsFile::read(context_->file(QStringLiteral("settings.ini")), context_->settings);
+        !error.isEmpty())
+        return error;
+    context_->fillBuffers.setUp(context_->settings.blockSize, context_->random);
+    return SettingsApplication::reapply(*context_);
+}
+
+const QString& Session::text(int index) const {
+    return context_->text(index);
+}
+
+DriveMap Session::drives() const {
+    return DriveMap::build(programDir_);
+}
+
+QString Session::journalPath() const {
+    return context_->file(QStringLiteral("databaza.fgv"));
+}
+
+ProgressLine::Words Session::progressWords() const {
+    return {{text(251), text(252)}, text(257)};
+}
+
+int Session::refuse(const QString& message) const {
+    note(message);
+    return kRefused;
+}
+
+int Session::fail(const QString& message) const {
+    note(message);
+    return kFailed;
+}
+
+void Session::note(const QString& message) const {
+    std::fputs(qUtf8Printable(QStringLiteral("fragmentrove-cli: ") + terminalText(message) + '\n'),
+               stderr);
+    std::fflush(stderr);
+}
+
+void Session::say(const QString& line) const {
+    std::fputs(qUtf8Printable(line + '\n'), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace fr::cli

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "cli/Arguments.h"
+#include "cli/ProgressLine.h"
+#include "cli/TerminalPrompts.h"
+#include "platform/DriveMap.h"
+#include "platform/LinuxPlatform.h"
+
+#include <QString>
+#include <memory>
+
+namespace fr {
+struct ProgramContext;
+}
+
+namespace fr::cli {
+
+// The program folder whose settings, language, journal and register the command line uses
+// unless --program-dir names another: the folder the set-up lays out and the window's menu
+// entry starts the window in.
+QString defaultProgramDir();
+
+// One run of the command line: its arguments, the program folder as the window would see it
+// (settings, language table, drive letters), and the way it talks to the user.
+class Session {
+public:
+    Session(QStringList commandLine, Arguments arguments);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Reads the program folder's settings and language table; the reason, naming the file,
+    // when they cannot be read.
+    QString open();
+
+    const Arguments& arguments() const { return arguments_; }
+    ProgramContext& context() { return *context_; }
+    const ProgramContext& context() const { return *context_; }
+    TerminalPrompts& prompts() { return prompts_; }
+    Platform& platform() { return platform_; }
+    QString programDir() const { return programDir_; }
+    // Language string N of the settings' language.
+    const QString& text(int index) const;
+    DriveMap drives() const;
+    QString journalPath() const;
+    // The command as the user gave it, for the first lines of a map file.
+    QString commandLine() const { return commandLine_.join(' '); }
+    ProgressLine::Words progressWords() const;
+
+    // Messages on standard error, beginning with the program's name; these return the exit
+    // status they stand for.
+    int refuse(const QString& message) const;
+    int fail(const QString& message) const;
+    void note(const QString& message) const;
+    // A line of the command's result on standard output.
+    void say(const QString& line) const;
+
+private:
+    QStringList commandLine_;
+    Arguments arguments_;
+    QString programDir_;
+    LinuxPlatform platform_;
+    TerminalPrompts prompts_;
+    std::unique_ptr<ProgramContext> context_;
+};
+
+} // namespace fr::cli

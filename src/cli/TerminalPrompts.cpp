@@ -1,0 +1,62 @@
+#include "cli/TerminalPrompts.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace fr::cli {
+
+namespace {
+
+void writeError(const QString& text) {
+    std::fputs(qUtf8Printable(text), stderr);
+    std::fflush(stderr);
+}
+
+// One line of standard input, without its line end; empty at its end.
+QString readAnswer() {
+    char line[256];
+    if (!std::fgets(line, sizeof line, stdin))
+        return {};
+    return QString::fromLocal8Bit(line).trimmed();
+}
+
+} // namespace
+
+QString terminalText(const QString& text) {
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace('\r', '\n');
+    return lines;
+}
+
+bool TerminalPrompts::inputIsTerminal() {
+    return ::isatty(STDIN_FILENO) == 1;
+}
+
+PromptAnswer TerminalPrompts::show(PromptKind kind, const QString& text, PromptButtons buttons) {
+    const QString lines = terminalText(text);
+    if (buttons == PromptButtons::Ok) {
+        const char* heading = kind == PromptKind::Error     ? "error: "
+                              : kind == PromptKind::Warning ? "warning: "
+                                                            : "";
+        writeError(QStringLiteral("fragmentrove-cli: ") + QLatin1String(heading) + lines + '\n');
+        return PromptAnswer::Ok;
+    }
+    if (assumeYes_) {
+        writeError(lines + QStringLiteral(" yes (--yes)\n"));
+        return PromptAnswer::Yes;
+    }
+    if (!inputIsTerminal()) {
+        unanswered_ = true;
+        writeError(lines + QStringLiteral(
+                               "\nfragmentrove-cli: not asked, standard input is not a terminal; "
+                               "give --yes to answer yes\n"));
+        return PromptAnswer::No;
+    }
+    writeError(lines + QStringLiteral(" [y/N] "));
+    const QString answer = readAnswer().toLower();
+    return answer == QLatin1String("y") || answer == QLatin1String("yes") ? PromptAnswer::Yes
+                                                                          : PromptAnswer::No;
+}
+
+} // namespace fr::cli

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/Prompts.h"
+
+namespace fr::cli {
+
+// The program's messages and questions on a terminal: messages go to standard error, a
+// question is asked there and answered with "y" on standard input. With --yes every question
+// is answered yes; without a terminal to ask on, and without --yes, it is answered no, and the
+// message says that --yes would have answered it.
+class TerminalPrompts : public Prompts {
+public:
+    explicit TerminalPrompts(bool assumeYes) : assumeYes_(assumeYes) {}
+
+    PromptAnswer show(PromptKind kind, const QString& text, PromptButtons buttons) override;
+
+    // A question was answered no because nobody could be asked.
+    bool unanswered() const { return unanswered_; }
+
+    static bool inputIsTerminal();
+
+private:
+    bool assumeYes_;
+    bool unanswered_ = false;
+};
+
+// A language text as one or more lines of a terminal: its "\r" separators become line ends.
+QString terminalText(const QString& text);
+
+} // namespace fr::cli

@@ -1,0 +1,137 @@
+#include "cli/TestCommand.h"
+
+#include "cli/ExitStatus.h"
+#include "cli/JobWatch.h"
+#include "cli/MapOutput.h"
+#include "cli/PathArguments.h"
+#include "cli/Session.h"
+#include "cli/StopSignal.h"
+#include "core/ProgramContext.h"
+#include "disk/Testovanie.h"
+#include "rescue/RegisterRecord.h"
+
+#include <QDateTime>
+#include <atomic>
+
+namespace fr::cli {
+
+namespace {
+
+struct TestReports {
+    std::atomic<int> percent{0};
+    std::atomic<bool> ended{false};
+    TestOutcome outcome; // written before `ended`
+};
+
+} // namespace
+
+int testCommand(Session& session) {
+    ProgramContext& context = session.context();
+    const QStringList& operands = session.arguments().operands;
+    if (operands.size() != 1)
+        return session.refuse(QStringLiteral("test needs one drive (or its device): "
+                                             "fragmentrove-cli test DRIVE"));
+    const DriveMap drives = session.drives();
+    QString error;
+    const QChar letter = driveArgument(operands[0], drives, session.programDir(), &error);
+    if (letter.isNull())
+        return session.refuse(error);
+    TDriveInfo info;
+    context.disk.GetDriveInfo(QString(letter), info);
+    if (info.isEmpty())
+        return session.refuse(QString(letter) + QStringLiteral(": ") + session.text(176));
+    // A medium already registered as damaged is tested only when the user still wants it.
+    const TMediaIdentifier medium = context.disk.GetMediaIdentifier(letter);
+    const RegisterFile::Contents known = RegisterFile(context).readAll();
+    if (!known.error.isEmpty())
+        session.note(known.error);
+    const QString serialText = RegisterRecord::serialTextOf(medium.SerialNumber);
+    bool registered = false;
+    for (const RegisterRecord& record : known.records) {
+        if (record.serialText != serialText)
+            continue;
+        registered = true;
+        if (!context.prompts.confirm(QString(letter) + QStringLiteral(": ") + session.text(166)))
+            return kRefused;
+    }
+
+    const Drive* drive = drives.drive(letter);
+    const QString device = drive ? drive->device : QString();
+    const std::uint64_t groups = Testovanie::groupCount(info);
+    const std::uint64_t groupBytes = std::max<std::uint32_t>(info.ClusterSize, 1);
+    const auto stop = std::make_shared<std::atomic<bool>>(false);
+    TestReports reports;
+    TestovanieHooks hooks;
+    hooks.post = [](std::function<void()> work) {
+        work();
+    };
+    hooks.progress = [&reports](int percent) {
+        reports.percent = percent;
+    };
+    hooks.ended = [&reports](const TestOutcome& outcome) {
+        reports.outcome = outcome;
+        reports.ended = true;
+    };
+    Testovanie tester({device, info, stop}, std::move(hooks));
+    const QDateTime started = QDateTime::currentDateTime();
+    StopSignal::install();
+    StopSignal::withSignalsBlocked([&tester] { tester.start(); });
+
+    session.say(QStringLiteral("Testing drive %1: (%2): %3 groups of %4 bytes")
+                    .arg(letter)
+                    .arg(device)
+                    .arg(groups)
+                    .arg(groupBytes));
+    ProgressLine line(stdout, ProgressLine::outputIsTerminal(), session.progressWords());
+    JobWatch watch;
+    watch.ended = [&reports] {
+        return reports.ended.load();
+    };
+    watch.sample = [&] {
+        return ProgressSample{reports.percent.load(),
+                              static_cast<std::int64_t>(tester.groupsTested() * groupBytes),
+                              static_cast<std::int64_t>(groups * groupBytes), tester.failedReads(),
+                              tester.failedGroups() * groupBytes};
+    };
+    watch.stop = [&](int) {
+        stop->store(true);
+        session.note(QStringLiteral("stopping after the group under way"));
+    };
+    const int signal = watchJob(watch, line);
+    tester.wait();
+
+    const TestOutcome& outcome = reports.outcome;
+    if (!outcome.failure.isEmpty())
+        return session.fail(outcome.failure);
+    const auto size = static_cast<std::int64_t>(groups * groupBytes);
+    const QString mapError = writeRunMap(
+        session, size, {0, static_cast<std::int64_t>(outcome.groupsTested * groupBytes)},
+        outcome.unreadableAreas, started);
+    session.say(terminalText(session.text(255))
+                    .arg(outcome.unreadableAreas.size())
+                    .arg(outcome.unreadableAreas.totalBytes())
+                    .arg(size));
+    for (const ByteRange& area : outcome.unreadableAreas)
+        session.say(QStringLiteral("  bytes %1 to %2 (%3 bytes)")
+                        .arg(area.start)
+                        .arg(area.end - 1)
+                        .arg(area.length()));
+    int status = outcome.failedCount > 0 ? kDoneWithDamage : kDone;
+    if (signal != 0 && outcome.stopped) {
+        session.say(
+            QStringLiteral("Stopped after %1 of %2 groups.").arg(outcome.groupsTested).arg(groups));
+        status = kStoppedBySignal + signal;
+    } else if (outcome.failedCount > 0 && !registered && medium.SerialNumber != 0) {
+        session.note(QStringLiteral("to be warned before this medium is used again: "
+                                    "fragmentrove-cli register add %1:")
+                         .arg(letter));
+    }
+    if (!mapError.isEmpty()) {
+        session.note(mapError);
+        if (status == kDone || status == kDoneWithDamage)
+            status = kFailed;
+    }
+    return status;
+}
+
+} // namespace fr::cli

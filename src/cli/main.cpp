@@ -1,0 +1,71 @@
+// fragmentrove-cli: the rescue jobs of Fragmentrove from a terminal or a script, on the same
+// program folder as the window.
+
+#include "cli/Arguments.h"
+#include "cli/CopyCommand.h"
+#include "cli/ExitStatus.h"
+#include "cli/HelpText.h"
+#include "cli/ImageCommands.h"
+#include "cli/RegisterCommand.h"
+#include "cli/ResumeCommand.h"
+#include "cli/Session.h"
+#include "cli/TestCommand.h"
+#include "cli/WipeCommand.h"
+
+#include <QFileInfo>
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+
+using namespace fr::cli;
+
+int run(Session& session) {
+    const QString& command = session.arguments().command;
+    if (command == QLatin1String("copy"))
+        return copyCommand(session);
+    if (command == QLatin1String("resume"))
+        return resumeCommand(session);
+    if (command == QLatin1String("image"))
+        return imageCommand(session);
+    if (command == QLatin1String("restore"))
+        return restoreCommand(session);
+    if (command == QLatin1String("test"))
+        return testCommand(session);
+    if (command == QLatin1String("wipe"))
+        return wipeCommand(session);
+    return registerCommand(session);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given << QString::fromLocal8Bit(argv[i]);
+    const Arguments arguments = parseArguments(given);
+    const auto usage = [](const QString& problem) {
+        std::fprintf(stderr, "fragmentrove-cli: %s\nTry \"fragmentrove-cli --help\".\n",
+                     qUtf8Printable(problem));
+        return kRefused;
+    };
+    if (arguments.has(QStringLiteral("help")) && arguments.error.isEmpty()) {
+        std::fputs(qUtf8Printable(helpText(arguments.command)), stdout);
+        return kDone;
+    }
+    if (!arguments.error.isEmpty())
+        return usage(arguments.error);
+    if (arguments.command.isEmpty())
+        return usage(QStringLiteral("no command given"));
+    if (!isCommand(arguments.command))
+        return usage(QStringLiteral("unknown command \"%1\"").arg(arguments.command));
+
+    Session session(QStringList{QStringLiteral("fragmentrove-cli")} + given, arguments);
+    if (!QFileInfo(session.programDir()).isDir())
+        return session.refuse(session.programDir() +
+                              QStringLiteral(": no such program folder; the set-up lays one out, "
+                                             "or name one with --program-dir"));
+    if (const QString error = session.open(); !error.isEmpty())
+        return session.fail(error);
+    return run(session);
+}

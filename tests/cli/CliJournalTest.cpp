@@ -1,0 +1,128 @@
+// A copy stopped on the command line is finished in the window, and one the window stopped is
+// finished on the command line: the same journal, the same result as a copy never stopped.
+
+#include "cli/CliProcess.h"
+#include "rescue/CopyJob.h"
+#include "rescue/RecordFile.h"
+#include "support/FaultyMedium.h"
+#include "support/ReferenceRescue.h"
+#include "support/WindowFixture.h"
+#include "widgets/CheckListBox.h"
+#include "widgets/FlatButton.h"
+#include "window/CopyFilesPage.h"
+#include "window/JobControls.h"
+#include "window/TForm1.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace fr {
+namespace {
+
+using test::ByteRange;
+using test::CliResult;
+using test::FaultyMedium;
+
+constexpr qint64 kSize = 256 * 1024;
+const QList<ByteRange> kBad = {{65536, 65536 + 4096}};
+
+class CliJournalTest : public test::WindowFixture {
+protected:
+    void SetUp() override {
+        if (!FaultyMedium::available(&skipReason_))
+            GTEST_SKIP() << skipReason_.toStdString();
+        createWindow();
+        // Every unreadable place takes a fifth of a second, and other requests go on meanwhile.
+        medium_ = std::make_unique<FaultyMedium>(
+            kSize, kBad, FaultyMedium::Options{.delayMs = 200, .multithreaded = true});
+        drives.setRoot('E', medium_->mountPoint());
+    }
+
+    std::vector<CopyJob> journal() const {
+        std::vector<CopyJob> entries;
+        for (const QByteArray& record :
+             RecordFile(dir.file("databaza.fgv"), CopyJob::kRecordBytes).readAll().records) {
+            entries.emplace_back();
+            entries.back().fromRecord(record);
+        }
+        return entries;
+    }
+    bool failingAgain() const { return medium_->failedReads() >= 3; }
+    bool idle() const { return form->SpeedButton13->isEnabled(); }
+
+    // What a copy never stopped makes of the medium.
+    QByteArray uninterrupted() const {
+        QFile backing(medium_->backingPath());
+        EXPECT_TRUE(backing.open(QIODevice::ReadOnly));
+        return test::referenceCopy(backing.readAll(), kBad, {}, 0, kSize,
+                                   context.fillBuffers.fillBufferZero)
+            .destination;
+    }
+    QByteArray rescued() const {
+        QFile file(media.filePath("rescued.bin"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    std::unique_ptr<FaultyMedium> medium_;
+    QString skipReason_;
+};
+
+TEST_F(CliJournalTest, ACopyInterruptedOnTheCommandLineIsFinishedByTheWindowsJournalPage) {
+    const auto cli = test::startCli(dir.path(), {"copy", "E:\\disk.img", "D:\\rescued.bin"});
+    ASSERT_TRUE(QTest::qWaitFor([this] { return failingAgain(); }, 30000));
+    ::kill(static_cast<pid_t>(cli->processId()), SIGINT);
+    const CliResult stopped = test::finishCli(*cli);
+    EXPECT_EQ(stopped.exitCode, 130) << stopped.err.toStdString();
+    EXPECT_TRUE(stopped.out.contains("resume 1")) << stopped.out.toStdString();
+
+    const std::vector<CopyJob> entries = journal();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].sourceName, QStringLiteral("E:\\disk.img"));
+    EXPECT_EQ(entries[0].destinationName, QStringLiteral("D:\\rescued.bin"));
+    EXPECT_EQ(entries[0].totalSize, kSize);
+    EXPECT_GE(entries[0].position.load(), 65536u);
+    EXPECT_LT(entries[0].position.load(), kSize);
+    EXPECT_EQ(QFileInfo(media.filePath("rescued.bin")).size(), entries[0].position.load())
+        << "the journal holds the exact position reached";
+
+    form->SpeedButton9Click(form->SpeedButton4);
+    ASSERT_EQ(form->CheckListBox1->count(), 1);
+    EXPECT_EQ(form->Label3->text(), context.text(68) + context.text(69));
+    prompts.answers = {PromptAnswer::Yes}; // write into the existing destination
+    QTest::mouseClick(form->SpeedButton20, Qt::LeftButton, {},
+                      form->SpeedButton20->rect().center());
+    ASSERT_FALSE(idle()) << "the resume started";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idle(); }, 60000));
+
+    EXPECT_TRUE(rescued() == uninterrupted());
+    EXPECT_TRUE(journal().empty());
+}
+
+TEST_F(CliJournalTest, ACopyTheWindowStoppedIsFinishedByResumeOnTheCommandLine) {
+    form->SpeedButton9Click(form->SpeedButton1);
+    form->Edit1->setText(QStringLiteral("E:\\disk.img"));
+    form->Edit2->setText(QStringLiteral("D:\\rescued.bin"));
+    ASSERT_TRUE(window->copyFilesPage()->SpeedButton13Click());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return failingAgain(); }, 30000));
+    window->jobControls()->SpeedButton15Click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idle(); }, 30000));
+    ASSERT_EQ(journal().size(), 1u);
+
+    const CliResult listed = test::runCli(dir.path(), {"resume"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_TRUE(listed.out.startsWith("1. E:\\disk.img -> D:\\rescued.bin  "))
+        << listed.out.toStdString();
+
+    const CliResult finished = test::runCli(dir.path(), {"resume", "1"});
+    EXPECT_EQ(finished.exitCode, 1) << finished.err.toStdString() << finished.out.toStdString();
+    EXPECT_TRUE(rescued() == uninterrupted());
+    EXPECT_TRUE(journal().empty()) << "a finished entry leaves the journal";
+}
+
+} // namespace
+} // namespace fr

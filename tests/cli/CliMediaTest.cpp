@@ -1,0 +1,79 @@
+// Image, medium test and register on the command line, on a floppy whose image file fails to
+// read in one place and stands for drive E:.
+
+#include "cli/CliProcess.h"
+#include "core/LanguageTable.h"
+#include "core/RescueMap.h"
+#include "support/DosDevices.h"
+#include "support/FaultyMedium.h"
+#include "support/MediaImages.h"
+#include "support/TempProgramDir.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace fr {
+namespace {
+
+using test::CliResult;
+using test::FaultyMedium;
+using test::runCli;
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+TEST(CliMediaTest, ImageTestAndRegisterOfADamagedFloppy) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    test::TempProgramDir dir;
+    QTemporaryDir media;
+    QTemporaryDir devices;
+    test::DosDevices drives(dir.path());
+    drives.setRoot('D', media.path());
+    const QString floppy = devices.filePath("floppy.img");
+    test::MediaImages::floppy(floppy, "RESCUE", 0x0badcafe, {{"notes.txt", "hello"}});
+    // Sector 600 lies in the group of sectors 576 to 607.
+    FaultyMedium medium(floppy, {{600 * 512 + 10, 600 * 512 + 20}});
+    drives.setDevice('E', medium.path());
+    LanguageTable language;
+    ASSERT_EQ(language.load(dir.file("lang/lang.eng")), QString());
+
+    const CliResult imaged =
+        runCli(dir.path(), {"image", "E:", "D:\\floppy.ima", "--map", media.filePath("image.map")});
+    EXPECT_EQ(imaged.exitCode, 1) << imaged.err.toStdString();
+    const ByteRange group{576 * 512, 608 * 512};
+    QByteArray expected = contentOf(medium.backingPath());
+    expected.replace(group.start, group.length(), QByteArray(group.length(), '\0'));
+    EXPECT_TRUE(contentOf(media.filePath("floppy.ima")) == expected);
+    const MapFileContents imageMap = readMapFile(media.filePath("image.map"));
+    EXPECT_EQ(imageMap.map.unreadable.areas(), std::vector<ByteRange>{group});
+    EXPECT_EQ(imageMap.map.size, 1474560);
+
+    const CliResult tested =
+        runCli(dir.path(), {"test", medium.path(), "--map", media.filePath("test.map")});
+    EXPECT_EQ(tested.exitCode, 1) << tested.err.toStdString();
+    EXPECT_TRUE(tested.out.contains(language[255].arg(1).arg(512).arg(1474560)))
+        << tested.out.toStdString();
+    EXPECT_EQ(readMapFile(media.filePath("test.map")).map.unreadable.areas(),
+              (std::vector<ByteRange>{{600 * 512, 601 * 512}}));
+
+    EXPECT_EQ(runCli(dir.path(), {"register", "add", "E", "--note", "fell off a desk"}).exitCode,
+              0);
+    EXPECT_EQ(runCli(dir.path(), {"register"}).out,
+              QStringLiteral("1. RESCUE(%1)  fell off a desk\n").arg(0x0badcafe));
+    // A registered medium is tested or written only when the user says so.
+    EXPECT_EQ(runCli(dir.path(), {"test", "E:"}).exitCode, 2);
+    const CliResult restored = runCli(dir.path(), {"restore", "D:\\floppy.ima", "E:"});
+    EXPECT_EQ(restored.exitCode, 2);
+    EXPECT_TRUE(restored.err.contains(language[178])) << restored.err.toStdString();
+
+    EXPECT_EQ(runCli(dir.path(), {"register", "remove", "1"}).exitCode, 0);
+    EXPECT_TRUE(runCli(dir.path(), {"register"}).out.contains("empty"));
+}
+
+} // namespace
+} // namespace fr
