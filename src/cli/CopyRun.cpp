@@ -79,6 +79,8 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     }
     resetEX(start.source.native);
     const std::uint32_t from = job.position.load();
+    // The entry being finished, if any: its earlier runs may have left a map to add to.
+    const bool resumed = slot.holdsEntry();
     const QDateTime started = QDateTime::currentDateTime();
 
     CopyReports reports;
@@ -136,13 +138,13 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     const QString mapError =
         writeRunMap(session, job.totalSize,
                     {static_cast<std::int64_t>(from), static_cast<std::int64_t>(outcome.position)},
-                    outcome.filledAreas, started);
+                    outcome.filledAreas, started, resumed);
 
     int status = kDone;
     if (!outcome.failure.isEmpty()) {
         session.note(failureMessage(session, start, outcome.failure));
         // A copy that got somewhere can be finished once the cause is mended.
-        if (outcome.position > from || slot.holdsEntry()) {
+        if (outcome.position > from || resumed) {
             if (const QString error = slot.put(job); !error.isEmpty())
                 session.note(error);
             else
@@ -165,11 +167,10 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
         if (const QString error = slot.remove(); !error.isEmpty())
             session.note(error);
         if (outcome.readFailed) {
-            session.say(
-                QStringLiteral("Done with unreadable places: %1 fill blocks (%2 bytes), areas: %3")
-                    .arg(outcome.filledAreas.totalBytes() / context.fillBuffers.blockBytes())
-                    .arg(outcome.filledAreas.totalBytes())
-                    .arg(outcome.filledAreas.size()));
+            session.say(QStringLiteral(
+                            "Done with unreadable places: %1 bytes became fill blocks, areas: %2")
+                            .arg(outcome.filledAreas.totalBytes())
+                            .arg(outcome.filledAreas.size()));
             suggestRegistration(session, start);
             status = kDoneWithDamage;
         } else {

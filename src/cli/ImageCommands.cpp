@@ -70,6 +70,8 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     if (job.position == 0)
         job.stampStart(QDateTime::currentDateTime());
     const std::uint32_t from = job.position.load();
+    // The entry being finished, if any: its earlier runs may have left a map to add to.
+    const bool resumed = slot.holdsEntry();
     const std::uint64_t sector = volume.bytesPerSector;
     const QDateTime started = QDateTime::currentDateTime();
     auto jobSignals = std::make_shared<JobSignals>();
@@ -133,7 +135,7 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     const QString mapError = writeRunMap(session, static_cast<std::int64_t>(job.totalSize * sector),
                                          {static_cast<std::int64_t>(from * sector),
                                           static_cast<std::int64_t>(outcome.position * sector)},
-                                         outcome.unreadableAreas, started);
+                                         outcome.unreadableAreas, started, resumed);
     const auto hint = [&slot] {
         return QStringLiteral("journalled as entry %1; finish it with: fragmentrove-cli resume %1")
             .arg(slot.number());
@@ -142,7 +144,7 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     int status = kDone;
     if (!outcome.failure.isEmpty()) {
         session.note(QStringLiteral("the image job could not go on: ") + outcome.failure);
-        if (outcome.position > from || slot.holdsEntry()) {
+        if (outcome.position > from || resumed) {
             if (const QString error = slot.put(job); !error.isEmpty())
                 session.note(error);
             else
@@ -171,7 +173,7 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
             status = kDoneWithDamage;
         }
         if (outcome.unwrittenSectors > 0) {
-            session.say(terminalText(session.text(228)) + ' ' +
+            session.say(terminalText(session.text(228)).trimmed() + ' ' +
                         QString::number(outcome.unwrittenSectors));
             status = kDoneWithDamage;
         }

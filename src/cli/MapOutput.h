@@ -12,7 +12,10 @@ class Session;
 // The map a job's --map option asks for: the bytes of a source of `size` that this run
 // handled, and those it could not read. Written when the option was given; the error names the
 // file and the reason, empty when the map was written (or none was asked for).
+//
+// A resumed job adds its run to the map an earlier run of the same source left in the file
+// (one of the same size), so that the map covers the whole source; any other map is replaced.
 QString writeRunMap(const Session& session, std::int64_t size, ByteRange handled,
-                    const AreaList& unreadable, const QDateTime& started);
+                    const AreaList& unreadable, const QDateTime& started, bool resumed = false);
 
 } // namespace fr::cli

@@ -2,6 +2,7 @@
 // finished on the command line: the same journal, the same result as a copy never stopped.
 
 #include "cli/CliProcess.h"
+#include "core/RescueMap.h"
 #include "rescue/CopyJob.h"
 #include "rescue/RecordFile.h"
 #include "support/FaultyMedium.h"
@@ -56,12 +57,11 @@ protected:
     bool idle() const { return form->SpeedButton13->isEnabled(); }
 
     // What a copy never stopped makes of the medium.
-    QByteArray uninterrupted() const {
+    test::ReferenceResult reference() const {
         QFile backing(medium_->backingPath());
         EXPECT_TRUE(backing.open(QIODevice::ReadOnly));
         return test::referenceCopy(backing.readAll(), kBad, {}, 0, kSize,
-                                   context.fillBuffers.fillBufferZero)
-            .destination;
+                                   context.fillBuffers.fillBufferZero);
     }
     QByteArray rescued() const {
         QFile file(media.filePath("rescued.bin"));
@@ -99,7 +99,7 @@ TEST_F(CliJournalTest, ACopyInterruptedOnTheCommandLineIsFinishedByTheWindowsJou
     ASSERT_FALSE(idle()) << "the resume started";
     ASSERT_TRUE(QTest::qWaitFor([this] { return idle(); }, 60000));
 
-    EXPECT_TRUE(rescued() == uninterrupted());
+    EXPECT_TRUE(rescued() == reference().destination);
     EXPECT_TRUE(journal().empty());
 }
 
@@ -118,10 +118,24 @@ TEST_F(CliJournalTest, ACopyTheWindowStoppedIsFinishedByResumeOnTheCommandLine) 
     EXPECT_TRUE(listed.out.startsWith("1. E:\\disk.img -> D:\\rescued.bin  "))
         << listed.out.toStdString();
 
-    const CliResult finished = test::runCli(dir.path(), {"resume", "1"});
+    // The map of the window's run, as a map viewer would have saved it: the resume adds its
+    // own run to it.
+    const qint64 stoppedAt = journal()[0].position.load();
+    const test::ReferenceResult whole = reference();
+    AreaList before;
+    for (const ByteRange& area : whole.filled)
+        before.add(area.intersection({0, stoppedAt}));
+    const QString mapPath = media.filePath("rescued.map");
+    ASSERT_EQ(writeMapFile(mapPath, RescueMap::ofRun(kSize, {0, stoppedAt}, before), {}),
+              QString());
+
+    const CliResult finished = test::runCli(dir.path(), {"resume", "1", "--map", mapPath});
     EXPECT_EQ(finished.exitCode, 1) << finished.err.toStdString() << finished.out.toStdString();
-    EXPECT_TRUE(rescued() == uninterrupted());
+    EXPECT_TRUE(rescued() == whole.destination);
     EXPECT_TRUE(journal().empty()) << "a finished entry leaves the journal";
+    const RescueMap map = readMapFile(mapPath).map;
+    EXPECT_EQ(map.unreadable, whole.filled);
+    EXPECT_TRUE(map.finished());
 }
 
 } // namespace
