@@ -38,7 +38,7 @@ second Ctrl-C quits at once.
 
 Exit status:
   0    done
-  1    done, but places could not be read (or sectors not written)
+  1    done, but places could not be read in this run (or sectors not written)
   2    bad usage, or a check or a question refused the job: nothing was done
   3    the job could not go on (a file or medium could not be opened, read or written)
   130  stopped by Ctrl-C (143 by SIGTERM); the job is in the journal

@@ -173,7 +173,7 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
             status = kDoneWithDamage;
         }
         if (outcome.unwrittenSectors > 0) {
-            session.say(terminalText(session.text(228)).trimmed() + ' ' +
+            session.say(terminalText(session.text(228)) + ' ' +
                         QString::number(outcome.unwrittenSectors));
             status = kDoneWithDamage;
         }

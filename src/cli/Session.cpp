@@ -42,8 +42,8 @@ QString Session::open() {
     return SettingsApplication::reapply(*context_);
 }
 
-const QString& Session::text(int index) const {
-    return context_->text(index);
+QString Session::text(int index) const {
+    return context_->text(index).trimmed();
 }
 
 DriveMap Session::drives() const {

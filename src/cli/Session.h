@@ -39,8 +39,9 @@ public:
     TerminalPrompts& prompts() { return prompts_; }
     Platform& platform() { return platform_; }
     QString programDir() const { return programDir_; }
-    // Language string N of the settings' language.
-    const QString& text(int index) const;
+    // Language string N of the settings' language, without the spaces some end with (they
+    // run into a value in the window).
+    QString text(int index) const;
     DriveMap drives() const;
     QString journalPath() const;
     // The command as the user gave it, for the first lines of a map file.

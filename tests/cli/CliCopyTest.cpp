@@ -88,6 +88,7 @@ TEST(CliExitStatusTest, BadUsageRefusalsAndFailuresNameTheProblem) {
     QTemporaryDir media;
     test::DosDevices drives(dir.path());
     drives.setRoot('D', media.path());
+    drives.setRoot('G', media.path());
     LanguageTable language;
     ASSERT_EQ(language.load(dir.file("lang/lang.eng")), QString());
     writeFile(media.filePath("source.bin"), FaultyMedium::pattern(0, 5000));
@@ -109,6 +110,8 @@ TEST(CliExitStatusTest, BadUsageRefusalsAndFailuresNameTheProblem) {
         {{"copy", missing, "D:\\x"}, 2, {language[102], missing, "No such file or directory"}},
         {{"copy", "D:\\source.bin", "D:\\kept.bin"}, 2, {language[63].left(30), "--yes"}},
         {{"copy", "D:\\source.bin", "Q:\\x"}, 2, {"Q:"}},
+        // The same file under another drive letter: refused before the question about it.
+        {{"copy", "D:\\source.bin", "G:\\source.bin"}, 2, {language[175]}},
         {{"resume", "3"}, 2, {"the journal is empty"}},
         {{"register", "remove", "1"}, 2, {"the register is empty"}},
         {{"wipe", missing}, 2, {language[164], missing}},

@@ -6,7 +6,9 @@
 #include "rescue/CopyJob.h"
 #include "rescue/RecordFile.h"
 #include "support/FaultyMedium.h"
+#include "support/MediaImages.h"
 #include "support/ReferenceRescue.h"
+#include "support/TmpfsMount.h"
 #include "support/WindowFixture.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"
@@ -18,6 +20,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -136,6 +139,85 @@ TEST_F(CliJournalTest, ACopyTheWindowStoppedIsFinishedByResumeOnTheCommandLine) 
     const RescueMap map = readMapFile(mapPath).map;
     EXPECT_EQ(map.unreadable, whole.filled);
     EXPECT_TRUE(map.finished());
+}
+
+// A disk that fills up half-way: the copy says where it failed and why, journals the
+// position it reached, and finishes exactly once there is room again.
+TEST_F(CliJournalTest, ACopyThatFillsTheDiskIsJournalledAndFinishedOnceThereIsRoom) {
+    QString why;
+    if (!test::TmpfsMount::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const QString small = dir.file("small");
+    test::TmpfsMount disk(small, 1 << 20);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.error().toStdString();
+    drives.setRoot('F', small);
+
+    const auto cli = test::startCli(dir.path(), {"copy", "E:\\disk.img", "F:\\rescued.bin"});
+    // Filled while the copy waits for the damaged place behind what it has written.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&small] { return QFileInfo(small + "/rescued.bin").size() >= 65536; }, 30000));
+    ASSERT_TRUE(disk.fill());
+    const CliResult failed = test::finishCli(*cli);
+    EXPECT_EQ(failed.exitCode, 3);
+    EXPECT_TRUE(failed.err.contains(small + "/rescued.bin: No space left on device"))
+        << failed.err.toStdString();
+    const std::vector<CopyJob> entries = journal();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_GE(entries[0].position.load(), 65536u);
+    EXPECT_EQ(QFileInfo(small + "/rescued.bin").size(), entries[0].position.load());
+
+    QFile::remove(small + "/filler");
+    const CliResult finished = test::runCli(dir.path(), {"resume", "1"});
+    // The status speaks of this run: whether it still met the damaged place.
+    const bool damageLeft = entries[0].position.load() < kBad[0].end;
+    EXPECT_EQ(finished.exitCode, damageLeft ? 1 : 0) << finished.err.toStdString();
+    QFile result(small + "/rescued.bin");
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(result.readAll() == reference().destination);
+    EXPECT_TRUE(journal().empty());
+}
+
+// An image job is journalled with its drive letter written twice; the window finishes it.
+TEST_F(CliJournalTest, AnImageJobStoppedOnTheCommandLineIsFinishedByTheWindow) {
+    QTemporaryDir devices;
+    const QString floppy = devices.filePath("floppy.img");
+    test::MediaImages::floppy(floppy, "RESCUE", 0x0badcafe, {{"notes.txt", "hello"}});
+    const QList<ByteRange> bad = {{600 * 512 + 10, 600 * 512 + 20}, {2000 * 512, 2000 * 512 + 1}};
+    FaultyMedium dying(floppy, bad, {.delayMs = 200, .multithreaded = true});
+    drives.setDevice('F', dying.path());
+    QByteArray expected;
+    {
+        QFile backing(dying.backingPath());
+        ASSERT_TRUE(backing.open(QIODevice::ReadOnly));
+        expected = backing.readAll();
+    }
+    // The groups of 32 sectors that hold a bad byte.
+    for (const qint64 group : {576 * 512, 1984 * 512})
+        expected.replace(group, 32 * 512, QByteArray(32 * 512, '\0'));
+
+    const auto cli = test::startCli(dir.path(), {"image", "F:", "D:\\floppy.ima"});
+    ASSERT_TRUE(QTest::qWaitFor([&dying] { return dying.failedReads() >= 2; }, 30000));
+    ::kill(static_cast<pid_t>(cli->processId()), SIGTERM);
+    const CliResult stopped = test::finishCli(*cli);
+    EXPECT_EQ(stopped.exitCode, 143) << stopped.err.toStdString();
+    const std::vector<CopyJob> entries = journal();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].sourceName, QStringLiteral("FF"));
+    EXPECT_EQ(entries[0].destinationName, QStringLiteral("D:\\floppy.ima"));
+    EXPECT_EQ(entries[0].totalSize, 2880u);
+    EXPECT_LT(entries[0].position.load(), 2880u);
+
+    form->SpeedButton9Click(form->SpeedButton4);
+    prompts.answers = {PromptAnswer::Yes}; // write into the existing image
+    QTest::mouseClick(form->SpeedButton20, Qt::LeftButton, {},
+                      form->SpeedButton20->rect().center());
+    ASSERT_FALSE(idle()) << "the resume started";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idle(); }, 60000));
+    QFile image(media.filePath("floppy.ima"));
+    ASSERT_TRUE(image.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(image.readAll() == expected);
+    EXPECT_TRUE(journal().empty());
 }
 
 } // namespace
