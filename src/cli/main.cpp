@@ -14,6 +14,7 @@
 
 #include <QFileInfo>
 #include <QStringList>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -40,6 +41,9 @@ int run(Session& session) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A reader of the progress that goes away (a pipe into "head") must not end a job half-way
+    // and unjournalled: lines written to it are lost, the job goes on.
+    std::signal(SIGPIPE, SIG_IGN);
     QStringList given;
     for (int i = 1; i < argc; ++i)
         given << QString::fromLocal8Bit(argv[i]);
