@@ -151,6 +151,7 @@ void TForm2::workerEnded(const TestOutcome& outcome) {
                              {0, std::int64_t(outcome.groupsTested) * groupBytes},
                              outcome.unreadableAreas),
             drive, QStringLiteral("test %1").arg(drive), startedAt_};
+        // A window of its own: it stays open when the dialog closes.
         AreaMapWindow::show(*this, context_, mapped);
     }
     becomeIdle();
