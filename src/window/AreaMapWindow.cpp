@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 
 namespace fr {
 
@@ -33,8 +35,15 @@ AreaMapWindow* AreaMapWindow::show(QWidget& owner, const ProgramContext& context
     if (!window)
         window = new AreaMapWindow(owner, context);
     window->setJob(job);
+    // Right of the owner where the screen has room, else left of it, else below it.
     const QRect frame = owner.window()->frameGeometry();
-    window->move(frame.right() + 10, frame.top());
+    const QRect screen = owner.window()->screen()->availableGeometry();
+    QPoint at(frame.right() + 10, frame.top());
+    if (at.x() + window->width() > screen.right())
+        at = QPoint(frame.left() - 10 - window->width(), frame.top());
+    if (at.x() < screen.left())
+        at = QPoint(std::max(screen.left(), frame.left()), frame.bottom() + 10);
+    window->move(at);
     window->QWidget::show();
     window->raise();
     return window;
@@ -84,7 +93,7 @@ void AreaMapWindow::setJob(const Job& job) {
                          QStringLiteral("&nbsp;&nbsp;&nbsp;") +
                          swatch(RescueMap::Status::Untried, context_.text(258)));
     saveButton->setText(context_.text(254));
-    closeButton->setText(context_.text(126));
+    closeButton->setText(context_.text(125));
     strip->setMap(job.map);
 }
 
