@@ -6,9 +6,12 @@
 # Xvfb, xdotool, ImageMagick's import and the failing-medium filesystem of the tests (root and
 # /dev/fuse). With --format it takes the format page and its dialog in every language; with
 # --pages the pages whose captions must fit in every language, each in every language; with
-# --secure-deletion only the secure-deletion page, in every language.
+# --secure-deletion only the secure-deletion page, in every language. With --map a copy from a
+# slow healthy medium (speed and time left in the gauge) and the map window after a copy from a
+# medium with three bad places.
 #
-#   tools/screenshots.sh [--languages | --help | --format | --pages | --secure-deletion] [OUTPUT_DIR]
+#   tools/screenshots.sh [--languages | --help | --format | --pages | --secure-deletion | --map]
+#                        [OUTPUT_DIR]
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -17,7 +20,11 @@ help=0
 format=0
 pages=0
 secure_deletion=0
-if [[ "${1:-}" == "--secure-deletion" ]]; then
+map=0
+if [[ "${1:-}" == "--map" ]]; then
+    map=1
+    shift
+elif [[ "${1:-}" == "--secure-deletion" ]]; then
     secure_deletion=1
     shift
 elif [[ "${1:-}" == "--format" ]]; then
@@ -194,7 +201,55 @@ secure_deletion_shots() {
         stop
     done
 }
-if ((secure_deletion)); then
+# A slow healthy medium (2 MiB/s) and a fast one with three bad places, side by side.
+map_shots() {
+    mkdir -p "$work/slow" "$work/bad"
+    head -c $((24 * 1024 * 1024)) /dev/urandom >"$work/video.img"
+    "$faultyfs" --source "$work/video.img" --name video.img --exit-with-parent \
+        --rate $((2 * 1024 * 1024)) "$work/slow" &
+    pids+=($!)
+    head -c $((8 * 1024 * 1024)) /dev/urandom >"$work/thesis.img"
+    "$faultyfs" --source "$work/thesis.img" --name thesis.img --exit-with-parent \
+        --bad "1000000-1000100,4000000-4300000,7000000-7000004" "$work/bad" &
+    pids+=($!)
+    for _ in $(seq 50); do [[ -e "$work/bad/thesis.img" && -e "$work/slow/video.img" ]] && break; sleep 0.1; done
+    prepare 2 0
+    ln -sfn "$work/slow" "$work/program/dosdevices/f:"
+    ln -sfn "$work/bad" "$work/program/dosdevices/g:"
+    start
+    click $((2 + 60)) $((56 + 11))                   # copy files
+    click $((168 + 100)) $((120 + 10))
+    xdotool type --delay 5 'F:\video.img'
+    click $((168 + 100)) $((170 + 10))
+    xdotool type --delay 5 'E:\video.img'
+    click $((336 + 44)) $((200 + 10))                # start
+    sleep 4
+    shot "$out/copy-speed.png"
+    click $((336 + 44)) $((240 + 10))                # stop
+    sleep 1
+    click $((168 + 100)) $((120 + 10))
+    xdotool key ctrl+a
+    xdotool type --delay 5 'G:\thesis.img'
+    click $((168 + 100)) $((170 + 10))
+    xdotool key ctrl+a
+    xdotool type --delay 5 'E:\thesis.img'
+    click $((336 + 44)) $((200 + 10))                # start
+    local map_window=""
+    for _ in $(seq 100); do
+        map_window=$(xdotool search --name "thesis.img" 2>/dev/null | head -1) && [[ -n "$map_window" ]] && break
+        sleep 0.1
+    done
+    sleep 0.3
+    xdotool mousemove 1000 700
+    import -window "$map_window" "$out/copy-map.png"
+    echo "screenshots: $out/copy-map.png"
+    stop
+}
+
+if ((map)); then
+    map_shots
+    exit 0
+elif ((secure_deletion)); then
     secure_deletion_shots
     exit 0
 elif ((format)); then

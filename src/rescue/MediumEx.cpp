@@ -105,14 +105,22 @@ QString MediumEx::copyFile(const QString& file, bool& readFailed) {
     job.destinationName = destination;
     job.totalSize = static_cast<std::uint32_t>(size);
     KopirovanieEexHooks hooks;
-    hooks.post = [this](std::function<void()> work) {
+    // Every report passes here on this thread first: the failed reads go with it, so a page
+    // can tell a damaged stretch while the file is copied.
+    const std::uint64_t failedBefore = failedReads_.load();
+    const KopirovanieEex* copying = nullptr;
+    hooks.post = [this, &copying, failedBefore](std::function<void()> work) {
+        if (copying)
+            failedReads_ = failedBefore + copying->readCounts().failedReads;
         post(std::move(work));
     };
     hooks.progress = hooks_.progress;
     KopirovanieEex engine({job, setup_.jobSignals, setup_.buffers, setup_.fillMode, setup_.platform,
                            nativeSource, nativeDestination},
                           std::move(hooks));
+    copying = &engine;
     const CopyOutcome copied = engine.run();
+    failedReads_ = failedBefore + engine.readCounts().failedReads;
     readFailed = readFailed || copied.readFailed;
     if (!copied.failure.isEmpty())
         return named + copied.failure;

@@ -81,6 +81,9 @@ public:
         return folder + file.mid(3);
     }
 
+    // Failed reads of all files so far, while the job runs.
+    std::uint64_t failedReads() const { return failedReads_.load(); }
+
 private:
     // Copies one file; returns why it could not be copied, empty when it was (or was stopped).
     QString copyFile(const QString& file, bool& readFailed);
@@ -89,6 +92,7 @@ private:
     Setup setup_;
     MediumExHooks hooks_;
     std::thread thread_;
+    std::atomic<std::uint64_t> failedReads_{0};
 };
 
 } // namespace fr

@@ -60,6 +60,17 @@ QSize PieGauge::minimumSizeHint() const {
             fontMetrics().height() + 2};
 }
 
+QString PieGauge::text() const {
+    return text_.isEmpty() ? QStringLiteral("%1%").arg(shownPercent()) : text_;
+}
+
+void PieGauge::setText(const QString& text) {
+    if (text == text_)
+        return;
+    text_ = text;
+    update();
+}
+
 void PieGauge::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -105,10 +116,13 @@ void PieGauge::paintEvent(QPaintEvent*) {
     QColor text = textColor_.isValid() ? textColor_ : palette().color(QPalette::WindowText);
     if (!enabled)
         text.setAlphaF(0.45f);
-    const QString caption = QStringLiteral("%1%").arg(percent);
+    const QString caption = this->text();
+    // A gauge tall enough for two lines breaks a long text (percent, speed, time left) there.
+    const int flags =
+        Qt::AlignCenter | (height() >= 2 * fontMetrics().height() ? Qt::TextWordWrap : 0);
     painter.setPen(text);
     if (percent == 0 || contrast(text, foreColor_) >= 0.3) {
-        painter.drawText(rect(), Qt::AlignCenter, caption);
+        painter.drawText(rect(), flags, caption);
         return;
     }
     // The text colour would vanish on the slice (the dialog's gauge uses one colour for
@@ -116,12 +130,12 @@ void PieGauge::paintEvent(QPaintEvent*) {
     painter.save();
     painter.setClipPath(sliceArea, Qt::IntersectClip);
     painter.setPen(backColor_);
-    painter.drawText(rect(), Qt::AlignCenter, caption);
+    painter.drawText(rect(), flags, caption);
     painter.restore();
     QPainterPath outside;
     outside.addRect(QRectF(rect()));
     painter.setClipPath(outside.subtracted(sliceArea));
-    painter.drawText(rect(), Qt::AlignCenter, caption);
+    painter.drawText(rect(), flags, caption);
 }
 
 } // namespace fr

@@ -18,6 +18,10 @@ public:
     void setProgress(int percent);
     // What the pie shows: the progress held to 0..100.
     int shownPercent() const;
+    // The text across the pie: "N%" while no other is set; a running job sets its percent
+    // with its speed and time left. An empty text returns to "N%".
+    QString text() const;
+    void setText(const QString& text);
 
     QColor foreColor() const { return foreColor_; }
     void setForeColor(const QColor& color);
@@ -35,6 +39,7 @@ protected:
 
 private:
     int progress_ = 0;
+    QString text_;
     QColor foreColor_ = QColor(0x3d, 0x7e, 0xd6);
     QColor backColor_ = Qt::white;
     QColor textColor_;

@@ -15,6 +15,7 @@
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
 #include "widgets/PieGauge.h"
+#include "window/AreaMapWindow.h"
 #include "window/JobControls.h"
 #include "window/TForm1.h"
 #include "window/WorkerReports.h"
@@ -31,7 +32,8 @@
 namespace fr {
 
 CopyFilesPage::CopyFilesPage(TForm1& form, ProgramContext& context, JobControls& jobControls)
-    : Page(form, form.SpeedButton1), form_(form), context_(context), jobControls_(jobControls) {
+    : Page(form, form.SpeedButton1), form_(form), context_(context), jobControls_(jobControls),
+      progressSpeed_(*form.Gauge1, context) {
     form_.setHandler(PageAction::StartCopy, [this] { SpeedButton13Click(false); });
     form_.setHandler(PageAction::BrowseSource, [this] { Image3Click(); });
     form_.setHandler(PageAction::BrowseDestination, [this] { Image4Click(); });
@@ -239,7 +241,8 @@ void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nati
         if (!current())
             return;
         context_.copyJob.position = position;
-        form_.Gauge1->setProgress(percent);
+        progressSpeed_.show(percent, position, context_.copyJob.totalSize,
+                            engine_ ? engine_->readCounts().failedReads : 0);
     };
     hooks.ended = [this, current](const CopyOutcome& outcome) {
         if (current())
@@ -248,12 +251,24 @@ void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nati
     KopirovanieEex::Setup setup{
         context_.copyJob,  context_.jobSignals, context_.fillBuffers, context_.settings.fillMode,
         context_.platform, nativeSource,        nativeDestination};
+    runStart_ = context_.copyJob.position;
+    progressSpeed_.start(runStart_);
     engine_ = std::make_unique<KopirovanieEex>(std::move(setup), std::move(hooks));
     engine_->start();
 }
 
 void CopyFilesPage::engineEnded(const CopyOutcome& outcome) {
+    const CopyJob& job = context_.copyJob;
     context_.copyJob.position = outcome.position;
+    progressSpeed_.stop();
+    if (!outcome.filledAreas.empty()) {
+        const AreaMapWindow::Job mapped{
+            RescueMap::ofRun(job.totalSize, {runStart_, outcome.position}, outcome.filledAreas),
+            job.sourceName,
+            QStringLiteral("copy %1 to %2").arg(job.sourceName, job.destinationName),
+            QDateTime(job.startDay(), job.startTimeOfDay())};
+        AreaMapWindow::show(form_, context_, mapped);
+    }
     if (!outcome.failure.isEmpty()) {
         jobControls_.jobFailed();
         context_.prompts.error(context_.text(226) + outcome.failure); // could not be written

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "window/Page.h"
+#include "window/ProgressSpeed.h"
 #include "window/WorkerReports.h"
 
 #include <QStringList>
@@ -51,6 +52,9 @@ private:
     ProgramContext& context_;
     JobControls& jobControls_;
     std::unique_ptr<KopirovanieEex> engine_;
+    ProgressSpeed progressSpeed_;
+    // Where the running copy began: bytes before it were handled by an earlier run.
+    std::uint32_t runStart_ = 0;
     // Reports of a retired worker that arrive late are not for the job now running.
     WorkerReports reports_{*this};
 };

@@ -15,6 +15,7 @@
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"
+#include "window/AreaMapWindow.h"
 #include "window/JobControls.h"
 #include "window/TForm1.h"
 #include "window/WorkerReports.h"
@@ -43,7 +44,8 @@ void setBold(FlatButton* button, bool bold) {
 } // namespace
 
 DiskImagePage::DiskImagePage(TForm1& form, ProgramContext& context, JobControls& jobControls)
-    : Page(form, form.SpeedButton8), form_(form), context_(context), jobControls_(jobControls) {
+    : Page(form, form.SpeedButton8), form_(form), context_(context), jobControls_(jobControls),
+      progressSpeed_(*form.Gauge1, context) {
     form_.setHandler(PageAction::StartImage, [this] { Imagg(false); });
     connect(form_.SpeedButton32, &FlatButton::clicked, this, &DiskImagePage::SpeedButton32Click);
     connect(form_.SpeedButton33, &FlatButton::clicked, this, &DiskImagePage::SpeedButton33Click);
@@ -230,6 +232,9 @@ void DiskImagePage::startJob(const ImageVolume& volume, const QString& nativeIma
     jobControls_.jobStarted();
     ImageSetup setup{volume.device, nativeImage,         volume.bytesPerSector, job.position.load(),
                      job.totalSize, context_.jobSignals, context_.platform};
+    bytesPerSector_ = volume.bytesPerSector;
+    runStart_ = job.position;
+    progressSpeed_.start(std::int64_t(runStart_) * bytesPerSector_);
     worker_ = std::make_unique<Worker>(std::move(setup), hooks(toImage));
     worker_->start();
 }
@@ -244,7 +249,9 @@ ImageHooks DiskImagePage::hooks(bool toImage) {
             return;
         // A stop journals the position last reported, never one beyond what is written.
         context_.copyJob.position = position;
-        form_.Gauge1->setProgress(percent);
+        progressSpeed_.show(percent, std::int64_t(position) * bytesPerSector_,
+                            std::int64_t(context_.copyJob.totalSize) * bytesPerSector_,
+                            worker_ ? worker_->failedReads() : 0);
     };
     hooks.ended = [this, current, toImage](const ImageOutcome& outcome) {
         if (current())
@@ -256,6 +263,21 @@ ImageHooks DiskImagePage::hooks(bool toImage) {
 void DiskImagePage::workerEnded(const ImageOutcome& outcome, bool toImage) {
     CopyJob& job = context_.copyJob;
     job.position = outcome.position;
+    progressSpeed_.stop();
+    if (!outcome.unreadableAreas.empty()) {
+        const std::int64_t sector = bytesPerSector_;
+        const AreaMapWindow::Job mapped{
+            RescueMap::ofRun(job.totalSize * sector,
+                             {runStart_ * sector, std::int64_t(outcome.position) * sector},
+                             outcome.unreadableAreas),
+            toImage ? job.sourceName.left(1) + ':' : job.sourceName,
+            toImage
+                ? QStringLiteral("image %1: to %2").arg(job.sourceName.left(1), job.destinationName)
+                : QStringLiteral("restore %1 to %2:")
+                      .arg(job.sourceName, job.destinationName.left(1)),
+            QDateTime(job.startDay(), job.startTimeOfDay())};
+        AreaMapWindow::show(form_, context_, mapped);
+    }
     if (!outcome.failure.isEmpty()) {
         // The page stays running until the user stops it, which journals the position.
         jobControls_.jobFailed();

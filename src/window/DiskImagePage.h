@@ -2,6 +2,7 @@
 
 #include "window/JournalPage.h"
 #include "window/Page.h"
+#include "window/ProgressSpeed.h"
 #include "window/WorkerReports.h"
 
 #include <QString>
@@ -60,6 +61,10 @@ private:
     ProgramContext& context_;
     JobControls& jobControls_;
     std::unique_ptr<ImageWorker> worker_;
+    ProgressSpeed progressSpeed_;
+    // The running job's sector size and first sector: its map and speed are kept in bytes.
+    std::uint32_t bytesPerSector_ = 512;
+    std::uint32_t runStart_ = 0;
     // Reports of a retired worker that arrive late are not for the job now running.
     WorkerReports reports_{*this};
 };

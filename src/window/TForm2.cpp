@@ -36,6 +36,7 @@ TForm2::TForm2(ProgramContext& context, const Skin& skin, QWidget* parent)
     ProgressBar1->setForeColor(skin_.colourB);
     ProgressBar1->setBackColor(skin_.colourA);
     ProgressBar1->setTextColor(skin_.colourB);
+    progressSpeed_ = std::make_unique<ProgressSpeed>(*ProgressBar1, context_);
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(8, 84, 184, 14);

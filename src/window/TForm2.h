@@ -1,7 +1,9 @@
 #pragma once
 
+#include "window/ProgressSpeed.h"
 #include "window/WorkerReports.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <atomic>
 #include <functional>
@@ -91,6 +93,8 @@ private:
     bool damaged_ = false;
     QString canvasText_;
     std::unique_ptr<Testovanie> worker_;
+    std::unique_ptr<ProgressSpeed> progressSpeed_;
+    QDateTime startedAt_;
     std::shared_ptr<std::atomic<bool>> stop_;
     // Reports of a retired worker that arrive late are not for the test now running.
     WorkerReports reports_{*this};

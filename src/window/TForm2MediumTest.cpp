@@ -9,6 +9,7 @@
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"
+#include "window/AreaMapWindow.h"
 #include "window/TForm2.h"
 #include "window/WorkerReports.h"
 
@@ -102,9 +103,14 @@ void TForm2::startWorker() {
         if (current())
             Label1->setText(context_.text(127) + QString::number(groups));
     };
-    hooks.progress = [this, current](int percent) {
-        if (current())
-            ProgressBar1->setProgress(percent);
+    const std::int64_t groupBytes = std::max<std::uint32_t>(context_.driveInfo.ClusterSize, 1);
+    const std::int64_t volumeBytes =
+        std::int64_t(Testovanie::groupCount(context_.driveInfo)) * groupBytes;
+    hooks.progress = [this, current, groupBytes, volumeBytes](int percent) {
+        if (!current() || !worker_)
+            return;
+        progressSpeed_->show(percent, std::int64_t(worker_->groupsTested()) * groupBytes,
+                             volumeBytes, worker_->failedGroups());
     };
     hooks.ended = [this, current](const TestOutcome& outcome) {
         if (current())
@@ -113,6 +119,8 @@ void TForm2::startWorker() {
     const DriveMap drives = DriveMap::build(context_.programDir);
     const Drive* drive = drives.drive(DriveComboBox1->drive());
     Testovanie::Setup setup{drive ? drive->device : QString(), context_.driveInfo, stop_};
+    progressSpeed_->start(0);
+    startedAt_ = QDateTime::currentDateTime();
     worker_ = std::make_unique<Testovanie>(std::move(setup), std::move(hooks));
     worker_->start();
 }
@@ -134,6 +142,18 @@ void TForm2::workerEnded(const TestOutcome& outcome) {
     // A medium out of reach is not a damaged one: the reason is shown instead of a result.
     if (!outcome.failure.isEmpty())
         context_.prompts.error(outcome.failure);
+    progressSpeed_->stop();
+    if (!outcome.unreadableAreas.empty()) {
+        const std::int64_t groupBytes = static_cast<std::int64_t>(outcome.groupBytes);
+        const QString drive = QString(DriveComboBox1->drive()) + QLatin1Char(':');
+        const AreaMapWindow::Job mapped{
+            RescueMap::ofRun(std::int64_t(Testovanie::groupCount(context_.driveInfo)) * groupBytes,
+                             {0, std::int64_t(outcome.groupsTested) * groupBytes},
+                             outcome.unreadableAreas),
+            drive, QStringLiteral("test %1").arg(drive), startedAt_};
+        // A window of its own: it stays open when the dialog closes.
+        AreaMapWindow::show(*this, context_, mapped);
+    }
     becomeIdle();
     ProgressBar1->setProgress(0);
     Label1->setText(context_.text(127));

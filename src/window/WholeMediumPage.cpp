@@ -44,7 +44,8 @@ bool writable(const QString& nativeFolder) {
 } // namespace
 
 WholeMediumPage::WholeMediumPage(TForm1& form, ProgramContext& context, JobControls& jobControls)
-    : Page(form, form.SpeedButton3), form_(form), context_(context), jobControls_(jobControls) {
+    : Page(form, form.SpeedButton3), form_(form), context_(context), jobControls_(jobControls),
+      progressSpeed_(*form.Gauge1, context) {
     form_.setHandler(PageAction::StartWholeMedium, [this] { celydisk(); });
 }
 
@@ -161,6 +162,8 @@ void WholeMediumPage::startWorker(const QStringList& files, const QString& folde
         job.destinationName = destination;
         job.totalSize = size;
         job.position = 0;
+        bytesBefore_ += fileSize_;
+        fileSize_ = size;
         form_.Edit1->setText(source);
         form_.Edit2->setText(destination);
         form_.Gauge1->setProgress(0);
@@ -169,7 +172,8 @@ void WholeMediumPage::startWorker(const QStringList& files, const QString& folde
         if (!current())
             return;
         context_.copyJob.position = position;
-        form_.Gauge1->setProgress(percent);
+        progressSpeed_.show(percent, bytesBefore_ + position, bytesBefore_ + fileSize_,
+                            worker_ ? worker_->failedReads() : 0);
     };
     hooks.ended = [this, current, first = files.value(0)](const MediumOutcome& outcome) {
         if (current())
@@ -182,11 +186,15 @@ void WholeMediumPage::startWorker(const QStringList& files, const QString& folde
                           context_.fillBuffers,
                           context_.settings.fillMode,
                           context_.platform};
+    bytesBefore_ = 0;
+    fileSize_ = 0;
+    progressSpeed_.start(0);
     worker_ = std::make_unique<MediumEx>(std::move(setup), std::move(hooks));
     worker_->start();
 }
 
 void WholeMediumPage::workerEnded(const MediumOutcome& outcome, const QString& firstFile) {
+    progressSpeed_.stop();
     if (!outcome.failure.isEmpty()) {
         // The page stays running, showing the file that failed, until the user stops it.
         jobControls_.jobFailed();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "window/Page.h"
+#include "window/ProgressSpeed.h"
 #include "window/WorkerReports.h"
 
 #include <QStringList>
@@ -40,6 +41,11 @@ private:
     ProgramContext& context_;
     JobControls& jobControls_;
     std::unique_ptr<MediumEx> worker_;
+    ProgressSpeed progressSpeed_;
+    // Bytes of the files done before the current one, and the current one's size: the speed
+    // runs over the whole job, the time left is the current file's, as the gauge shows it.
+    std::int64_t bytesBefore_ = 0;
+    std::int64_t fileSize_ = 0;
     // Reports of a retired worker that arrive late are not for the job now running.
     WorkerReports reports_{*this};
 };

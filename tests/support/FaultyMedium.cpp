@@ -146,6 +146,8 @@ void FaultyMedium::mount(const QList<ByteRange>& badRanges, const Options& optio
         arguments << QStringLiteral("--delay-ms") << QString::number(options.delayMs);
     if (options.shortReads)
         arguments << QStringLiteral("--short-reads");
+    if (options.bytesPerSecond > 0)
+        arguments << QStringLiteral("--rate") << QString::number(options.bytesPerSecond);
     if (options.multithreaded)
         arguments << QStringLiteral("--multithreaded");
     arguments << mountPoint();

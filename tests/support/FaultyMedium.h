@@ -26,6 +26,8 @@ struct FaultyMediumOptions {
     QString name = QStringLiteral("disk.img");
     // Each failed read takes this long, as on a medium that is dying slowly.
     int delayMs = 0;
+    // Good reads deliver at most this many bytes a second, as a slow drive does; 0: no limit.
+    qint64 bytesPerSecond = 0;
     // A read that meets a bad range after some good bytes returns those bytes short instead of
     // failing whole, as a split request does; a read that begins on a bad byte still fails.
     bool shortReads = false;

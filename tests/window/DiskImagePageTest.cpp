@@ -13,9 +13,11 @@
 #include "support/MediaImages.h"
 #include "support/TmpfsMount.h"
 #include "support/WindowFixture.h"
+#include "widgets/AreaStrip.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
+#include "window/AreaMapWindow.h"
 #include "window/CopyFilesPage.h"
 #include "window/JobControls.h"
 #include "window/JournalPage.h"
@@ -306,6 +308,15 @@ TEST_F(DiskImagePageTest, AStoppedJobIsJournalledWithItsDriveAndResumesToTheSame
     QByteArray expected = FaultyMedium::pattern(0, size);
     expected.replace(6 << 20, 32 * 512, QByteArray(32 * 512, '\0'));
     EXPECT_TRUE(contentOf(media.filePath(QStringLiteral("g.ima"))) == expected);
+    // The map shows the run that met the bad group, and only what that run went over.
+    const auto* map = form->findChild<AreaMapWindow*>();
+    ASSERT_NE(map, nullptr);
+    const std::int64_t stoppedAt = std::int64_t(entry.position.load()) * 512;
+    AreaList zeroed;
+    zeroed.add({6 << 20, (6 << 20) + 32 * 512});
+    const ByteRange run =
+        stoppedAt > (6 << 20) ? ByteRange{0, stoppedAt} : ByteRange{stoppedAt, size};
+    EXPECT_EQ(map->strip->map(), RescueMap::ofRun(size, run, zeroed));
     EXPECT_EQ(RecordFile(dir.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes)
                   .readAll()
                   .records.size(),

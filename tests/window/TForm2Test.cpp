@@ -4,11 +4,13 @@
 #include "support/FaultyMedium.h"
 #include "support/MediaImages.h"
 #include "support/WindowFixture.h"
+#include "widgets/AreaStrip.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/DirectoryListBox.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"
+#include "window/AreaMapWindow.h"
 #include "window/Prisposob.h"
 
 #include <QDeadlineTimer>
@@ -156,6 +158,15 @@ TEST_F(TForm2Test, ADamagedTestOffersToRegisterTheMediumOnce) {
     finishTest();
     EXPECT_TRUE(dialog->isDamaged());
     EXPECT_EQ(dialog->canvasText(), QStringLiteral("en 129"));
+    // The map beside the window marks the one cluster that failed.
+    const auto* map = dialog->findChild<AreaMapWindow*>();
+    ASSERT_NE(map, nullptr);
+    EXPECT_TRUE(map->isVisible());
+    const std::int64_t cluster = context.driveInfo.ClusterSize;
+    AreaList failed;
+    failed.add({512003 / cluster * cluster, 512003 / cluster * cluster + cluster});
+    EXPECT_EQ(map->strip->map().unreadable, failed);
+    EXPECT_EQ(map->strip->map().size, 1474560);
     prompts.answers = {PromptAnswer::Yes};
     dialog->SpeedButton2->click();
     EXPECT_EQ(texts(), std::vector<QString>{QStringLiteral("en 130")});
@@ -167,6 +178,7 @@ TEST_F(TForm2Test, ADamagedTestOffersToRegisterTheMediumOnce) {
     ASSERT_EQ(form->CheckListBox1->count(), 1) << "the register page is shown anew";
     EXPECT_EQ(form->CheckListBox1->item(0)->text(), QStringLiteral("DISK1(") + serial + ')');
     EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(map->isVisible()) << "the map outlives the dialog";
 
     // Registered now: asked before the test, and told so instead of a second entry.
     prompts.shown.clear();

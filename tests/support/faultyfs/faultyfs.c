@@ -10,7 +10,8 @@
  *   bad    the bad ranges; write "START-END,START-END..." (END exclusive, decimal or 0x hex,
  *          empty for none) and close the file to replace them
  *
- * Usage: faultyfs --source FILE [--bad RANGES] [--delay-ms N] [--name NAME] [--short-reads]
+ * Usage: faultyfs --source FILE [--bad RANGES] [--delay-ms N] [--rate BYTES-PER-SECOND]
+ *                 [--name NAME] [--short-reads]
  *                 [--multithreaded] [--exit-with-parent] [-o FUSE-OPTION...] MOUNTPOINT
  *
  * With --short-reads a read that reaches a bad range after some good bytes returns those good
@@ -67,6 +68,8 @@ static struct {
     int source_fd;
     int writable;
     unsigned delay_ms;
+    /* Good reads are held to this many bytes a second, as on a slow drive; 0: no limit. */
+    unsigned long rate;
     int short_reads;
     /* Held for the bad ranges and the counters: with --multithreaded requests run at once. */
     pthread_mutex_t lock;
@@ -330,6 +333,11 @@ static int fs_read(const char* path, char* buffer, size_t size, off_t offset,
             return -EIO;
         size = (size_t)good;
     }
+    if (state.rate > 0) {
+        const uint64_t ns = (uint64_t)size * 1000000000ULL / state.rate;
+        const struct timespec pace = {(time_t)(ns / 1000000000ULL), (long)(ns % 1000000000ULL)};
+        nanosleep(&pace, NULL);
+    }
     size_t done = 0;
     while (done < size) {
         const ssize_t got = pread(state.source_fd, buffer + done, size - done, offset + done);
@@ -456,7 +464,7 @@ static const struct fuse_operations operations = {
 static void usage(FILE* out) {
     fprintf(out,
             "usage: faultyfs --source FILE [--bad START-END[,START-END...]] [--delay-ms N]\n"
-            "                [--name NAME] [--short-reads] [--multithreaded] [--exit-with-parent]\n"
+            "                [--rate BYTES-PER-SECOND] [--name NAME] [--short-reads] [--multithreaded] [--exit-with-parent]\n"
             "                [-o FUSE-OPTION...] MOUNTPOINT\n"
             "Bad ranges are byte offsets, END exclusive, decimal or 0x hex.\n");
 }
@@ -485,7 +493,8 @@ int main(int argc, char** argv) {
         } else if (strcmp(arg, "--short-reads") == 0) {
             state.short_reads = 1;
         } else if (strcmp(arg, "--source") == 0 || strcmp(arg, "--bad") == 0 ||
-                   strcmp(arg, "--delay-ms") == 0 || strcmp(arg, "--name") == 0) {
+                   strcmp(arg, "--delay-ms") == 0 || strcmp(arg, "--name") == 0 ||
+                   strcmp(arg, "--rate") == 0) {
             if (value == NULL) {
                 fprintf(stderr, "faultyfs: %s needs a value\n", arg);
                 return 2;
@@ -497,6 +506,13 @@ int main(int argc, char** argv) {
                 bad = value;
             } else if (strcmp(arg, "--name") == 0) {
                 state.name = value;
+            } else if (strcmp(arg, "--rate") == 0) {
+                char* end;
+                state.rate = strtoul(value, &end, 10);
+                if (*value == '\0' || *end != '\0' || state.rate == 0) {
+                    fprintf(stderr, "faultyfs: bad --rate: %s\n", value);
+                    return 2;
+                }
             } else {
                 char* end;
                 delay_ms = strtoul(value, &end, 10);

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/RescueMap.h"
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace fr {
+
+class AreaStrip;
+struct ProgramContext;
+
+// What a job could not read, shown when it ends with unreadable areas: a summary, the file or
+// medium as a strip with the areas marked, and a button that saves the map file for map
+// viewers and rescue tools. It opens beside its owner without taking the focus, so the
+// questions that follow a job are answered as before.
+class AreaMapWindow : public QWidget {
+    Q_OBJECT
+public:
+    // What the window shows: the map, the job's source as the user knows it, when it started.
+    struct Job {
+        RescueMap map;
+        QString source;      // "A:\dir\file", "A:", ...
+        QString description; // the job as a line: "copy A:\x to C:\y"
+        QDateTime started;
+    };
+
+    // The owner's map window, made on first use, showing `job` beside the owner's window.
+    static AreaMapWindow* show(QWidget& owner, const ProgramContext& context, const Job& job);
+
+    AreaMapWindow(QWidget& owner, const ProgramContext& context);
+
+    QLabel* summaryLabel = nullptr;
+    QLabel* legendLabel = nullptr;
+    AreaStrip* strip = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* closeButton = nullptr;
+
+    // Asks for a file name and writes the map there; a failure is reported, naming the file.
+    void saveButtonClick();
+
+private:
+    void setJob(const Job& job);
+
+    const ProgramContext& context_;
+    Job job_;
+};
+
+} // namespace fr

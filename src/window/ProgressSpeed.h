@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/JobSpeed.h"
+
+#include <cstdint>
+
+namespace fr {
+
+class PieGauge;
+struct ProgramContext;
+
+// A running job's progress gauge with the job's speed and time left in the gauge's own text
+// ("37% · 12.4 MB/s · 2 min left"), so that nothing of the page's fixed layout moves. While
+// reads fail the time left gives way to "reading damaged area".
+class ProgressSpeed {
+public:
+    ProgressSpeed(PieGauge& gauge, const ProgramContext& context);
+
+    // A job starts (or the next file of a whole-medium copy): what it has done already.
+    void start(std::int64_t doneBytes, std::uint64_t failedReads = 0);
+    // The job's report: its percent, bytes handled of its total, failed reads so far.
+    void show(int percent, std::int64_t doneBytes, std::int64_t totalBytes,
+              std::uint64_t failedReads);
+    // The job is over: the gauge shows its percent alone again.
+    void stop();
+
+private:
+    PieGauge& gauge_;
+    const ProgramContext& context_;
+    JobSpeed speed_;
+};
+
+} // namespace fr
