@@ -185,6 +185,12 @@ TEST_F(RescueThroughWindowTest, RescuesStopsAndFinishesAfterARestart) {
         QThread::msleep(1200);
         xdotool({QStringLiteral("key"), QStringLiteral("Return")});
     }
+    // The map of the unreadable places opened beside the window, and the keys above still
+    // reached the questions.
+    EXPECT_FALSE(xdotool({QStringLiteral("search"), QStringLiteral("--name"),
+                          QStringLiteral("^Unreadable areas - D:.photos.img$")})
+                     .trimmed()
+                     .isEmpty());
 
     // A slow medium, stopped midway: the journal keeps where it got to.
     const QList<ByteRange> slow{{4096, 4096 + 200 * 512}};
