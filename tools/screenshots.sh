@@ -59,7 +59,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
+# -noreset: the server would otherwise reset whenever the last xdotool call leaves, and drop a
+# program that connects at that moment.
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset 2>/dev/null &
 pids+=($!)
 export DISPLAY=$display XDG_RUNTIME_DIR=$work/runtime
 # Pictures need no update check: a closed local port, so nothing leaves the machine.

@@ -82,9 +82,13 @@ protected:
             displayName = QStringLiteral(":%1").arg(number);
             break;
         }
-        display.start(QStringLiteral("Xvfb"), {displayName, QStringLiteral("-screen"),
-                                               QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        // -noreset: an X server resets when its last client leaves, and refuses or drops the
+        // connections that arrive meanwhile. Every xdotool call here is such a client; the
+        // program, connecting while one leaves, would then start without a window.
+        display.start(QStringLiteral("Xvfb"),
+                      {displayName, QStringLiteral("-screen"), QStringLiteral("0"),
+                       QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                       QStringLiteral("tcp"), QStringLiteral("-noreset")});
         ASSERT_TRUE(display.waitForStarted(5000));
         ASSERT_TRUE(waitFor(
             [this] { return xdotool({QStringLiteral("getmouselocation")}).contains("x:"); }, 10000))
@@ -123,6 +127,18 @@ protected:
         return tool.readAllStandardOutput() + tool.readAllStandardError();
     }
 
+    // Where every thread of a process is, for a failure message (when gdb is here).
+    static QByteArray stacksOf(qint64 pid) {
+        if (pid <= 0 || QStandardPaths::findExecutable(QStringLiteral("gdb")).isEmpty())
+            return "(no gdb)";
+        QProcess tool;
+        tool.start(QStringLiteral("gdb"),
+                   {QStringLiteral("-p"), QString::number(pid), QStringLiteral("-batch"),
+                    QStringLiteral("-ex"), QStringLiteral("thread apply all bt 30")});
+        tool.waitForFinished(60000);
+        return tool.readAllStandardOutput();
+    }
+
     void startProgram() {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DISPLAY"), displayName);
@@ -146,7 +162,8 @@ protected:
             << " xvfb: " << display.readAllStandardError().toStdString() << " windows: "
             << xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral(".")})
                    .toStdString()
-            << " tree: " << windowTree().toStdString();
+            << " tree: " << windowTree().toStdString()
+            << " stacks: " << stacksOf(window.processId()).toStdString();
         const QByteArray geometry =
             xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
                      QString::fromLatin1(id.split('\n').front())});
