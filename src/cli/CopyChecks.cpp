@@ -3,12 +3,8 @@
 #include "cli/ExitStatus.h"
 #include "cli/Session.h"
 #include "core/ProgramContext.h"
-#include "platform/FileIdentity.h"
-#include "rescue/RecordText.h"
-#include "rescue/RegisterRecord.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "platform/DriveMap.h"
+#include "rescue/CopyStartCheck.h"
 
 namespace fr::cli {
 
@@ -41,9 +37,51 @@ int applyFillOptions(Session& session) {
     return kDone;
 }
 
+namespace {
+
+// The checks' texts on the terminal, each with the file it is about and the reason; the
+// questions are asked only when the answer can still matter.
+class TerminalDialogue : public CopyStartDialogue {
+public:
+    explicit TerminalDialogue(Session& session) : session_(session) {}
+
+    void refused(int text, const QString& file, const QString& detail) override {
+        QString message = session_.text(text) + ' ';
+        if (text == 102)
+            message += fileReason(file);
+        else
+            message += detail.isEmpty() ? file : file + QStringLiteral(": ") + detail;
+        session_.note(message);
+    }
+    bool replaceExisting(const QString& destination, bool canStart, bool resume) override {
+        // A copy that cannot start needs no answer; one being finished writes on where it
+        // stopped and replaces nothing.
+        if (!canStart || resume)
+            return true;
+        return session_.context().prompts.confirm(destination + QStringLiteral(": ") +
+                                                  session_.text(63));
+    }
+    bool useRegisteredMedium(const QString& destination) override {
+        return session_.context().prompts.show(PromptKind::Warning,
+                                               destination.left(2) + ' ' + session_.text(131),
+                                               PromptButtons::YesNo) != PromptAnswer::No;
+    }
+    void failed(int text, const QString& file, const QString& reason) override {
+        failure_ = session_.fail(session_.text(text) + ' ' + file + QStringLiteral(": ") + reason);
+    }
+
+    // The exit status of a refused start: a failure to empty the destination, or a refusal.
+    int status() const { return failure_ != kDone ? failure_ : kRefused; }
+
+private:
+    Session& session_;
+    int failure_ = kDone;
+};
+
+} // namespace
+
 int checkCopyStart(Session& session, const QString& typedSource, const QString& typedDestination,
                    bool resume, CopyStart* start) {
-    ProgramContext& context = session.context();
     const DriveMap drives = session.drives();
     QString error;
     start->source = fileArgument(typedSource, drives, &error);
@@ -52,78 +90,12 @@ int checkCopyStart(Session& session, const QString& typedSource, const QString& 
     start->destination = fileArgument(typedDestination, drives, &error);
     if (start->destination.native.isEmpty())
         return session.refuse(error);
-    const FileArgument& source = start->source;
-    const FileArgument& destination = start->destination;
-    const QString names = source.driveForm + QStringLiteral(" -> ") + destination.driveForm;
-
-    if (source.driveForm == destination.driveForm)
-        return session.refuse(session.text(175) + ' ' + names);
-    if (!RecordText::fits(source.driveForm) || !RecordText::fits(destination.driveForm))
-        return session.refuse(session.text(230) + ' ' + names);
-    // Emptying the destination would destroy the source: refused before any question.
-    if (sameFile(source.native, destination.native))
-        return session.refuse(session.text(175) + ' ' + names);
-
-    bool ok = true;
-    const FileKind sourceKind = kindOf(source.native);
-    if (sourceKind == FileKind::Missing) {
-        session.note(session.text(102) + ' ' + fileReason(source.native));
-        ok = false;
-    } else if (sourceKind != FileKind::Regular) {
-        session.note(session.text(234) + ' ' + source.native);
-        ok = false;
-    }
-    const FileKind destinationKind = kindOf(destination.native);
-    if (destinationKind != FileKind::Missing && destinationKind != FileKind::Regular)
-        return session.refuse(session.text(235) + ' ' + destination.native);
-
-    bool emptyDestination = false;
-    const QFileInfo existing(destination.native);
-    // Nothing is asked once the copy cannot start anyway, nor for a copy being finished,
-    // which writes on where it stopped.
-    if (ok && !resume && destinationKind == FileKind::Regular) {
-        if (!context.prompts.confirm(destination.native + QStringLiteral(": ") + session.text(63)))
-            ok = false;
-        else
-            emptyDestination = true;
-    }
-
-    if (ok) {
-        start->sourceSize = static_cast<std::uint64_t>(QFileInfo(source.native).size());
-        if (start->sourceSize > kLargestCopySource) {
-            session.note(session.text(225) + ' ' + source.native);
-            ok = false;
-        }
-    }
-    if (ok) {
-        TDriveInfo target;
-        context.disk.GetDriveInfo(destination.driveForm.left(1).toUpper(), target);
-        // The destination about to be emptied frees its own space for the copy.
-        const std::uint64_t freed = emptyDestination ? static_cast<quint64>(existing.size()) : 0;
-        if (start->sourceSize > target.FreeBytes + freed) {
-            session.note(session.text(104) + QStringLiteral(" %1: %2 bytes needed, %3 free")
-                                                 .arg(destination.native)
-                                                 .arg(start->sourceSize)
-                                                 .arg(target.FreeBytes + freed));
-            ok = false;
-        }
-    }
-    if (!ok)
-        return kRefused;
-
-    const TMediaIdentifier medium = context.disk.GetMediaIdentifier(destination.driveForm[0]);
-    if (RegisterFile(context).isRegistered(medium.SerialNumber) &&
-        context.prompts.show(PromptKind::Warning,
-                             destination.driveForm.left(2) + ' ' + session.text(131),
-                             PromptButtons::YesNo) == PromptAnswer::No)
-        return kRefused;
-
-    if (emptyDestination) {
-        QFile file(destination.native);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return session.fail(session.text(103) + ' ' + destination.native +
-                                QStringLiteral(": ") + file.errorString());
-    }
+    TerminalDialogue dialogue(session);
+    fr::CopyStart checked;
+    if (!fr::checkCopyStart(session.context(), drives, start->source.driveForm,
+                            start->destination.driveForm, resume, dialogue, &checked))
+        return dialogue.status();
+    start->sourceSize = checked.sourceSize;
     return kDone;
 }
 

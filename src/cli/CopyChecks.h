@@ -16,16 +16,10 @@ struct CopyStart {
     std::uint64_t sourceSize = 0;
 };
 
-// The largest source whose size and last fill block fit the journal's 32-bit fields.
-constexpr std::uint64_t kLargestCopySource = 0xFFFFFFFFull - 2048;
-
-// The checks the window's copy page makes before a copy starts, in its order and with its
-// texts, each naming the file and the system's reason: one file under two names, a path too
-// long for the journal, a source that is missing or not a file, a destination that is not a
-// file, an existing destination (asked about; emptied only once everything has passed), a
-// source too large, too little free space, a destination medium in the register of damaged
-// media (asked about). A copy being finished keeps its destination and is not asked about it.
-// Returns kDone when the copy may start, else the exit status (the message is written).
+// The copy page's checks before a copy starts, in its order and with its texts, each naming
+// the file and the system's reason; a copy being finished keeps its destination and is not
+// asked about it. Returns kDone when the copy may start, else the exit status (the message is
+// written).
 int checkCopyStart(Session& session, const QString& typedSource, const QString& typedDestination,
                    bool resume, CopyStart* start);
 

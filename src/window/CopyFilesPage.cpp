@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "platform/TypedPath.h"
+#include "rescue/CopyStartCheck.h"
 #include "rescue/KopirovanieEex.h"
 #include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
@@ -30,6 +31,37 @@
 #include <functional>
 
 namespace fr {
+
+namespace {
+
+// The checks before a copy speak through the page's message boxes, with the texts alone.
+class PageDialogue : public CopyStartDialogue {
+public:
+    explicit PageDialogue(ProgramContext& context) : context_(context) {}
+
+    void refused(int text, const QString&, const QString&) override {
+        // One file as both source and destination is a note; the rest are errors.
+        if (text == 175)
+            context_.prompts.information(context_.text(text));
+        else
+            context_.prompts.error(context_.text(text));
+    }
+    bool replaceExisting(const QString&, bool, bool) override {
+        return context_.prompts.confirm(context_.text(63));
+    }
+    bool useRegisteredMedium(const QString&) override {
+        return context_.prompts.show(PromptKind::Warning, context_.text(131),
+                                     PromptButtons::YesNo) != PromptAnswer::No;
+    }
+    void failed(int text, const QString&, const QString&) override {
+        context_.prompts.error(context_.text(text));
+    }
+
+private:
+    ProgramContext& context_;
+};
+
+} // namespace
 
 CopyFilesPage::CopyFilesPage(TForm1& form, ProgramContext& context, JobControls& jobControls)
     : Page(form, form.SpeedButton1), form_(form), context_(context), jobControls_(jobControls),
@@ -83,89 +115,15 @@ bool CopyFilesPage::SpeedButton13Click(bool resume) {
     form_.Edit2->setText(typedPathToDriveForm(form_.Edit2->text(), drives));
     const QString source = form_.Edit1->text();
     const QString destination = form_.Edit2->text();
-    if (source == destination) {
-        context_.prompts.information(context_.text(175)); // source and destination are one
-        return false;
-    }
-    // The journal keeps each path in 255 bytes; a cut path would name another file.
-    if (!RecordText::fits(source) || !RecordText::fits(destination)) {
-        context_.prompts.error(context_.text(230));
-        return false;
-    }
-
-    const QString nativeSource = drives.toNative(source);
-    const QString nativeDestination = drives.toNative(destination);
-    // One file under two names (a second drive letter over the same folder, a link): emptying
-    // the destination would destroy the source, so this is refused before any question.
-    if (sameFile(nativeSource, nativeDestination)) {
-        context_.prompts.information(context_.text(175));
-        return false;
-    }
-    bool ok = true;
-    // Kinds are looked at without opening anything: opening a pipe would wait for a writer.
-    const FileKind sourceKind = kindOf(nativeSource);
-    if (sourceKind == FileKind::Missing) {
-        context_.prompts.error(context_.text(102)); // the source does not exist
-        ok = false;
-    } else if (sourceKind != FileKind::Regular) {
-        context_.prompts.error(context_.text(234)); // a folder, device or pipe
-        ok = false;
-    }
-    // A device, folder or pipe as destination would be overwritten or fail half-way; nothing
-    // is asked about it and nothing is written.
-    const FileKind destinationKind = kindOf(nativeDestination);
-    if (destinationKind != FileKind::Missing && destinationKind != FileKind::Regular) {
-        context_.prompts.error(context_.text(235));
-        return false;
-    }
-    bool emptyDestination = false;
-    const QFileInfo existing(nativeDestination);
-    if (destinationKind == FileKind::Regular) {
-        if (!context_.prompts.confirm(context_.text(63)))
-            ok = false;
-        else if (!resume)
-            emptyDestination = true; // only once every check has passed
-    }
-
-    quint64 sourceSize = 0;
-    if (ok) {
-        sourceSize = static_cast<quint64>(QFileInfo(nativeSource).size());
-        if (sourceSize > kLargestSource) {
-            context_.prompts.error(context_.text(225));
-            ok = false;
-        }
-    }
-    if (ok) {
-        TDriveInfo target;
-        context_.disk.GetDriveInfo(destination.left(1).toUpper(), target);
-        // The destination about to be emptied frees its own space for the copy.
-        const quint64 freed = emptyDestination ? static_cast<quint64>(existing.size()) : 0;
-        if (sourceSize > target.FreeBytes + freed) {
-            context_.prompts.error(context_.text(104));
-            ok = false;
-        }
-    }
-    if (!ok)
+    PageDialogue dialogue(context_);
+    CopyStart start;
+    if (!checkCopyStart(context_, drives, source, destination, resume, dialogue, &start))
         return false;
     if (!resume)
         job.position = 0;
-
-    const TMediaIdentifier medium =
-        context_.disk.GetMediaIdentifier(destination.isEmpty() ? QChar() : destination[0]);
-    const RegisterFile damaged(context_);
-    if (damaged.isRegistered(medium.SerialNumber)) {
-        if (context_.prompts.show(PromptKind::Warning, context_.text(131), PromptButtons::YesNo) ==
-            PromptAnswer::No)
-            return false;
-    }
-
-    if (emptyDestination) {
-        QFile file(nativeDestination);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            context_.prompts.error(context_.text(103));
-            return false;
-        }
-    }
+    const QString& nativeSource = start.nativeSource;
+    const QString& nativeDestination = start.nativeDestination;
+    const quint64 sourceSize = start.sourceSize;
 
     retireEngine();
     job.sourceName = source;

@@ -37,9 +37,6 @@ public:
     // 100 on, in the system's number format.
     static QString megabytes(quint64 bytes);
 
-    // The largest source whose size and last fill block fit the journal's 32-bit fields.
-    static constexpr quint64 kLargestSource = 0xFFFFFFFFull - 2048;
-
 private:
     void startEngine(const QString& nativeSource, const QString& nativeDestination);
     // Ends a previous job's worker (its own stop flag) and waits for its thread.

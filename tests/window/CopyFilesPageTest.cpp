@@ -8,6 +8,7 @@
 #include "rescue/RecordFile.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
+#include "rescue/CopyStartCheck.h"
 #include "support/FaultyMedium.h"
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
@@ -140,7 +141,7 @@ TEST_F(CopyFilesPageTest, NoToOverwriteStartsNothing) {
 TEST_F(CopyFilesPageTest, SourceTooLargeForTheJournalIsRefused) {
     QFile big(media.filePath(QStringLiteral("big.img")));
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(big.resize(qint64(CopyFilesPage::kLargestSource) + 1)); // sparse
+    ASSERT_TRUE(big.resize(qint64(kLargestCopySource) + 1)); // sparse
     big.close();
     fields(QStringLiteral("D:\\big.img"), QStringLiteral("D:\\copy.img"));
     EXPECT_FALSE(page().SpeedButton13Click());
@@ -529,8 +530,8 @@ TEST_F(CopyFilesPageFullDiskTest, FreeSpaceCreditsTheDestinationAboutToBeEmptied
 
 TEST_F(CopyFilesPageFullDiskTest, LargestSourcePassesTheSizeCheckOneByteMoreDoesNot) {
     // Both fail later for want of space on E:, which shows how far the checks got.
-    sparse(QStringLiteral("limit.img"), qint64(CopyFilesPage::kLargestSource));
-    sparse(QStringLiteral("over.img"), qint64(CopyFilesPage::kLargestSource) + 1);
+    sparse(QStringLiteral("limit.img"), qint64(kLargestCopySource));
+    sparse(QStringLiteral("over.img"), qint64(kLargestCopySource) + 1);
     fields(QStringLiteral("D:\\limit.img"), QStringLiteral("E:\\copy.img"));
     EXPECT_FALSE(page().SpeedButton13Click());
     fields(QStringLiteral("D:\\over.img"), QStringLiteral("E:\\copy.img"));
