@@ -16,8 +16,10 @@ damaged_mib=${DAMAGED_MIB:-256}
 delay_ms=${DELAY_MS:-2}
 
 engine="$build/bench/rescue_copy_bench"
+cli="$build/src/fragmentrove-cli"
 faultyfs="$build/tests/support/faultyfs/faultyfs"
-[[ -x "$engine" && -x "$faultyfs" ]] || cmake --build "$build" --target rescue_copy_bench faultyfs
+[[ -x "$engine" && -x "$cli" && -x "$faultyfs" ]] ||
+    cmake --build "$build" --target rescue_copy_bench fragmentrove-cli faultyfs
 
 if ! command -v ddrescue >/dev/null; then
     if [[ $(id -u) -eq 0 ]]; then
@@ -30,6 +32,10 @@ if ! command -v ddrescue >/dev/null; then
 fi
 
 mkdir -p "$work"
+# The command line works on a program folder of its own, laid out as the window's.
+rm -rf "$work/program"
+"$root/scripts/prepare-program-dir" "$root/data" "$work/program" >/dev/null
+cli_copy() { "$cli" copy "$1" "$2" --yes --program-dir "$work/program"; }
 mount_point="$work/mnt"
 faulty_pid=
 cleanup() {
@@ -83,6 +89,8 @@ run_healthy cp cp "$healthy" "$work/out.cp"
 run_healthy dd dd if="$healthy" of="$work/out.dd" bs=1M
 run_healthy ddrescue ddrescue -q "$healthy" "$work/out.ddrescue" "$work/map.ddrescue"
 run_healthy engine "$engine" "$healthy" "$work/out.engine"
+run_healthy cli cli_copy "$healthy" "$work/out.cli"
+echo "  cli/ddrescue $(ratio "${took[ddrescue]}" "${took[cli]}")  (the command line, progress lines included)"
 echo "  engine/cp $(ratio "${took[cp]}" "${took[engine]}")  engine/dd $(ratio "${took[dd]}" "${took[engine]}")  engine/ddrescue $(ratio "${took[ddrescue]}" "${took[engine]}")  (throughput ratios; target >= 1.0)"
 
 echo "== damaged file: ${damaged_mib} MiB on faultyfs, ${delay_ms} ms per failed read"
@@ -129,6 +137,9 @@ run_damaged() {
 }
 run_damaged ddrescue ddrescue -q "$medium" "$work/out.ddrescue" "$work/map.ddrescue"
 run_damaged engine "$engine" "$medium" "$work/out.engine" --bad "$bad"
+run_damaged cli cli_copy "$medium" "$work/out.cli"
+cmp -s "$work/out.engine" "$work/out.cli" || { echo "cli: copy differs from the engine's" >&2; exit 1; }
+echo "  cli/ddrescue $(ratio "${took[ddrescue]}" "${took[cli]}") (the command line's copy, byte-identical)"
 reference=$("$engine" "$damaged" /dev/null --bad "$bad" | sed -n 's/.*reference_failed_reads=\([0-9]*\).*/\1/p')
 echo "  engine/ddrescue $(ratio "${took[ddrescue]}" "${took[engine]}") (throughput ratio; target >= 1.0)"
 echo "  failed reads: engine ${failed[engine]}, 4-byte loop ${reference}, extra per area" \
