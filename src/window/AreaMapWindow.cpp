@@ -105,7 +105,7 @@ void AreaMapWindow::saveButtonClick() {
         return;
     if (filterEntry <= 1 && QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".map");
-    const MapFileHeader header{QStringLiteral("Fragmentrove 3"), job_.description, job_.started,
+    const MapFileHeader header{QStringLiteral("Fragmentrove 3.1"), job_.description, job_.started,
                                QDateTime::currentDateTime()};
     if (const QString error = writeMapFile(path, job_.map, header); !error.isEmpty())
         context_.prompts.error(context_.text(260) + error);

@@ -1,5 +1,7 @@
 #include "core/RescueMap.h"
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -57,6 +59,31 @@ TEST(RescueMapTest, FinishedAndEmptyRunsAndFilesOfOtherTools) {
     EXPECT_TRUE(parseMapFile("0x0 +\n0x0 0x200 +\n0x400 0x200 -\n").error.contains("line 3"));
     EXPECT_TRUE(parseMapFile("0x0 +\n0x0 0x200 X\n").error.contains("status"));
     EXPECT_FALSE(parseMapFile("# only comments\n").error.isEmpty());
+}
+
+TEST(RescueMapTest, RescueToolsReadOurMapFiles) {
+    if (QStandardPaths::findExecutable(QStringLiteral("ddrescuelog")).isEmpty())
+        GTEST_SKIP() << "needs ddrescuelog (Debian package gddrescue)";
+    AreaList bad;
+    bad.add({2000, 3000});
+    bad.add({8800, 9000});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.map"));
+    ASSERT_EQ(writeMapFile(path, RescueMap::ofRun(10000, {1000, 9000}, bad),
+                           {QStringLiteral("test"), QStringLiteral("copy A:\\x to C:\\y"),
+                            QDateTime::currentDateTime(), QDateTime::currentDateTime()}),
+              QString());
+    QProcess reader;
+    reader.start(QStringLiteral("ddrescuelog"), {QStringLiteral("-t"), path});
+    ASSERT_TRUE(reader.waitForFinished(10000));
+    const QString summary = QString::fromUtf8(reader.readAll()).simplified();
+    EXPECT_EQ(reader.exitCode(), 0) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(QStringLiteral("non-tried: 2000 B, in 2 area(s)")))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(QStringLiteral("rescued: 6800 B, in 2 area(s)")))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(QStringLiteral("bad-sector: 1200 B, in 2 area(s)")))
+        << summary.toStdString();
 }
 
 } // namespace
