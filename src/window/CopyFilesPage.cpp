@@ -4,14 +4,11 @@
 #include "platform/DriveMap.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileDialogs.h"
-#include "platform/FileIdentity.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "platform/TypedPath.h"
 #include "rescue/CopyStartCheck.h"
 #include "rescue/KopirovanieEex.h"
-#include "rescue/RecordText.h"
-#include "rescue/RegisterRecord.h"
 #include "widgets/FileDropTarget.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
@@ -22,8 +19,6 @@
 #include "window/WorkerReports.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
