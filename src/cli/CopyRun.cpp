@@ -15,19 +15,10 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <atomic>
 
 namespace fr::cli {
 
 namespace {
-
-// What the copy's thread reports, read by the main thread.
-struct CopyReports {
-    std::atomic<int> percent{0};
-    std::atomic<std::uint32_t> position{0};
-    std::atomic<bool> ended{false};
-    CopyOutcome outcome; // written before `ended`
-};
 
 int percentOf(std::uint64_t position, std::uint64_t total) {
     return total == 0 ? 100 : static_cast<int>(position * 100 / total);
@@ -83,22 +74,10 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     const bool resumed = slot.holdsEntry();
     const QDateTime started = QDateTime::currentDateTime();
 
-    CopyReports reports;
+    JobReports<CopyOutcome> reports;
     reports.position = from;
     reports.percent = percentOf(from, job.totalSize);
-    KopirovanieEexHooks hooks;
-    // Reports are taken on the copy's own thread; the main thread reads them.
-    hooks.post = [](std::function<void()> work) {
-        work();
-    };
-    hooks.progress = [&reports](int percent, std::uint32_t position) {
-        reports.percent = percent;
-        reports.position = position;
-    };
-    hooks.ended = [&reports](const CopyOutcome& outcome) {
-        reports.outcome = outcome;
-        reports.ended = true;
-    };
+    KopirovanieEexHooks hooks = reports.hooks<KopirovanieEexHooks>();
     KopirovanieEex engine({job, jobSignals, context.fillBuffers, context.settings.fillMode,
                            context.platform, start.source.native, start.destination.native},
                           std::move(hooks));
@@ -179,12 +158,7 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
         if (jobSignals->deleteSource.load() && !QFileInfo::exists(start.source.native))
             session.say(QStringLiteral("The source was deleted."));
     }
-    if (!mapError.isEmpty()) {
-        session.note(mapError);
-        if (status == kDone || status == kDoneWithDamage)
-            status = kFailed;
-    }
-    return status;
+    return withMapResult(session, status, mapError);
 }
 
 } // namespace fr::cli

@@ -21,7 +21,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <atomic>
 #include <limits>
 
 namespace fr::cli {
@@ -32,14 +31,6 @@ namespace {
 constexpr std::uint64_t kLargestVolume = std::numeric_limits<std::uint32_t>::max();
 
 enum class Direction { MediumToImage, ImageToMedium };
-
-// What the job's thread reports, read by the main thread.
-struct ImageReports {
-    std::atomic<int> percent{0};
-    std::atomic<std::uint32_t> position{0};
-    std::atomic<bool> ended{false};
-    ImageOutcome outcome; // written before `ended`
-};
 
 // A medium in the register of damaged media is written only when the user still wants it,
 // asked once for each of its entries.
@@ -76,20 +67,9 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     const QDateTime started = QDateTime::currentDateTime();
     auto jobSignals = std::make_shared<JobSignals>();
 
-    ImageReports reports;
+    JobReports<ImageOutcome> reports;
     reports.position = from;
-    ImageHooks hooks;
-    hooks.post = [](std::function<void()> work) {
-        work();
-    };
-    hooks.progress = [&reports](int percent, std::uint32_t position) {
-        reports.percent = percent;
-        reports.position = position;
-    };
-    hooks.ended = [&reports](const ImageOutcome& outcome) {
-        reports.outcome = outcome;
-        reports.ended = true;
-    };
+    ImageHooks hooks = reports.hooks<ImageHooks>();
     ImageSetup setup{volume.device, nativeImage, volume.bytesPerSector, from,
                      job.totalSize, jobSignals,  context.platform};
     std::unique_ptr<ImageWorker> worker;
@@ -180,12 +160,7 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
         if (status == kDone)
             session.say(QStringLiteral("Done: every sector was read and written."));
     }
-    if (!mapError.isEmpty()) {
-        session.note(mapError);
-        if (status == kDone || status == kDoneWithDamage)
-            status = kFailed;
-    }
-    return status;
+    return withMapResult(session, status, mapError);
 }
 
 // The checks of the window's image page before a medium is copied into an image file.

@@ -2,9 +2,44 @@
 
 #include "cli/ProgressLine.h"
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
+#include <type_traits>
 
 namespace fr::cli {
+
+// What a job's own thread reports, read by the command's main thread: the latest percent and
+// position, and the outcome once the job has ended.
+template <typename Outcome> struct JobReports {
+    std::atomic<int> percent{0};
+    std::atomic<std::uint32_t> position{0};
+    std::atomic<bool> ended{false};
+    Outcome outcome; // written before `ended`
+
+    // The job's hooks, taking its reports on its own thread as they come.
+    template <typename Hooks> Hooks hooks() {
+        Hooks hooks;
+        hooks.post = [](std::function<void()> work) {
+            work();
+        };
+        if constexpr (std::is_invocable_v<decltype(hooks.progress), int, std::uint32_t>) {
+            hooks.progress = [this](int reached, std::uint32_t at) {
+                percent = reached;
+                position = at;
+            };
+        } else {
+            hooks.progress = [this](int reached) {
+                percent = reached;
+            };
+        }
+        hooks.ended = [this](const Outcome& result) {
+            outcome = result;
+            ended = true;
+        };
+        return hooks;
+    }
+};
 
 // How the command's main thread follows a job that runs on threads of its own.
 struct JobWatch {

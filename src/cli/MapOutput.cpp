@@ -1,5 +1,6 @@
 #include "cli/MapOutput.h"
 
+#include "cli/ExitStatus.h"
 #include "cli/Session.h"
 #include "core/RescueMap.h"
 
@@ -30,6 +31,13 @@ RescueMap addRun(const RescueMap& earlier, const RescueMap& run, const ByteRange
 }
 
 } // namespace
+
+int withMapResult(const Session& session, int status, const QString& mapError) {
+    if (mapError.isEmpty())
+        return status;
+    session.note(mapError);
+    return status == kDone || status == kDoneWithDamage ? kFailed : status;
+}
 
 QString writeRunMap(const Session& session, std::int64_t size, ByteRange handled,
                     const AreaList& unreadable, const QDateTime& started, bool resumed) {

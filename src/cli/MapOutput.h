@@ -18,4 +18,8 @@ class Session;
 QString writeRunMap(const Session& session, std::int64_t size, ByteRange handled,
                     const AreaList& unreadable, const QDateTime& started, bool resumed = false);
 
+// A job's exit status once its map is written: a map that was asked for and could not be
+// written is noted, and a job that was done then counts as failed.
+int withMapResult(const Session& session, int status, const QString& mapError);
+
 } // namespace fr::cli

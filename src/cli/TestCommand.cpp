@@ -15,16 +15,6 @@
 
 namespace fr::cli {
 
-namespace {
-
-struct TestReports {
-    std::atomic<int> percent{0};
-    std::atomic<bool> ended{false};
-    TestOutcome outcome; // written before `ended`
-};
-
-} // namespace
-
 int testCommand(Session& session) {
     ProgramContext& context = session.context();
     const QStringList& operands = session.arguments().operands;
@@ -60,18 +50,8 @@ int testCommand(Session& session) {
     const std::uint64_t groups = Testovanie::groupCount(info);
     const std::uint64_t groupBytes = std::max<std::uint32_t>(info.ClusterSize, 1);
     const auto stop = std::make_shared<std::atomic<bool>>(false);
-    TestReports reports;
-    TestovanieHooks hooks;
-    hooks.post = [](std::function<void()> work) {
-        work();
-    };
-    hooks.progress = [&reports](int percent) {
-        reports.percent = percent;
-    };
-    hooks.ended = [&reports](const TestOutcome& outcome) {
-        reports.outcome = outcome;
-        reports.ended = true;
-    };
+    JobReports<TestOutcome> reports;
+    TestovanieHooks hooks = reports.hooks<TestovanieHooks>();
     Testovanie tester({device, info, stop}, std::move(hooks));
     const QDateTime started = QDateTime::currentDateTime();
     StopSignal::install();
@@ -126,12 +106,7 @@ int testCommand(Session& session) {
                                     "fragmentrove-cli register add %1:")
                          .arg(letter));
     }
-    if (!mapError.isEmpty()) {
-        session.note(mapError);
-        if (status == kDone || status == kDoneWithDamage)
-            status = kFailed;
-    }
-    return status;
+    return withMapResult(session, status, mapError);
 }
 
 } // namespace fr::cli
