@@ -189,6 +189,14 @@ std::uint8_t* BlockReader::room(std::uint64_t length) {
     return open_ ? open_->memory.get() : nullptr;
 }
 
+bool BlockReader::lostMedium(int fd, int error) {
+    if (!mediumGone(fd, error))
+        return false;
+    lost_ = error;
+    stop();
+    return true;
+}
+
 bool BlockReader::refreshSize() {
     const off_t end = lseek(small_.fd(), 0, SEEK_END);
     if (end < 0)
@@ -215,13 +223,15 @@ BlockReader::Outcome BlockReader::read(TransferFile& file, std::uint8_t* into, s
                                        std::uint64_t offset) {
     ++reads_;
     const TransferResult got = file.readOnce(into, length, offset);
+    if (got.error != 0 && lostMedium(file.fd(), got.error))
+        return {0, false, true};
     // A short read before the known end: the source may have shrunk or grown since.
     if (got.error == 0 && got.bytes < length && offset + got.bytes < size_)
         refreshSize();
     const bool ok = got.error == 0 && (got.bytes == length || offset + got.bytes >= size_);
     if (!ok)
         ++failedReads_;
-    return {got.bytes, ok};
+    return {got.bytes, ok, false};
 }
 
 void BlockReader::collect(const std::uint8_t* data, std::uint64_t bytes) {
@@ -257,7 +267,10 @@ void BlockReader::fail() {
 }
 
 void BlockReader::step() {
-    if (pos_ >= size_ && (!refreshSize() || pos_ >= size_)) {
+    const bool known = pos_ < size_ || refreshSize();
+    if (!known && lostMedium(small_.fd(), errno))
+        return;
+    if (!known || pos_ >= size_) {
         // The source ended before the job's end (it shrank since the job took its size): the
         // missing units cannot be read. Without this the job would never reach its end.
         fail();
@@ -286,6 +299,8 @@ void BlockReader::blockRead() {
         return;
     std::uint8_t* memory = open_->memory.get();
     const Outcome got = read(blocks_, memory, end - start, start);
+    if (got.lost)
+        return;
     const std::uint64_t skip = pos_ - start;
     collect(memory + skip, got.bytes > skip ? got.bytes - skip : 0);
     // A block goes to the job at once, so that it is written while the next one is read.
@@ -310,6 +325,8 @@ void BlockReader::probeRead() {
     if (!memory)
         return;
     const Outcome got = read(small_, memory, length, pos_);
+    if (got.lost)
+        return;
     const std::uint64_t from = pos_;
     if (got.ok) {
         collect(memory, got.bytes);

@@ -88,6 +88,11 @@ public:
     // Makes the reader read nothing more; next() then hands out what is already read.
     void stop();
 
+    // The error that said the source's medium is gone (see mediumGone()), 0 while it is there.
+    // The reader reads nothing after it: next() hands out what was read before the loss and
+    // then returns false, and no unit is reported unreadable because of it.
+    int mediumLost() const { return lost_.load(); }
+
     // Bytes in the source as last seen.
     std::uint64_t sourceSize() const { return size_; }
     // Reads of the source so far, and how many of them failed (or came back short).
@@ -106,10 +111,12 @@ private:
         Slot* slot = nullptr;
     };
     // One read: `bytes` is what counts as read (the part before a short read's gap, up to the
-    // end of the source); `ok` is false when any wanted byte before the end could not be read.
+    // end of the source); `ok` is false when any wanted byte before the end could not be read;
+    // `lost` when the read found the medium gone (nothing of it counts then).
     struct Outcome {
         std::uint64_t bytes = 0;
         bool ok = false;
+        bool lost = false;
     };
 
     void readAhead();
@@ -132,6 +139,9 @@ private:
     // Waits for a free buffer; null when the reader is stopping.
     Slot* acquire();
     bool holding() const;
+    // After a failed read or size query: when the error says the medium is gone, the reader
+    // stops there and remembers it; true then.
+    bool lostMedium(int fd, int error);
 
     Options options_;
     std::uint64_t block_ = 0;     // the length of a block read
@@ -166,6 +176,7 @@ private:
     bool finished_ = false; // the reader's thread reads nothing more
     bool waiting_ = false;  // the job waits in next()
     std::atomic<bool> stopping_{false};
+    std::atomic<int> lost_{0};
     std::thread thread_;
 
     std::atomic<std::uint64_t> reads_{0};

@@ -2,12 +2,54 @@
 
 #include "platform/AlignedBuffer.h"
 
+#include <QFileInfo>
+#include <QString>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace fr {
+
+namespace {
+
+// Whether the block device numbered `device` is still known to the kernel. A device that was
+// never listed there (the anonymous numbers of user-space and network file systems) counts as
+// present: its loss shows as ENOTCONN or ESTALE instead.
+bool blockDevicePresent(dev_t device) {
+    if (major(device) == 0)
+        return true;
+    return QFileInfo::exists(
+        QStringLiteral("/sys/dev/block/%1:%2").arg(major(device)).arg(minor(device)));
+}
+
+} // namespace
+
+bool saysMediumGone(int error) {
+    return error == ENODEV || error == ENXIO || error == ENOTCONN || error == ESTALE;
+}
+
+bool mediumGone(int fd, int error) {
+    if (saysMediumGone(error))
+        return true;
+    if (error != EIO && error != EBADF)
+        return false;
+    struct stat status {};
+    if (fstat(fd, &status) != 0)
+        return saysMediumGone(errno);
+    if (S_ISBLK(status.st_mode)) {
+        std::uint64_t bytes = 0;
+        if (!blockDevicePresent(status.st_rdev))
+            return true;
+        // A removed disk keeps its node open but reports a size of 0.
+        return ioctl(fd, BLKGETSIZE64, &bytes) != 0 ? saysMediumGone(errno) : bytes == 0;
+    }
+    return !blockDevicePresent(status.st_dev);
+}
 
 TransferResult readOnce(int fd, void* into, std::uint64_t length, std::uint64_t offset) {
     for (;;) {

@@ -12,6 +12,16 @@ struct TransferResult {
     int error = 0;
 };
 
+// Whether an error of a transfer or an open says that the medium itself is gone (a stick
+// pulled, a device removed, a network or user-space file system whose connection is lost),
+// rather than that one place of it cannot be read: ENODEV, ENXIO, ENOTCONN, ESTALE.
+bool saysMediumGone(int error);
+// The same for a transfer on `fd` that failed with `error`: also EIO and EBADF once the
+// device behind fd has been removed from the system (its entry in the kernel's device list
+// is gone, or the device reports no sectors any more). An ordinary unreadable sector of a
+// device that is still there stays an unreadable place.
+bool mediumGone(int fd, int error);
+
 // One positioned read, retried when a signal interrupts it. A read that comes back short is
 // left short: on a failing medium it stops right before the place that failed.
 TransferResult readOnce(int fd, void* into, std::uint64_t length, std::uint64_t offset);

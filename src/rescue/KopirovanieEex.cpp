@@ -72,8 +72,11 @@ public:
         options.hold = [jobSignals = s_.jobSignals] {
             return jobSignals->paused.load() || jobSignals->stopRequested.load();
         };
-        if (const int error = source_.open(s_.sourcePath, options))
-            return error;
+        if (const int error = source_.open(s_.sourcePath, options)) {
+            // A medium that is gone already is no failure of the copy: it ends as a stop.
+            mediumGone_ = saysMediumGone(error);
+            return mediumGone_ ? 0 : error;
+        }
 
         // Created when missing, never truncated: a resumed copy keeps what an earlier run wrote.
         const QByteArray destination = QFile::encodeName(s_.destinationPath);
@@ -103,6 +106,7 @@ public:
 
     std::uint32_t position() const { return static_cast<std::uint32_t>(pos_); }
     bool readFailed() const { return readFailed_; }
+    bool mediumGone() const { return mediumGone_; }
     const AreaList& filledAreas() const { return filled_; }
 
     // Closes the destination; the errno when that fails (a delayed write error).
@@ -131,9 +135,12 @@ public:
             }
             BlockReader::Chunk chunk;
             // The reader hands out units until the end of the job; running dry before it
-            // would be a fault of the reader, not a place of the source.
+            // would be a fault of the reader, not a place of the source, unless the medium
+            // went away: then the copy ends where it got, as a stop does.
             if (!source_.next(chunk) || chunk.offset != pos_) {
-                error = EIO;
+                mediumGone_ = source_.mediumLost() != 0;
+                if (!mediumGone_)
+                    error = EIO;
                 break;
             }
             error = chunk.failed ? fillBlock() : save(chunk.data, chunk.length);
@@ -146,6 +153,11 @@ public:
         if (error == 0)
             reportProgress(true);
         return error;
+    }
+
+    // True once the source is open and the destination too (a medium that was gone when the
+    // copy began leaves both closed).
+    bool opened() const { return destination_ >= 0;
     }
 
 private:
@@ -204,6 +216,7 @@ private:
     const std::uint64_t fillBytes_;
     const std::uint8_t* fill_ = nullptr;
     bool readFailed_ = false;
+    bool mediumGone_ = false;
     AreaList filled_;
     BlockReader source_;
     int destination_ = -1;        // closed by closeDestination(), or here on a failure
@@ -245,11 +258,12 @@ CopyOutcome KopirovanieEex::run() {
     // Remembered before anything else; nothing is applied now.
     const bool lowPriority = jobSignals.lowPriority.load();
     CopyOutcome outcome;
+    const std::uint32_t startedAt = setup_.job.position.load();
     int error = 0;
     {
         Copy copy(*this);
         error = copy.open();
-        if (error == 0)
+        if (error == 0 && copy.opened())
             error = copy.run(lowPriority);
         if (error == 0)
             error = copy.closeDestination();
@@ -258,13 +272,25 @@ CopyOutcome KopirovanieEex::run() {
         outcome.position = copy.position();
         outcome.readFailed = copy.readFailed();
         outcome.filledAreas = copy.filledAreas();
+        outcome.mediumGone = copy.mediumGone();
     }
+    const bool reachedEnd = outcome.position >= setup_.job.totalSize;
     if (error != 0) {
         // Not an unreadable place: the copy cannot go on, and no end action follows.
         outcome.failure = systemText(error);
-    } else if (jobSignals.deleteSource.load() && outcome.position >= setup_.job.totalSize) {
-        // Only a copy that reached its end deletes its source; one that cannot be deleted stays.
-        ::unlink(QFile::encodeName(setup_.sourcePath).constData());
+    } else if (jobSignals.deleteSource.load() && reachedEnd && !outcome.mediumGone) {
+        // The source goes only when this run read every byte of it: a fill block stands for
+        // bytes that exist nowhere else, and the fill blocks of an earlier run of a resumed
+        // copy are no longer known.
+        const bool everyByteRead = startedAt == 0 && !outcome.readFailed;
+        if (!everyByteRead) {
+            outcome.sourceDeletion = SourceDeletion::Kept;
+        } else if (::unlink(QFile::encodeName(setup_.sourcePath).constData()) == 0) {
+            outcome.sourceDeletion = SourceDeletion::Deleted;
+        } else {
+            outcome.sourceDeletion = SourceDeletion::Failed;
+            outcome.deletionFailure = systemText(errno);
+        }
     }
     if (hooks_.ended)
         post([hook = hooks_.ended, outcome] { hook(outcome); });

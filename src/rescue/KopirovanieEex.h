@@ -17,6 +17,17 @@ struct FillBuffers;
 class Platform;
 struct JobSignals;
 
+// What became of the source of a copy run with the delete-source flag set.
+enum class SourceDeletion {
+    NotAsked, // the flag was not set, or the copy did not reach its end
+    Deleted,  // every byte of it was read, and it is gone
+    // Kept: this run did not read every byte of it (fill blocks, or a copy resumed after an
+    // earlier run whose fill blocks nobody can tell any more), so it may hold the only copy of
+    // some of them.
+    Kept,
+    Failed, // every byte was read, but the system refused to delete it (deletionFailure says why)
+};
+
 // How a copy ended, for the page.
 struct CopyOutcome {
     // Bytes of the source handled: the next read and write offset. The destination holds
@@ -30,6 +41,11 @@ struct CopyOutcome {
     // Why the copy could not go on (source cannot be opened, destination cannot be written,
     // disk full): the system's error text; empty when the copy ended or was stopped.
     QString failure;
+    // The source's medium went away (unplugged, connection lost): the copy ended as a stop
+    // does, at the position reached, with nothing filled after the loss.
+    bool mediumGone = false;
+    SourceDeletion sourceDeletion = SourceDeletion::NotAsked;
+    QString deletionFailure; // the system's reason when the source could not be deleted
 };
 
 // What the rescue copy tells the window. Every hook runs through `post`, in the order the copy
@@ -44,7 +60,8 @@ struct KopirovanieEexHooks {
     // at most 20 times a second, and once more at the end.
     std::function<void(int percent, std::uint32_t position)> progress;
     // The copy is over: finished, stopped, or failed (CopyOutcome::failure). When it ran to its
-    // end with the delete-source flag set, the source is already deleted. The rest of the end
+    // end with the delete-source flag set and read every byte, the source is already deleted
+    // (CopyOutcome::sourceDeletion says whether it was). The rest of the end
     // actions (the page's idle state, registering the medium, switching off) belong to the page,
     // on the main thread, in one sequence. After a failure there are none: the page stays
     // running until the user stops it, so that stop journals the position reached.

@@ -59,18 +59,19 @@ MediumOutcome MediumEx::run() {
             outcome.stopped = true;
             break;
         }
-        outcome.failure = copyFile(file, outcome.readFailed);
-        if (!outcome.failure.isEmpty())
+        outcome.failure = copyFile(file, outcome);
+        if (!outcome.failure.isEmpty() || outcome.mediumGone)
             break;
     }
-    if (outcome.failure.isEmpty() && setup_.jobSignals->stopRequested.load())
+    if (outcome.failure.isEmpty() &&
+        (setup_.jobSignals->stopRequested.load() || outcome.mediumGone))
         outcome.stopped = true;
     if (hooks_.ended)
         post([hook = hooks_.ended, outcome] { hook(outcome); });
     return outcome;
 }
 
-QString MediumEx::copyFile(const QString& file, bool& readFailed) {
+QString MediumEx::copyFile(const QString& file, MediumOutcome& outcome) {
     const QString destination = destinationOf(file, setup_.destinationFolder);
     const QString nativeSource = setup_.drives.toNative(file);
     const QString nativeDestination = setup_.drives.toNative(destination);
@@ -121,11 +122,16 @@ QString MediumEx::copyFile(const QString& file, bool& readFailed) {
     copying = &engine;
     const CopyOutcome copied = engine.run();
     failedReads_ = failedBefore + engine.readCounts().failedReads;
-    readFailed = readFailed || copied.readFailed;
+    outcome.readFailed = outcome.readFailed || copied.readFailed;
     if (!copied.failure.isEmpty())
         return named + copied.failure;
+    outcome.mediumGone = copied.mediumGone;
+    if (copied.sourceDeletion == SourceDeletion::Kept)
+        outcome.keptSources.append(file);
+    else if (copied.sourceDeletion == SourceDeletion::Failed)
+        outcome.undeletedSources.append(file + QStringLiteral(": ") + copied.deletionFailure);
     // An older, longer file of the same name would otherwise keep its tail behind the copy.
-    if (copied.position >= job.totalSize &&
+    if (!copied.mediumGone && copied.position >= job.totalSize &&
         ::truncate(QFile::encodeName(nativeDestination).constData(),
                    static_cast<off_t>(copied.position)) != 0)
         return named + systemText(errno);

@@ -23,6 +23,13 @@ struct MediumOutcome {
     bool readFailed = false;
     // The stop came before the last file was done; no later file was touched.
     bool stopped = false;
+    // The medium went away during a file's copy: the job ended there as a stop does.
+    bool mediumGone = false;
+    // Sources kept although the delete-source flag was set, because not every byte of them
+    // was read (drive form).
+    QStringList keptSources;
+    // Sources that were read whole but could not be deleted: "<file>: <the system's reason>".
+    QStringList undeletedSources;
     // Why the job could not go on, naming the file (a file that cannot be opened, a full
     // destination, a destination that is not a file); empty when it ended or was stopped.
     QString failure;
@@ -38,8 +45,8 @@ struct MediumExHooks {
         fileStarted;
     // The current file's percent and position, as the rescue copy reports them.
     std::function<void(int percent, std::uint32_t position)> progress;
-    // The job is over: every file done, stopped, or failed. Sources whose copy ran to its end
-    // are already deleted when the delete-source flag was set.
+    // The job is over: every file done, stopped, or failed. With the delete-source flag set,
+    // sources whose every byte was read are already deleted; the outcome lists the rest.
     std::function<void(const MediumOutcome& outcome)> ended;
 };
 
@@ -86,7 +93,7 @@ public:
 
 private:
     // Copies one file; returns why it could not be copied, empty when it was (or was stopped).
-    QString copyFile(const QString& file, bool& readFailed);
+    QString copyFile(const QString& file, MediumOutcome& outcome);
     void post(std::function<void()> work) const;
 
     Setup setup_;
