@@ -14,7 +14,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 
 namespace fr::cli {
 
@@ -113,7 +112,8 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
 
     const CopyOutcome& outcome = reports.outcome;
     job.position = outcome.position;
-    const bool finished = outcome.failure.isEmpty() && outcome.position >= job.totalSize;
+    const bool finished =
+        outcome.failure.isEmpty() && !outcome.mediumGone && outcome.position >= job.totalSize;
     const QString mapError =
         writeRunMap(session, job.totalSize,
                     {static_cast<std::int64_t>(from), static_cast<std::int64_t>(outcome.position)},
@@ -136,12 +136,14 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     } else if (!finished) {
         if (const QString error = slot.put(job); !error.isEmpty())
             return session.fail(error);
+        if (outcome.mediumGone)
+            session.say(session.text(262));
         session.say(QStringLiteral("Stopped at byte %1 of %2 (%3%), %4")
                         .arg(outcome.position)
                         .arg(job.totalSize)
                         .arg(percentOf(outcome.position, job.totalSize))
                         .arg(resumeHint(slot)));
-        status = kStoppedBySignal + signal;
+        status = outcome.mediumGone && signal == 0 ? kStopped : kStoppedBySignal + signal;
     } else {
         if (const QString error = slot.remove(); !error.isEmpty())
             session.note(error);
@@ -155,8 +157,23 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
         } else {
             session.say(QStringLiteral("Done: every byte was read."));
         }
-        if (jobSignals->deleteSource.load() && !QFileInfo::exists(start.source.native))
+        switch (outcome.sourceDeletion) {
+        case SourceDeletion::NotAsked:
+            break;
+        case SourceDeletion::Deleted:
             session.say(QStringLiteral("The source was deleted."));
+            break;
+        case SourceDeletion::Kept:
+            session.say(session.text(261));
+            break;
+        case SourceDeletion::Failed:
+            // The copy is whole, but a script that asked for the source to go must not take it
+            // as gone.
+            session.note(QStringLiteral("the source could not be deleted: %1: %2")
+                             .arg(start.source.native, outcome.deletionFailure));
+            status = kFailed;
+            break;
+        }
     }
     return withMapResult(session, status, mapError);
 }

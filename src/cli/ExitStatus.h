@@ -11,6 +11,7 @@ enum ExitStatus : int {
     kFailed = 3,            // the job could not go on: a file or medium could not be read whole,
                             // written or opened (the message names it and the system's reason)
     kStoppedBySignal = 128, // + the signal's number: 130 after Ctrl-C, 143 after SIGTERM
+    kStopped = 128,         // stopped because the medium went away (no signal); journalled
 };
 
 } // namespace fr::cli

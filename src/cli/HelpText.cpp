@@ -41,6 +41,7 @@ Exit status:
   1    done, but places could not be read in this run (or sectors not written)
   2    bad usage, or a check or a question refused the job: nothing was done
   3    the job could not go on (a file or medium could not be opened, read or written)
+  128  stopped because the medium went away; the job is in the journal at the place reached
   130  stopped by Ctrl-C (143 by SIGTERM); the job is in the journal
 )";
 
@@ -57,7 +58,8 @@ Options:
   --fill zero|random    the fill blocks' pattern (default: the program's settings)
   --block 512|1024|2048 the fill blocks' size in bytes (default: the program's settings)
   --low-priority        read and write at idle priority, leaving the machine to others
-  --delete-source       delete SRC once it is copied to its end
+  --delete-source       delete SRC once every byte of it is read; a SRC that needed fill
+                        blocks (or a resumed copy's) is kept, as it may hold the only copy
   --map FILE            write the map of this run (read, unreadable and untried areas) in
                         the mapfile format of rescue tools
   -y, --yes             replace an existing DST and answer the other questions yes

@@ -111,7 +111,8 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
 
     const ImageOutcome& outcome = reports.outcome;
     job.position = outcome.position;
-    const bool finished = outcome.failure.isEmpty() && outcome.position >= job.totalSize;
+    const bool finished =
+        outcome.failure.isEmpty() && !outcome.mediumGone && outcome.position >= job.totalSize;
     const QString mapError = writeRunMap(session, static_cast<std::int64_t>(job.totalSize * sector),
                                          {static_cast<std::int64_t>(from * sector),
                                           static_cast<std::int64_t>(outcome.position * sector)},
@@ -137,11 +138,13 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     } else if (!finished) {
         if (const QString error = slot.put(job); !error.isEmpty())
             return session.fail(error);
+        if (outcome.mediumGone)
+            session.say(session.text(262));
         session.say(QStringLiteral("Stopped at sector %1 of %2, ")
                         .arg(outcome.position)
                         .arg(job.totalSize) +
                     hint());
-        status = kStoppedBySignal + signal;
+        status = outcome.mediumGone && signal == 0 ? kStopped : kStoppedBySignal + signal;
     } else {
         if (const QString error = slot.remove(); !error.isEmpty())
             session.note(error);

@@ -37,7 +37,8 @@ int listJournal(Session& session, const RecordFile::Contents& journal) {
                            .arg(percent)
                            .arg(QDateTime(entry.startDay(), entry.startTimeOfDay())
                                     .toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-        if (JournalEntry::kindOf(entry) == JournalEntry::Kind::FileCopy) {
+        if (JournalEntry::kindOf(entry) == JournalEntry::Kind::FileCopy ||
+            JournalEntry::isDamaged(entry)) {
             const QString status = JournalEntry::status(entry, session.context());
             if (!status.isEmpty())
                 line += QStringLiteral("  (") + status + ')';
@@ -61,6 +62,13 @@ int offerRemoval(Session& session, JournalSlot& slot, const QString& question) {
 // The journal page's checks of an entry about to be finished: its files still there and as
 // the stop left them, or the user's word that it should go on.
 int checkEntry(Session& session, const CopyJob& job, JournalSlot& slot) {
+    // Refused without the offer to remove it: the user may want to mend it by hand.
+    if (JournalEntry::isDamaged(job))
+        return session.refuse(QStringLiteral("entry %1 -> %2 (at %3 of %4): %5")
+                                  .arg(job.sourceName, job.destinationName)
+                                  .arg(job.position.load())
+                                  .arg(job.totalSize)
+                                  .arg(session.text(263)));
     const DriveMap drives = session.drives();
     const auto missing = [&drives](const QString& name) {
         const QString native = drives.toNative(name);

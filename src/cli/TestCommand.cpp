@@ -97,10 +97,12 @@ int testCommand(Session& session) {
                         .arg(area.end - 1)
                         .arg(area.length()));
     int status = outcome.failedCount > 0 ? kDoneWithDamage : kDone;
-    if (signal != 0 && outcome.stopped) {
+    if ((signal != 0 || outcome.mediumGone) && outcome.stopped) {
+        if (outcome.mediumGone)
+            session.say(session.text(262));
         session.say(
             QStringLiteral("Stopped after %1 of %2 groups.").arg(outcome.groupsTested).arg(groups));
-        status = kStoppedBySignal + signal;
+        status = signal == 0 ? kStopped : kStoppedBySignal + signal;
     } else if (outcome.failedCount > 0 && !registered && medium.SerialNumber != 0) {
         session.note(QStringLiteral("to be warned before this medium is used again: "
                                     "fragmentrove-cli register add %1:")

@@ -44,7 +44,10 @@ ImageOutcome ImageEx::transfer() {
         };
         if (const int error = medium.open(setup_.mediumPath, options)) {
             ::close(image);
-            outcome.failure = imageFailure(setup_.mediumPath, error);
+            // A medium already gone ends the job as a stop, where it stood.
+            outcome.mediumGone = saysMediumGone(error);
+            if (!outcome.mediumGone)
+                outcome.failure = imageFailure(setup_.mediumPath, error);
             return outcome;
         }
     }
@@ -64,6 +67,11 @@ ImageOutcome ImageEx::transfer() {
         // The reader hands out groups up to the end; running dry before it is no place of
         // the medium but a fault, and must not pass for a finished image.
         if (!medium.next(chunk) || chunk.offset != pos * sector) {
+            // A medium that went away ends the job as a stop: the groups before the loss are
+            // in the image, nothing after it is written as zeros.
+            outcome.mediumGone = medium.mediumLost() != 0;
+            if (outcome.mediumGone)
+                break;
             error = EIO;
             failedFile = setup_.mediumPath;
             break;

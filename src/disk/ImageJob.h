@@ -35,6 +35,9 @@ struct ImageOutcome {
     // Why the job could not go on (the image or the medium cannot be opened, the image cannot
     // be written): the file and the system's reason; empty when it ended or was stopped.
     QString failure;
+    // The medium (or the image's own medium) went away: the job ended as a stop does, at the
+    // position reached, with nothing written as zeros after the loss.
+    bool mediumGone = false;
 };
 
 // What an image job tells the window. Every hook runs through `post`, in order; `ended` is

@@ -18,15 +18,21 @@ namespace fr {
 namespace {
 
 // Writes whole sectors at offset. A run the medium refuses is written again group by group,
-// so that only the groups that really fail are counted, as single group writes would be.
+// so that only the groups that really fail are counted, as single group writes would be. A
+// medium that went away sets `lost` and is written no more.
 std::uint64_t writeSectors(TransferFile& medium, const std::uint8_t* data, std::uint64_t bytes,
-                           std::uint64_t offset, std::uint64_t group, std::uint64_t sector) {
-    if (medium.writeFully(data, bytes, offset).error == 0)
+                           std::uint64_t offset, std::uint64_t group, std::uint64_t sector,
+                           bool& lost) {
+    const int error = medium.writeFully(data, bytes, offset).error;
+    if (error == 0)
         return 0;
+    lost = mediumGone(medium.fd(), error);
     std::uint64_t unwritten = 0;
-    for (std::uint64_t done = 0; done < bytes; done += group) {
+    for (std::uint64_t done = 0; done < bytes && !lost; done += group) {
         const std::uint64_t length = std::min(group, bytes - done);
-        if (medium.writeFully(data + done, length, offset + done).error != 0)
+        const int failed = medium.writeFully(data + done, length, offset + done).error;
+        lost = failed != 0 && mediumGone(medium.fd(), failed);
+        if (failed != 0 && !lost)
             unwritten += length / sector;
     }
     return unwritten;
@@ -82,8 +88,10 @@ ImageOutcome ImageRaw::transfer() {
             continue;
         BlockReader::Chunk chunk;
         if (!image.next(chunk) || chunk.offset != pos * sector) {
+            outcome.mediumGone = image.mediumLost() != 0;
             // The image shrank under the job: what is left of it cannot be written out.
-            outcome.failure = imageFailure(setup_.imagePath, EIO);
+            if (!outcome.mediumGone)
+                outcome.failure = imageFailure(setup_.imagePath, EIO);
             break;
         }
         const std::uint64_t left = (setup_.end - pos) * sector;
@@ -94,9 +102,17 @@ ImageOutcome ImageRaw::transfer() {
         outcome.readFailed = outcome.readFailed || chunk.failed;
         if (chunk.failed)
             noteUnreadable(outcome, pos * sector, bytes);
-        outcome.unwrittenSectors += writeSectors(medium, data, bytes, pos * sector, group, sector);
+        bool lost = false;
+        const std::uint64_t unwritten =
+            writeSectors(medium, data, bytes, pos * sector, group, sector, lost);
         reads_ = image.reads();
         failedReads_ = image.failedReads();
+        if (lost) {
+            // The medium went away: the job stops before this run of sectors, as a stop would.
+            outcome.mediumGone = true;
+            break;
+        }
+        outcome.unwrittenSectors += unwritten;
         pos = std::min<std::uint64_t>(setup_.end, pos + bytes / sector);
         if (bytes == 0)
             pos = setup_.end; // the partial sector at the image's end is all there was
@@ -105,8 +121,13 @@ ImageOutcome ImageRaw::transfer() {
     outcome.position = static_cast<std::uint32_t>(pos);
     image.stop();
     // A write the medium refuses only when flushed must not pass for a finished job.
-    if (::fsync(medium.fd()) != 0 && outcome.failure.isEmpty())
-        outcome.failure = imageFailure(setup_.mediumPath, errno);
+    if (::fsync(medium.fd()) != 0 && outcome.failure.isEmpty() && !outcome.mediumGone) {
+        const int error = errno;
+        if (mediumGone(medium.fd(), error))
+            outcome.mediumGone = true;
+        else
+            outcome.failure = imageFailure(setup_.mediumPath, error);
+    }
     medium.close();
     if (outcome.failure.isEmpty())
         reportProgress(outcome.position, true);

@@ -112,6 +112,10 @@ TestOutcome Testovanie::run() {
     }
     while (going && mediumEnded && group < groups)
         going = judge(group++, false);
+    if (reader.mediumLost() != 0) {
+        outcome.mediumGone = true;
+        outcome.stopped = true;
+    }
     reader.stop();
     reads_ = reader.reads();
     failedReads_ = reader.failedReads();

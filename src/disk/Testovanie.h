@@ -30,6 +30,9 @@ struct TestOutcome {
     // Bytes of a group (the volume's cluster).
     std::uint64_t groupBytes = 0;
     bool stopped = false;
+    // The medium went away during the test: it stopped there, as a stop does, and no group
+    // after the loss was judged.
+    bool mediumGone = false;
     // Why the medium could not be read at all (its device cannot be opened), naming it; empty
     // when the test ran. Such a medium is not damaged, only out of reach.
     QString failure;

@@ -30,7 +30,10 @@ bool blockDevicePresent(dev_t device) {
 } // namespace
 
 bool saysMediumGone(int error) {
-    return error == ENODEV || error == ENXIO || error == ENOTCONN || error == ESTALE;
+    // A user-space file system whose connection breaks answers the request under way with
+    // ECONNABORTED and every later one with ENOTCONN.
+    return error == ENODEV || error == ENXIO || error == ENOTCONN || error == ECONNABORTED ||
+           error == ESTALE;
 }
 
 bool mediumGone(int fd, int error) {

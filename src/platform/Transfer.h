@@ -14,7 +14,8 @@ struct TransferResult {
 
 // Whether an error of a transfer or an open says that the medium itself is gone (a stick
 // pulled, a device removed, a network or user-space file system whose connection is lost),
-// rather than that one place of it cannot be read: ENODEV, ENXIO, ENOTCONN, ESTALE.
+// rather than that one place of it cannot be read: ENODEV, ENXIO, ENOTCONN, ECONNABORTED,
+// ESTALE.
 bool saysMediumGone(int error);
 // The same for a transfer on `fd` that failed with `error`: also EIO and EBADF once the
 // device behind fd has been removed from the system (its entry in the kernel's device list

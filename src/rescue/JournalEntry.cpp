@@ -45,7 +45,13 @@ QString megabytes(std::uint32_t bytes) {
     return text.replace('e', 'E');
 }
 
+bool isDamaged(const CopyJob& job) {
+    return job.position.load() > job.totalSize;
+}
+
 QString status(const CopyJob& job, const ProgramContext& context) {
+    if (isDamaged(job))
+        return context.text(263);
     const DriveMap drives = DriveMap::build(context.programDir);
     const auto nativeOf = [&drives](const QString& name) {
         const QString native = drives.toNative(name);

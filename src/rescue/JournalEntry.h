@@ -28,8 +28,14 @@ QString destinationField(const CopyJob& job, const ProgramContext& context);
 // A size in megabytes as the journal shows it: general format, three significant digits.
 QString megabytes(std::uint32_t bytes);
 
+// Whether the entry cannot be true: a job never gets past its own end, so a position beyond
+// the size (bytes of a copy, sectors of an image job) means the record was damaged. Such an
+// entry is never run: resumed, it would pass for finished at once.
+bool isDamaged(const CopyJob& job);
+
 // Whether the source and destination are still as the stopped copy left them: empty when
-// they are, otherwise strings 70/72 and 71/73 joined by ", ".
+// they are, otherwise strings 70/72 and 71/73 joined by ", "; string 263 alone for a damaged
+// entry.
 QString status(const CopyJob& job, const ProgramContext& context);
 
 } // namespace JournalEntry

@@ -227,7 +227,15 @@ void CopyFilesPage::engineEnded(const CopyOutcome& outcome) {
         context_.prompts.error(context_.text(226) + outcome.failure); // could not be written
         return;
     }
+    if (outcome.mediumGone)
+        jobControls_.jobLostMedium();
     jobControls_.jobCompleted(outcome.readFailed);
+    if (outcome.mediumGone)
+        context_.prompts.warning(context_.text(262));
+    if (outcome.sourceDeletion == SourceDeletion::Kept)
+        context_.prompts.warning(context_.text(261));
+    else if (outcome.sourceDeletion == SourceDeletion::Failed)
+        context_.prompts.error(job.sourceName + QStringLiteral(": ") + outcome.deletionFailure);
 }
 
 } // namespace fr

@@ -291,7 +291,11 @@ void DiskImagePage::workerEnded(const ImageOutcome& outcome, bool toImage) {
     if (outcome.unwrittenSectors > 0)
         context_.prompts.error(context_.text(228) + ' ' +
                                QString::number(outcome.unwrittenSectors));
+    if (outcome.mediumGone)
+        jobControls_.jobLostMedium();
     jobControls_.jobCompleted(outcome.readFailed);
+    if (outcome.mediumGone)
+        context_.prompts.warning(context_.text(262));
 }
 
 } // namespace fr

@@ -122,22 +122,36 @@ void JobControls::SpeedButton15Click() {
     // a new job or a journal entry would meet a worker still writing.
     stopPending_ = workerRunning_;
 
-    // A whole-medium copy leaves no journal entry; a file copy and an image job do. The record
-    // is written at once with the position the worker last reported, never beyond what is
-    // written, so that leaving the program right after the stop keeps it.
-    if (form_.Label1->text().toUpper() != context_.text(5).toUpper()) {
-        RecordFile journal(context_.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes);
-        const int index = static_cast<int>(QFileInfo(journal.path()).size() / journal.recordSize());
-        const QByteArray record = context_.copyJob.toRecord();
-        if (const QString error = journal.append(record); !error.isEmpty()) {
-            context_.prompts.error(error);
-        } else if (stopPending_) {
-            stopRecordIndex_ = index;
-            stopRecord_ = record;
-        }
-    }
+    // The record is written at once with the position the worker last reported, never beyond
+    // what is written, so that leaving the program right after the stop keeps it.
+    appendStopRecord();
     if (!workerRunning_)
         becomeIdle();
+}
+
+void JobControls::jobLostMedium() {
+    // A stop given meanwhile has journalled the job already; its record is brought up to the
+    // position reached when the job ends.
+    if (stopPending_)
+        return;
+    // As after a stop, the monitor offers no registration: the medium is gone, not damaged.
+    stopMonitor();
+    appendStopRecord();
+}
+
+void JobControls::appendStopRecord() {
+    // A whole-medium copy leaves no journal entry; a file copy and an image job do.
+    if (form_.Label1->text().toUpper() == context_.text(5).toUpper())
+        return;
+    RecordFile journal(context_.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes);
+    const int index = static_cast<int>(QFileInfo(journal.path()).size() / journal.recordSize());
+    const QByteArray record = context_.copyJob.toRecord();
+    if (const QString error = journal.append(record); !error.isEmpty()) {
+        context_.prompts.error(error);
+    } else if (stopPending_) {
+        stopRecordIndex_ = index;
+        stopRecord_ = record;
+    }
 }
 
 void JobControls::rewriteStopRecord() {

@@ -38,6 +38,10 @@ public:
     // The worker ended on a failure other than reading: the page stays running until the user
     // stops it, and that stop then completes at once. A stop already pending completes now.
     void jobFailed();
+    // The worker ended because its medium went away, after the page has taken the position
+    // reached into the context's job: the job is journalled as the stop button would journal
+    // it (unless a stop already did), before jobCompleted() ends it.
+    void jobLostMedium();
 
     void SpeedButton14Click(); // pause and continue
     void SpeedButton15Click(); // stop
@@ -52,6 +56,8 @@ private:
     // The page back in its idle state: start enabled, pause disabled, the commands enabled.
     void becomeIdle();
     void rewriteStopRecord();
+    // The stop's journal record of the context's job, except on the whole-medium page.
+    void appendStopRecord();
 
     TForm1& form_;
     ProgramContext& context_;

@@ -76,7 +76,10 @@ void JournalPage::CheckListBox1Click() {
     } else {
         form_.Label2->setText(context_.text(141) + QString::number(job.totalSize) +
                               QStringLiteral(" / ") + QString::number(job.position.load()));
-        form_.Label3->clear();
+        if (JournalEntry::isDamaged(job))
+            form_.Label3->setText(context_.text(68) + context_.text(263));
+        else
+            form_.Label3->clear();
     }
     form_.LabeledEdit1->setText(JournalEntry::sourceField(job, context_));
     form_.LabeledEdit2->setText(JournalEntry::destinationField(job, context_));
@@ -91,6 +94,12 @@ void JournalPage::SpeedButton20Click() {
     };
     // The state read back from the status line, after its 7-character heading.
     const QString state = form_.Label3->text().mid(7);
+    // A record that cannot be true would pass for a finished job at once (and, with the
+    // delete-source box ticked, cost the source): it is reported and stays as it is.
+    if (JournalEntry::isDamaged(job)) {
+        context_.prompts.error(context_.text(263));
+        return;
+    }
 
     if (JournalEntry::isPathWithDrive(job.sourceName) && missing(job.sourceName)) {
         if (context_.prompts.confirm(context_.text(186)))

@@ -142,6 +142,8 @@ void TForm2::workerEnded(const TestOutcome& outcome) {
     // A medium out of reach is not a damaged one: the reason is shown instead of a result.
     if (!outcome.failure.isEmpty())
         context_.prompts.error(outcome.failure);
+    else if (outcome.mediumGone)
+        context_.prompts.warning(context_.text(262));
     progressSpeed_->stop();
     if (!outcome.unreadableAreas.empty()) {
         const std::int64_t groupBytes = static_cast<std::int64_t>(outcome.groupBytes);

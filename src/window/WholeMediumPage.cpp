@@ -29,7 +29,7 @@ namespace {
 // The largest file the rescue copy can count in its 32-bit position, with room for a last
 // fill block.
 constexpr qint64 kLargestFile = 0xFFFFFFFFll - 2048;
-// How many unreadable folders the warning before the start lists.
+// How many files or folders a message lists.
 constexpr qsizetype kFoldersShown = 20;
 
 // Whether a file can be made in the folder. The probe has a name of its own that no file of
@@ -39,6 +39,14 @@ bool writable(const QString& nativeFolder) {
         return false;
     QTemporaryFile probe(nativeFolder + QStringLiteral("/.fragmentrove-write-test-XXXXXX"));
     return probe.open();
+}
+
+// The first lines of a list for a message box; a badly damaged medium can give hundreds.
+QString firstOf(const QStringList& lines) {
+    QStringList shown = lines.mid(0, kFoldersShown);
+    if (lines.size() > kFoldersShown)
+        shown.append(QStringLiteral("..."));
+    return shown.join('\r');
 }
 
 } // namespace
@@ -119,11 +127,7 @@ bool WholeMediumPage::celydisk() {
     // Folders of a damaged medium that could not be read: what they hold is not copied, and
     // the user should know before the job starts.
     if (!collected.unreadableFolders.isEmpty()) {
-        // A badly damaged medium can have hundreds: the first ones say enough in one box.
-        QStringList shown = collected.unreadableFolders.mid(0, kFoldersShown);
-        if (collected.unreadableFolders.size() > kFoldersShown)
-            shown.append(QStringLiteral("..."));
-        context_.prompts.warning(shown.join('\r'));
+        context_.prompts.warning(firstOf(collected.unreadableFolders));
     }
     for (const QString& file : collected.files) {
         if (QFileInfo(drives.toNative(file)).size() > kLargestFile) {
@@ -205,7 +209,15 @@ void WholeMediumPage::workerEnded(const MediumOutcome& outcome, const QString& f
     if (outcome.readFailed)
         context_.copyJob.sourceName = firstFile;
     form_.Edit2->clear();
+    if (outcome.mediumGone)
+        jobControls_.jobLostMedium();
     jobControls_.jobCompleted(outcome.readFailed);
+    if (outcome.mediumGone)
+        context_.prompts.warning(context_.text(262));
+    if (!outcome.keptSources.isEmpty())
+        context_.prompts.warning(context_.text(261) + '\r' + firstOf(outcome.keptSources));
+    if (!outcome.undeletedSources.isEmpty())
+        context_.prompts.error(firstOf(outcome.undeletedSources));
 }
 
 } // namespace fr

@@ -4,6 +4,8 @@
 #include "cli/CliProcess.h"
 #include "core/LanguageTable.h"
 #include "core/RescueMap.h"
+#include "rescue/CopyJob.h"
+#include "rescue/RecordFile.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
 #include "support/ReferenceRescue.h"
@@ -14,7 +16,9 @@
 #include "window/TForm1.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -79,6 +83,76 @@ TEST_F(CliCopyTest, ADamagedFileIsCopiedAsTheWindowCopiesItAndItsMapListsTheFill
     const CliResult healthy = runCli(dir.path(), {"copy", "D:\\healthy.bin", "D:\\healthy.copy"});
     EXPECT_EQ(healthy.exitCode, 0) << healthy.err.toStdString();
     EXPECT_TRUE(contentOf(media.filePath("healthy.copy")) == FaultyMedium::pattern(0, 100000));
+}
+
+TEST_F(CliCopyTest, DeleteSourceKeepsWhatWasNotReadWholeAndADamagedEntryIsNeverRun) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    FaultyMedium medium(100003, {{5000, 5001}});
+    drives.setRoot('E', medium.mountPoint());
+    const CliResult filled =
+        runCli(dir.path(), {"copy", "E:\\disk.img", "D:\\out.bin", "--delete-source"});
+    EXPECT_EQ(filled.exitCode, 1) << filled.err.toStdString();
+    EXPECT_TRUE(filled.out.contains(context.text(261))) << filled.out.toStdString();
+    EXPECT_FALSE(filled.out.contains(QStringLiteral("deleted")));
+    EXPECT_TRUE(QFile::exists(medium.path()));
+
+    // An entry whose position lies far beyond the size its source still has.
+    const QByteArray source = FaultyMedium::pattern(0, 10000);
+    writeFile(media.filePath(QStringLiteral("src.bin")), source);
+    writeFile(media.filePath(QStringLiteral("dst.bin")), {});
+    CopyJob job;
+    job.sourceName = QStringLiteral("D:\\src.bin");
+    job.destinationName = QStringLiteral("D:\\dst.bin");
+    job.position = 2441400;
+    job.totalSize = 10000;
+    dir.write(QStringLiteral("databaza.fgv"), job.toRecord());
+    const CliResult resumed = runCli(dir.path(), {"-y", "resume", "1", "--delete-source"});
+    EXPECT_EQ(resumed.exitCode, 2);
+    EXPECT_TRUE(resumed.err.contains(context.text(263))) << resumed.err.toStdString();
+    EXPECT_FALSE(resumed.out.contains(QStringLiteral("Done"))) << resumed.out.toStdString();
+    EXPECT_TRUE(contentOf(media.filePath(QStringLiteral("src.bin"))) == source);
+    EXPECT_TRUE(contentOf(dir.file(QStringLiteral("databaza.fgv"))) == job.toRecord());
+    const CliResult listed = runCli(dir.path(), {"resume"});
+    EXPECT_TRUE(listed.out.contains(context.text(263))) << listed.out.toStdString();
+}
+
+TEST_F(CliCopyTest, AMediumThatGoesAwayStopsTheCopyInTheJournalAndItsResumeIsExact) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    constexpr qint64 size = 8 * 1024 * 1024 + 5;
+    FaultyMedium medium(size, {}, {.bytesPerSecond = 4 * 1024 * 1024, .multithreaded = true});
+    drives.setRoot('E', medium.mountPoint());
+    const QString out = media.filePath(QStringLiteral("out.bin"));
+    const auto cli = test::startCli(dir.path(), {"copy", "E:\\disk.img", "D:\\out.bin"});
+    ASSERT_TRUE(QTest::qWaitFor([&out] { return QFileInfo(out).size() >= 1024 * 1024; }, 30000));
+    medium.disconnect();
+    const CliResult stopped = test::finishCli(*cli);
+    EXPECT_EQ(stopped.exitCode, 128) << stopped.err.toStdString();
+    EXPECT_TRUE(stopped.out.contains(context.text(262))) << stopped.out.toStdString();
+    EXPECT_FALSE(stopped.out.contains(QStringLiteral("Done")));
+    const std::vector<QByteArray> journal =
+        RecordFile(dir.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes)
+            .readAll()
+            .records;
+    ASSERT_EQ(journal.size(), 1u);
+    CopyJob entry;
+    entry.fromRecord(journal[0]);
+    EXPECT_EQ(qint64(entry.position.load()), QFileInfo(out).size()) << "journalled where it got";
+    EXPECT_LT(qint64(entry.position.load()), size);
+
+    // The same source, healthy, under the same name.
+    const QByteArray healthy = contentOf(medium.backingPath());
+    medium.unmount();
+    QTemporaryDir copyOfSource;
+    writeFile(copyOfSource.filePath(QStringLiteral("disk.img")), healthy);
+    drives.setRoot('E', copyOfSource.path());
+    const CliResult resumed = runCli(dir.path(), {"-y", "resume", "1"});
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.err.toStdString();
+    EXPECT_TRUE(contentOf(out) == healthy);
+    EXPECT_EQ(QFileInfo(dir.file(QStringLiteral("databaza.fgv"))).size(), 0);
 }
 
 // What a script sees when it gets the command wrong, when a check refuses the job, and when

@@ -271,6 +271,77 @@ TEST_F(KopirovanieEexJob, DeleteSourceOnlyAfterACompleteCopy) {
     EXPECT_FALSE(QFile::exists(source));
 }
 
+TEST_F(KopirovanieEexJob, TheSourceIsDeletedOnlyWhenThisRunReadEveryByteOfIt) {
+    h.jobSignals->deleteSource = true;
+    // A resumed copy: whether its earlier run needed fill blocks is not known any more. A
+    // record whose position lies past the end is no better.
+    for (const quint32 from : {4096u, 244u * 100003u}) {
+        h.job.position = from;
+        h.copy(source, destination);
+        EXPECT_EQ(h.outcome.sourceDeletion, SourceDeletion::Kept) << from;
+        EXPECT_TRUE(QFile::exists(source)) << from;
+    }
+
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    FaultyMedium medium(100003, {{5000, 5001}});
+    h.job.position = 0;
+    h.copy(medium.path(), destination);
+    EXPECT_TRUE(h.outcome.readFailed);
+    EXPECT_EQ(h.outcome.sourceDeletion, SourceDeletion::Kept) << "it holds the only copy";
+    EXPECT_TRUE(QFile::exists(medium.path()));
+
+    // Read whole, but this medium refuses deletion: said, with the system's reason.
+    medium.setBadRanges({});
+    h.copy(medium.path(), destination);
+    EXPECT_EQ(h.outcome.sourceDeletion, SourceDeletion::Failed);
+    EXPECT_FALSE(h.outcome.deletionFailure.isEmpty());
+}
+
+TEST(KopirovanieEexMediumGone, AMediumThatGoesAwayEndsTheCopyAsAStopAndItsResumeIsExact) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    constexpr qint64 size = 8 * MiB + 5;
+    // Slow enough to be cut off half way.
+    FaultyMedium medium(size, {}, {.bytesPerSecond = 8 * MiB, .multithreaded = true});
+    QTemporaryDir dir;
+    const QString destination = dir.filePath(QStringLiteral("rescued.bin"));
+    CopyHarness h;
+    h.job.sourceName = QStringLiteral("E:\\disk.img");
+    h.job.totalSize = static_cast<quint32>(size);
+    h.jobSignals->deleteSource = true;
+    auto engine = h.engine(medium.path(), destination);
+    engine->start();
+    const auto reached = [&h] {
+        std::lock_guard lock(h.mutex);
+        return h.positions.empty() ? 0u : h.positions.back();
+    };
+    for (int wait = 0; wait < 1000 && reached() < 2 * MiB; ++wait)
+        std::this_thread::sleep_for(10ms);
+    medium.disconnect();
+    engine->wait();
+
+    EXPECT_EQ(h.recorded(), std::vector<std::string>{"ended"}) << "no failure";
+    EXPECT_TRUE(h.outcome.mediumGone);
+    EXPECT_FALSE(h.outcome.readFailed) << "nothing is filled after the loss";
+    EXPECT_TRUE(h.outcome.filledAreas.empty());
+    EXPECT_EQ(h.outcome.sourceDeletion, SourceDeletion::NotAsked);
+    const quint32 position = h.outcome.position;
+    EXPECT_GE(position, 2 * MiB);
+    EXPECT_LT(position, size);
+    const QByteArray healthy = readAll(medium.backingPath());
+    EXPECT_TRUE(readAll(destination) == healthy.left(position)) << "exactly the bytes handled";
+
+    // Finished later from a healthy copy of the source.
+    h.job.position = position;
+    h.jobSignals->deleteSource = false;
+    h.copy(medium.backingPath(), destination);
+    EXPECT_FALSE(h.outcome.mediumGone);
+    EXPECT_TRUE(readAll(destination) == healthy);
+}
+
 TEST_F(KopirovanieEexJob, PauseMovesNoByteAndStopWhilePausedEndsTheJob) {
     h.jobSignals->paused = true;
     auto engine = h.engine(source, destination);

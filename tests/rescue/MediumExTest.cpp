@@ -216,6 +216,22 @@ TEST_F(MediumExTest, FoldersAreMadeAndALongerOldDestinationIsCutToTheCopy) {
     EXPECT_EQ(percents, (std::vector<int>{100, 100})) << "each file's progress is its own";
 }
 
+TEST_F(MediumExTest, DeleteSourceKeepsEveryFileThatWasNotReadWhole) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    FaultyMedium medium(200 * 1024 + 3, {{1000, 1003}});
+    dosDevices.setRoot('F', medium.mountPoint());
+    writeFile(source(QStringLiteral("healthy.bin")), "healthy");
+    jobSignals->deleteSource = true;
+    const MediumOutcome got = copy({"F:\\disk.img", "D:\\healthy.bin"});
+    EXPECT_TRUE(got.readFailed);
+    EXPECT_EQ(got.keptSources, QStringList{QStringLiteral("F:\\disk.img")});
+    EXPECT_TRUE(got.undeletedSources.isEmpty()) << got.undeletedSources.join(' ').toStdString();
+    EXPECT_TRUE(QFile::exists(medium.path()));
+    EXPECT_FALSE(QFile::exists(source(QStringLiteral("healthy.bin")))) << "read whole: deleted";
+}
+
 TEST_F(MediumExTest, AStopAfterTheFirstFileLeavesEveryLaterFileAlone) {
     writeFile(source(QStringLiteral("one.bin")), QByteArray(10000, '1'));
     writeFile(source(QStringLiteral("two.bin")), QByteArray(10000, '2'));

@@ -175,6 +175,13 @@ void FaultyMedium::mount(const QList<ByteRange>& badRanges, const Options& optio
     }
 }
 
+void FaultyMedium::disconnect() {
+    if (!process_)
+        return;
+    process_->kill();
+    process_->waitForFinished(3000);
+}
+
 void FaultyMedium::unmount() {
     if (!process_)
         return;

@@ -72,6 +72,10 @@ public:
     qint64 reads() const;
     qint64 failedReads() const;
 
+    // The medium goes away as a pulled stick or a lost connection does: faultyfs is killed, and
+    // every later request of the mount (a read under way too) fails with ENOTCONN or
+    // ECONNABORTED. The dead mount stays until unmount().
+    void disconnect();
     // Unmounts now; also done by the destructor. Safe to call twice.
     void unmount();
 

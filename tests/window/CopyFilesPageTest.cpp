@@ -5,10 +5,10 @@
 
 #include "core/ProgramContext.h"
 #include "platform/SingleInstance.h"
+#include "rescue/CopyStartCheck.h"
 #include "rescue/RecordFile.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
-#include "rescue/CopyStartCheck.h"
 #include "support/FaultyMedium.h"
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
@@ -28,12 +28,14 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,7 +50,7 @@ using test::numberedLanguageFile;
 class CopyFilesPageTest : public test::WindowFixture {
 protected:
     void SetUp() override {
-        createWindow(numberedLanguageFile(QStringLiteral("en "), 236));
+        createWindow(numberedLanguageFile(QStringLiteral("en "), 276));
         form->SpeedButton9Click(form->SpeedButton1);
     }
 
@@ -363,6 +365,50 @@ TEST_F(CopyFilesPageTest, SwitchOffRegistersAMediumThatFailedToReadAndPowersOff)
     ASSERT_EQ(entries.records.size(), 1u);
     EXPECT_EQ(entries.records[0].note, QStringLiteral("en 224"));
     EXPECT_EQ(platform.powerOffs, 1);
+}
+
+TEST_F(CopyFilesPageTest, AKeptSourceAndAMediumThatWentAwayAreSaidAndTheLossIsJournalled) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const auto shown = [this](const QString& text) {
+        const std::vector<QString> all = texts();
+        return std::find(all.begin(), all.end(), text) != all.end();
+    };
+    form->CheckBox1->setChecked(true); // delete the source when done
+    {
+        FaultyMedium damaged(64 * 1024, {{1000, 1001}});
+        drives.setRoot('E', damaged.mountPoint());
+        fields(QStringLiteral("E:\\disk.img"), QStringLiteral("D:\\copy.bin"));
+        ASSERT_TRUE(page().SpeedButton13Click());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 30000));
+        EXPECT_TRUE(shown(QStringLiteral("en 261")));
+        EXPECT_TRUE(QFile::exists(damaged.path()));
+    }
+
+    constexpr qint64 size = 8 * 1024 * 1024 + 5;
+    FaultyMedium medium(size, {}, {.bytesPerSecond = 4 * 1024 * 1024, .multithreaded = true});
+    drives.setRoot('E', medium.mountPoint());
+    fields(QStringLiteral("E:\\disk.img"), QStringLiteral("D:\\gone.bin"));
+    prompts.shown.clear();
+    ASSERT_TRUE(page().SpeedButton13Click());
+    const QString out = media.filePath(QStringLiteral("gone.bin"));
+    ASSERT_TRUE(QTest::qWaitFor([&out] { return QFileInfo(out).size() >= 1024 * 1024; }, 30000));
+    medium.disconnect();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 30000));
+    EXPECT_TRUE(shown(QStringLiteral("en 262")));
+    EXPECT_FALSE(shown(QStringLiteral("en 261"))) << "a copy cut short deletes nothing";
+    const std::vector<QByteArray> journal =
+        RecordFile(dir.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes)
+            .readAll()
+            .records;
+    ASSERT_EQ(journal.size(), 1u);
+    CopyJob entry;
+    entry.fromRecord(journal[0]);
+    EXPECT_EQ(entry.destinationName, QStringLiteral("D:\\gone.bin"));
+    EXPECT_EQ(qint64(entry.position.load()), QFileInfo(out).size()) << "journalled where it got";
+    EXPECT_LT(qint64(entry.position.load()), size);
+    EXPECT_FALSE(context.errorMarker.readFailed()) << "nothing was filled after the loss";
 }
 
 TEST_F(CopyFilesPageTest, OneDroppedFileBecomesTheSourceSeveralAreRefused) {

@@ -40,7 +40,7 @@ using test::FaultyMedium;
 // long like in every shipped language: the resume reads the state after it.
 QByteArray languageFile() {
     QByteArray content;
-    for (int line = 0; line < 234; ++line)
+    for (int line = 0; line < 276; ++line)
         content +=
             (line == 68 ? QStringLiteral("State: ") : QStringLiteral("en %1").arg(line)).toUtf8() +
             "\r\n";
@@ -347,6 +347,32 @@ TEST_F(JournalPageTest, ResumeQuestionsComeInOrderAndEndOrRemoveAsAnswered) {
                   std::max<qint64>(c.destination, 0))
             << "a refused resume leaves the destination as it was";
     }
+}
+
+TEST_F(JournalPageTest, AnEntryThatCannotBeTrueIsReportedDamagedAndNeverRun) {
+    // Past the end of a size that still matches the source, and an image entry far past its
+    // last sector: either would pass for a finished job at once.
+    const CopyJob copy =
+        entry(QStringLiteral("D:\\src.bin"), QStringLiteral("D:\\dst.bin"), 2441400, 10000);
+    const CopyJob image =
+        entry(QStringLiteral("DD"), QStringLiteral("D:\\disk.ima"), 0xFFFFFFF0, 2880);
+    writeJournal({copy, image});
+    sized(QStringLiteral("src.bin"), 10000);
+    sized(QStringLiteral("dst.bin"), 0);
+    sized(QStringLiteral("disk.ima"), 0);
+    form->CheckBox1->setChecked(true); // delete the source when done
+    openJournal();
+    for (const int row : {0, 1}) {
+        SCOPED_TRACE(row);
+        select(row);
+        EXPECT_EQ(form->Label3->text(), QStringLiteral("State: en 263"));
+        prompts.shown.clear();
+        page().SpeedButton20Click();
+        EXPECT_EQ(texts(), std::vector<QString>{QStringLiteral("en 263")});
+        EXPECT_TRUE(form->SpeedButton13->isEnabled()) << "nothing started";
+    }
+    EXPECT_EQ(journal(), copy.toRecord() + image.toRecord()) << "the entries stay as they are";
+    EXPECT_EQ(QFileInfo(media.filePath(QStringLiteral("src.bin"))).size(), 10000);
 }
 
 TEST_F(JournalPageTest, AVanishedNetworkSourceIsLeftToTheStartChecks) {
