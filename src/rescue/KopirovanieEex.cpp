@@ -157,8 +157,7 @@ public:
 
     // True once the source is open and the destination too (a medium that was gone when the
     // copy began leaves both closed).
-    bool opened() const { return destination_ >= 0;
-    }
+    bool opened() const { return destination_ >= 0; }
 
 private:
     void countReads() {
