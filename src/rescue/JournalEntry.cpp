@@ -46,7 +46,12 @@ QString megabytes(std::uint32_t bytes) {
 }
 
 bool isDamaged(const CopyJob& job) {
-    return job.position.load() > job.totalSize;
+    // A copy's last fill block is written whole, so a copy stopped as it ended may be
+    // journalled up to one block (2048 bytes at most) past its end; an image job counts whole
+    // sectors and never passes its end.
+    constexpr std::uint64_t kLargestFillBlock = 2048;
+    const std::uint64_t slack = kindOf(job) == Kind::FileCopy ? kLargestFillBlock : 0;
+    return std::uint64_t{job.position.load()} > std::uint64_t{job.totalSize} + slack;
 }
 
 QString status(const CopyJob& job, const ProgramContext& context) {

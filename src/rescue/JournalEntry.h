@@ -28,8 +28,9 @@ QString destinationField(const CopyJob& job, const ProgramContext& context);
 // A size in megabytes as the journal shows it: general format, three significant digits.
 QString megabytes(std::uint32_t bytes);
 
-// Whether the entry cannot be true: a job never gets past its own end, so a position beyond
-// the size (bytes of a copy, sectors of an image job) means the record was damaged. Such an
+// Whether the entry cannot be true: a job never gets further than its last block past its own
+// end, so a position beyond that (bytes of a copy, sectors of an image job) means the record
+// was damaged. Such an
 // entry is never run: resumed, it would pass for finished at once.
 bool isDamaged(const CopyJob& job);
 
