@@ -11,7 +11,6 @@
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "disk/ImageVolume.h"
-#include "platform/FileAttributes.h"
 #include "platform/FileIdentity.h"
 #include "platform/MountTable.h"
 #include "rescue/JournalEntry.h"
@@ -234,8 +233,8 @@ int startImageToMedium(Session& session, const QString& typedImage, QChar drive,
         return session.refuse(session.text(135) + ' ' + image.native);
     if (!RecordText::fits(image.driveForm))
         return session.refuse(session.text(230) + ' ' + image.driveForm);
-    if (!resetEX(image.native, &error))
-        return session.fail(error);
+    // The image is only read: a read-only one (on a disc, a read-only mount) is restored as
+    // it is, and its permissions are left alone.
     const auto imageBytes = static_cast<std::uint64_t>(QFileInfo(image.native).size());
     if (volume.device.isEmpty() || volume.bytesPerSector == 0)
         return session.refuse(

@@ -47,7 +47,8 @@ int testCommand(Session& session) {
 
     const Drive* drive = drives.drive(letter);
     const QString device = drive ? drive->device : QString();
-    const std::uint64_t groups = Testovanie::groupCount(info);
+    const std::uint64_t groups = Testovanie::groupCount(device, info);
+    const std::uint64_t volumeBytes = Testovanie::volumeBytes(device, info);
     const std::uint64_t groupBytes = std::max<std::uint32_t>(info.ClusterSize, 1);
     const auto stop = std::make_shared<std::atomic<bool>>(false);
     JobReports<TestOutcome> reports;
@@ -70,7 +71,7 @@ int testCommand(Session& session) {
     watch.sample = [&] {
         return ProgressSample{reports.percent.load(),
                               static_cast<std::int64_t>(tester.groupsTested() * groupBytes),
-                              static_cast<std::int64_t>(groups * groupBytes), tester.failedReads(),
+                              static_cast<std::int64_t>(volumeBytes), tester.failedReads(),
                               tester.failedGroups() * groupBytes};
     };
     watch.stop = [&](int) {
@@ -83,9 +84,10 @@ int testCommand(Session& session) {
     const TestOutcome& outcome = reports.outcome;
     if (!outcome.failure.isEmpty())
         return session.fail(outcome.failure);
-    const auto size = static_cast<std::int64_t>(groups * groupBytes);
+    const auto size = static_cast<std::int64_t>(outcome.volumeBytes);
     const QString mapError = writeRunMap(
-        session, size, {0, static_cast<std::int64_t>(outcome.groupsTested * groupBytes)},
+        session, size,
+        {0, static_cast<std::int64_t>(std::min(outcome.groupsTested * groupBytes, volumeBytes))},
         outcome.unreadableAreas, started);
     session.say(terminalText(session.text(255))
                     .arg(outcome.unreadableAreas.size())
@@ -103,7 +105,11 @@ int testCommand(Session& session) {
         session.say(
             QStringLiteral("Stopped after %1 of %2 groups.").arg(outcome.groupsTested).arg(groups));
         status = signal == 0 ? kStopped : kStoppedBySignal + signal;
-    } else if (outcome.failedCount > 0 && !registered && medium.SerialNumber != 0) {
+    } else if (outcome.failedCount > 0 && medium.SerialNumber == 0) {
+        // Registered, it would stand for every other medium without a serial number.
+        session.note(QString(letter) + QStringLiteral(": ") + terminalText(session.text(265)) +
+                     ' ' + terminalText(session.text(101)));
+    } else if (outcome.failedCount > 0 && !registered) {
         session.note(QStringLiteral("to be warned before this medium is used again: "
                                     "fragmentrove-cli register add %1:")
                          .arg(letter));

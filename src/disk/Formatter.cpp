@@ -160,12 +160,29 @@ bool Formatter::formattable(const QString& device, QString* reason) {
     return false;
 }
 
+bool Formatter::holdsSystem(const QString& device, const QString& programDir, QString* reason) {
+    // The folders a running system cannot do without, wherever they are mounted from.
+    static const char* const kSystemFolders[] = {
+        "/usr",     "/usr/local", "/boot", "/boot/efi", "/etc", "/var", "/var/lib",
+        "/var/log", "/home",      "/root", "/opt",      "/srv", "/tmp",
+    };
+    QStringList held;
+    if (VolumeMounts::holdsRootFileSystem(device))
+        held << QStringLiteral("the root file system");
+    else
+        for (const char* folder : kSystemFolders)
+            if (VolumeMounts::holdsPath(device, QLatin1String(folder)))
+                held << QLatin1String(folder);
+    if (!programDir.isEmpty() && VolumeMounts::holdsPath(device, programDir))
+        held << QStringLiteral("the program folder ") + programDir;
+    if (reason && !held.isEmpty())
+        *reason = device + QStringLiteral(" holds ") + held.join(QStringLiteral(", "));
+    return !held.isEmpty();
+}
+
 bool Formatter::release(const QString& device, QString* reason) {
-    if (VolumeMounts::holdsRootFileSystem(device)) {
-        if (reason)
-            *reason = device + QStringLiteral(" holds the root file system");
+    if (holdsSystem(device, {}, reason))
         return false;
-    }
     if (VolumeMounts::isMounted(device) && !VolumeMounts::unmount(device, reason))
         return false;
     return !VolumeMounts::inUse(device, reason);
@@ -175,7 +192,8 @@ FormatOutcome Formatter::format(const FormatRequest& request, const FormatHooks&
                                 const std::atomic<bool>& stop) {
     if (QString reason; !formattable(request.device, &reason))
         return failed(reason);
-    if (QString reason; !release(request.device, &reason)) {
+    if (QString reason; holdsSystem(request.device, request.programDir, &reason) ||
+                        !release(request.device, &reason)) {
         FormatOutcome outcome;
         outcome.result = FormatOutcome::Result::Refused;
         outcome.reason = reason;

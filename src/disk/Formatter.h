@@ -18,6 +18,8 @@ struct FormatRequest {
     QString label;
     // A full format reads every sector first and writes nothing to a medium that fails.
     bool full = true;
+    // The program's own folder: the volume that holds it is never formatted.
+    QString programDir;
 };
 
 struct FormatOutcome {
@@ -53,13 +55,19 @@ int labelLimit(FileSystemKind kind);
 // .cue sheet would be overwritten) cannot be. False with the reason naming the device.
 bool formattable(const QString& device, QString* reason);
 
+// Whether the volume must never be formatted because the running system or this program
+// stands on it: it holds "/", one of the system's folders (/usr, /boot, /var, /home, /etc
+// ...) or the program folder. True with the reason naming the device and what it holds.
+bool holdsSystem(const QString& device, const QString& programDir, QString* reason);
+
 // Unmounts the volume so that it can be formatted. False, with the reason, for the volume
 // that holds "/" (never formatted) and for one that stays in use.
 bool release(const QString& device, QString* reason);
 
-// Formats the volume: releases it, checks every sector for a full format, then writes the
-// new file system. Blocks until done; `stop` ends the sector check (the formatter itself,
-// once started, runs to its end so that no half-written file system is left).
+// Formats the volume: refuses one that holds the system or the program folder, releases it, checks
+// every sector for a full format, then writes the new file system. Blocks until done; `stop` ends
+// the sector check (the formatter itself, once started, runs to its end so that no half-written
+// file system is left).
 FormatOutcome format(const FormatRequest& request, const FormatHooks& hooks,
                      const std::atomic<bool>& stop);
 

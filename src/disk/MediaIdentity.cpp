@@ -1,11 +1,14 @@
 #include "disk/MediaIdentity.h"
 
 #include "disk/CdDisc.h"
+#include "disk/DataTrack.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <blkid/blkid.h>
 #include <memory>
+#include <optional>
+#include <unistd.h>
 
 namespace fr::MediaIdentity {
 
@@ -15,10 +18,32 @@ struct ProbeResult {
     QString type, label, uuid, version;
 };
 
+using Probe = std::unique_ptr<blkid_struct_probe, decltype(&blkid_free_probe)>;
+
+// A probe of a file or device by its name, or of a raw data track's volume: its user data,
+// copied so that the probe sees them as a plain volume.
+Probe probeOf(const QString& device, int& copyFd) {
+    copyFd = -1;
+    if (const std::optional<RawDataTrack> track = RawDataTrack::of(device)) {
+        // The volume descriptors and a file system's tables sit in its first megabytes.
+        constexpr std::uint64_t kProbedBytes = 8 << 20;
+        copyFd = track->volumeCopy(kProbedBytes);
+        Probe handle(copyFd < 0 ? nullptr : blkid_new_probe(), &blkid_free_probe);
+        if (handle && blkid_probe_set_device(handle.get(), copyFd, 0, 0) != 0)
+            handle.reset();
+        return handle;
+    }
+    const QByteArray name = QFile::encodeName(CdDisc::dataTrackSource(device));
+    return Probe(blkid_new_probe_from_filename(name.constData()), &blkid_free_probe);
+}
+
 bool probe(const QString& device, ProbeResult& result) {
-    const QByteArray name = QFile::encodeName(device);
-    std::unique_ptr<blkid_struct_probe, decltype(&blkid_free_probe)> handle(
-        blkid_new_probe_from_filename(name.constData()), &blkid_free_probe);
+    int copyFd = -1;
+    Probe handle = probeOf(device, copyFd);
+    const std::unique_ptr<int, void (*)(int*)> closeCopy(&copyFd, [](int* fd) {
+        if (*fd >= 0)
+            ::close(*fd);
+    });
     if (!handle)
         return false;
     blkid_probe_enable_superblocks(handle.get(), 1);
@@ -92,7 +117,7 @@ TMediaIdentifier identify(const QString& device) {
     }
 
     ProbeResult found;
-    if (!probe(CdDisc::dataTrackSource(device), found))
+    if (!probe(device, found))
         return identity;
     identity.SerialNumber = serialFromUuid(found.type, found.uuid);
     identity.VolumeLabel = found.label;

@@ -27,6 +27,12 @@ bool SectorDevice::open(const QString& path, Mode mode, QString* error) {
     const bool cdImage =
         QFileInfo(path).suffix().compare(QLatin1String("cue"), Qt::CaseInsensitive) == 0 ||
         QFileInfo(path).suffix().compare(QLatin1String("iso"), Qt::CaseInsensitive) == 0;
+    rawTrack_ = RawDataTrack::of(path);
+    if (rawTrack_ && mode == Mode::Write) {
+        if (error)
+            *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EROFS));
+        return false;
+    }
     const QByteArray name = QFile::encodeName(CdDisc::dataTrackSource(path));
     struct stat info {};
     if (::stat(name.constData(), &info) != 0) {
@@ -50,6 +56,9 @@ bool SectorDevice::open(const QString& path, Mode mode, QString* error) {
             sectorSize_ = static_cast<std::uint32_t>(logical);
         if (::ioctl(file_.fd(), BLKGETSIZE64, &bytes) == 0)
             size_ = bytes;
+    } else if (rawTrack_) {
+        sectorSize_ = RawDataTrack::kUserBytes;
+        size_ = rawTrack_->volumeBytes();
     } else {
         sectorSize_ = cdImage ? 2048 : 512;
         size_ = static_cast<std::uint64_t>(info.st_size);
@@ -75,6 +84,11 @@ bool SectorDevice::transfer(std::uint64_t offset, void* buffer, std::size_t byte
     if (offset > size_ || bytes > size_ - offset) {
         lastError_ = write ? ENOSPC : 0;
         return false;
+    }
+    if (rawTrack_) {
+        const bool read = !write && rawTrack_->read(file_.fd(), offset, buffer, bytes);
+        lastError_ = read ? 0 : (write ? EROFS : errno);
+        return read;
     }
     const TransferResult moved =
         write ? file_.writeFully(buffer, bytes, offset) : file_.readFully(buffer, bytes, offset);

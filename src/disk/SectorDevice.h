@@ -1,5 +1,6 @@
 #pragma once
 
+#include "disk/DataTrack.h"
 #include "platform/Transfer.h"
 
 #include <QString>
@@ -11,7 +12,8 @@ namespace fr {
 // A block device or image file opened for whole-sector transfers. Block devices are read
 // with O_DIRECT into aligned memory, so a failure covers exactly the sectors that fail and
 // nothing comes from or stays in the cache; writes reach the medium before they return.
-// Every transfer is all or nothing: a short one is a failure.
+// Every transfer is all or nothing: a short one is a failure. A BIN/CUE disc whose data track
+// holds raw sectors is its track's user data, 2048 bytes a sector, and is only read.
 class SectorDevice {
 public:
     enum class Mode { Read, Write };
@@ -41,6 +43,7 @@ private:
     bool transfer(std::uint64_t offset, void* buffer, std::size_t bytes, bool write);
 
     TransferFile file_;
+    std::optional<RawDataTrack> rawTrack_;
     bool blockDevice_ = false;
     std::uint32_t sectorSize_ = 512;
     std::uint64_t size_ = 0;

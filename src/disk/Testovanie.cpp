@@ -3,6 +3,7 @@
 #include "core/PostReport.h"
 #include "disk/BlockReader.h"
 #include "disk/CdDisc.h"
+#include "disk/SectorDevice.h"
 
 #include <algorithm>
 #include <chrono>
@@ -42,15 +43,29 @@ void Testovanie::post(std::function<void()> work) const {
     postReport(hooks_.post, std::move(work));
 }
 
+std::uint64_t Testovanie::volumeBytes(const QString& device, const TDriveInfo& drive) {
+    SectorDevice medium;
+    if (!device.isEmpty() && medium.open(device, SectorDevice::Mode::Read) && medium.size() > 0)
+        return medium.size();
+    return std::uint64_t(drive.TotalClusters) * std::max<std::uint32_t>(drive.ClusterSize, 1);
+}
+
+std::uint64_t Testovanie::groupCount(const QString& device, const TDriveInfo& drive) {
+    const std::uint64_t groupBytes = std::max<std::uint32_t>(drive.ClusterSize, 1);
+    return (volumeBytes(device, drive) + groupBytes - 1) / groupBytes;
+}
+
 TestOutcome Testovanie::run() {
     running_ = true;
     TestOutcome outcome;
-    const std::uint64_t groups = groupCount(setup_.drive);
     const std::uint64_t groupBytes = std::max<std::uint32_t>(setup_.drive.ClusterSize, 1);
+    const std::uint64_t volume = volumeBytes(setup_.device, setup_.drive);
+    const std::uint64_t groups = (volume + groupBytes - 1) / groupBytes;
     outcome.groupBytes = groupBytes;
+    outcome.volumeBytes = volume;
     BlockReader reader;
     if (groups > 0)
-        outcome.failure = openMedium(reader, groups * groupBytes);
+        outcome.failure = openMedium(reader, volume);
 
     Clock::time_point lastReport{};
     std::uint64_t countShown = 0;
@@ -84,7 +99,8 @@ TestOutcome Testovanie::run() {
             if (setup_.listFailedGroups)
                 outcome.failedGroups.push_back(group);
             const auto start = static_cast<std::int64_t>(group * groupBytes);
-            outcome.unreadableAreas.add({start, start + static_cast<std::int64_t>(groupBytes)});
+            const auto end = static_cast<std::int64_t>(std::min(volume, (group + 1) * groupBytes));
+            outcome.unreadableAreas.add({start, end});
             failedGroups_ = outcome.failedCount;
         }
         outcome.groupsTested = group + 1;
@@ -94,9 +110,9 @@ TestOutcome Testovanie::run() {
     };
 
     // The reader hands out the groups in order: a run of readable ones, or one that failed.
-    // A group's own read fails as a whole when the medium ends inside it, so the short group
-    // that holds the medium's end is unreadable although its bytes before the end did read;
-    // so is every group after it, which the reader would no longer hand out on their grid.
+    // The volume's last group may be short: read to the volume's end, it is readable. A run
+    // that ends inside a group anywhere else means the medium ended early (it shrank under the
+    // test): that group and every one after it cannot be read.
     BlockReader::Chunk chunk;
     std::uint64_t group = 0;
     bool going = outcome.failure.isEmpty();
@@ -107,7 +123,12 @@ TestOutcome Testovanie::run() {
         } else {
             for (std::uint64_t whole = chunk.length / groupBytes; going && whole > 0; --whole)
                 going = judge(group++, true);
-            mediumEnded = chunk.length % groupBytes != 0;
+            if (going && chunk.length % groupBytes != 0) {
+                if (chunk.offset + chunk.length == volume)
+                    going = judge(group++, true);
+                else
+                    mediumEnded = true;
+            }
         }
     }
     while (going && mediumEnded && group < groups)

@@ -29,6 +29,8 @@ struct TestOutcome {
     AreaList unreadableAreas;
     // Bytes of a group (the volume's cluster).
     std::uint64_t groupBytes = 0;
+    // Bytes of the volume tested: its device's, the overhead of its file system included.
+    std::uint64_t volumeBytes = 0;
     bool stopped = false;
     // The medium went away during the test: it stopped there, as a stop does, and no group
     // after the loss was judged.
@@ -98,10 +100,13 @@ public:
     std::uint64_t groupsTested() const { return groupsTested_.load(); }
     std::uint64_t failedGroups() const { return failedGroups_.load(); }
 
-    // The groups of a volume: every whole cluster of its clusters' count (low 32 bits).
-    static std::uint64_t groupCount(const TDriveInfo& drive) {
-        return static_cast<std::uint32_t>(drive.TotalClusters);
-    }
+    // The bytes of the volume on `device`: the device's whole size, since a file system counts
+    // its clusters without its own overhead (boot area, tables, journal) and a test from that
+    // count would never reach the volume's end. The clusters' count when the device cannot be
+    // sized.
+    static std::uint64_t volumeBytes(const QString& device, const TDriveInfo& drive);
+    // The groups of that volume: cluster-sized, a short last one included.
+    static std::uint64_t groupCount(const QString& device, const TDriveInfo& drive);
 
 private:
     void post(std::function<void()> work) const;

@@ -124,6 +124,29 @@ bool holdsRootFileSystem(const QString& deviceOrImage) {
     return rootAmong(DeviceUsage::overlapping(deviceOrImage));
 }
 
+bool holdsPath(const QString& deviceOrImage, const QString& path) {
+    const std::vector<dev_t> devices = DeviceUsage::overlapping(deviceOrImage);
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    struct stat file {};
+    if (devices.empty() || canonical.isEmpty() ||
+        ::stat(QFile::encodeName(canonical).constData(), &file) != 0)
+        return false;
+    if (std::find(devices.begin(), devices.end(), file.st_dev) != devices.end())
+        return true;
+    // A file system that numbers itself (btrfs) is found through the mount the path is under:
+    // the deepest one, the last mounted of equal depth.
+    const MountEntry* holder = nullptr;
+    const std::vector<MountEntry> mounts = readMountTable();
+    for (const MountEntry& entry : mounts) {
+        const bool under = entry.mountPoint == QLatin1String("/") ||
+                           canonical == entry.mountPoint ||
+                           canonical.startsWith(entry.mountPoint + QLatin1Char('/'));
+        if (under && (!holder || entry.mountPoint.size() >= holder->mountPoint.size()))
+            holder = &entry;
+    }
+    return holder && onDevices(*holder, devices);
+}
+
 bool inUse(const QString& deviceOrImage, QString* reason) {
     const std::vector<dev_t> devices = DeviceUsage::overlapping(deviceOrImage);
     QStringList uses;

@@ -30,6 +30,9 @@ std::vector<QString> mountPointsOf(const QString& deviceOrImage);
 bool isMounted(const QString& deviceOrImage);
 // True for the volume that holds "/": it is never written and never unmounted.
 bool holdsRootFileSystem(const QString& deviceOrImage);
+// True when the file at `path` (a folder or file, symbolic links followed) lies on a file
+// system of the volume: the volume holds it.
+bool holdsPath(const QString& deviceOrImage, const QString& path);
 // True when writing the volume's sectors would change data in use: it holds "/", a file
 // system on it is mounted, another device is built on it, or it holds swap space. The reason
 // names the volume and every use found.

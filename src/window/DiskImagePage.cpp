@@ -5,7 +5,6 @@
 #include "disk/ImageRaw.h"
 #include "disk/ImageVolume.h"
 #include "platform/DriveMap.h"
-#include "platform/FileAttributes.h"
 #include "platform/FileIdentity.h"
 #include "platform/MountTable.h"
 #include "platform/Prompts.h"
@@ -186,10 +185,8 @@ bool DiskImagePage::startImageToMedium(bool resume) {
         context_.prompts.error(context_.text(230));
         return false;
     }
-    if (QString error; !resetEX(nativeImage, &error)) {
-        context_.prompts.error(error);
-        return false;
-    }
+    // The image is only read: a read-only one (on a disc, a read-only mount) is restored as it
+    // is, and its permissions are left alone.
     const auto imageBytes = static_cast<std::uint64_t>(QFileInfo(nativeImage).size());
     context_.disk.GetDriveInfo(image.left(1).toUpper(), context_.driveInfo);
     if (volume.bytesPerSector == 0 || volume.bytes() < imageBytes) {

@@ -139,8 +139,12 @@ void FormatDialog::openFor(QWidget* mainWindow, int driveIndex, unsigned options
     progress->setValue(0);
     status->clear();
     setBusy(false);
-    // A disc is shown, but the dialog offers nothing that would write it.
-    if (QString why; !Formatter::formattable(device_, &why)) {
+    // A disc is shown, but the dialog offers nothing that would write it; nor for the volume
+    // the system or this program stands on.
+    if (QString why; Formatter::holdsSystem(device_, context_.programDir, &why)) {
+        status->setText(context_.text(264) + '\n' + why);
+        formatButton->setEnabled(false);
+    } else if (!Formatter::formattable(device_, &why)) {
         status->setText(context_.text(249) + why);
         formatButton->setEnabled(false);
     }
@@ -166,6 +170,10 @@ void FormatDialog::setBusy(bool busy) {
 void FormatDialog::formatDrive() {
     if (worker_ || device_.isEmpty() || fileSystemBox->count() == 0)
         return;
+    if (QString why; Formatter::holdsSystem(device_, context_.programDir, &why)) {
+        context_.prompts.error(context_.text(264) + '\r' + why);
+        return;
+    }
     // Everything on the drive is about to go: the question names it.
     if (!context_.prompts.confirm(context_.text(246) + letter_ + QLatin1Char(':')))
         return;
@@ -176,6 +184,7 @@ void FormatDialog::formatDrive() {
     }
     FormatRequest request;
     request.device = device_;
+    request.programDir = context_.programDir;
     request.fileSystem = static_cast<FileSystemKind>(fileSystemBox->currentData().toInt());
     // FAT keeps its labels in capitals; others would be changed by its formatter anyway.
     request.label = request.fileSystem == FileSystemKind::Fat ? newLabelEdit->text().toUpper()

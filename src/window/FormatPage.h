@@ -2,13 +2,16 @@
 
 #include "window/Page.h"
 
+#include <QString>
 #include <functional>
 
 namespace fr {
 
 class TForm1;
 
-// The format page: hands the drive chosen in the drive list to the format dialog.
+// The format page: hands the drive chosen in the drive list to the format dialog. A drive that
+// holds the running system or this program's folder is never offered: the button is disabled
+// and the page says why.
 class FormatPage : public Page {
     Q_OBJECT
 public:
@@ -22,9 +25,20 @@ public:
     // The page's action: the dialog opens with a full format preselected.
     void Formating();
 
+protected:
+    void opened() override;
+    void left() override;
+
 private:
+    // Why the chosen drive must not be formatted (the page's text and the volume's reason);
+    // empty when it may be.
+    QString refusal() const;
+    // Enables the button for the chosen drive, or disables it and shows why.
+    void showChosenDrive();
+
     TForm1& form_;
     DialogOpener openDialog_;
+    bool shown_ = false;
 };
 
 } // namespace fr

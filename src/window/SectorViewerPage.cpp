@@ -16,6 +16,7 @@
 #include <QLocale>
 #include <QTableWidget>
 #include <limits>
+#include <sys/stat.h>
 
 namespace fr {
 
@@ -50,6 +51,11 @@ SectorViewerPage::SectorViewerPage(TForm1& form, ProgramContext& context)
         StringGrid1KeyDown();
     });
     grid->installEventFilter(this);
+    // Another drive's sector number names other bytes: the one held is not shown for it.
+    connect(form_.DriveComboBox1, &DriveComboBox::driveChanged, this, [this] {
+        if (shown_)
+            forgetSector();
+    });
 }
 
 void SectorViewerPage::opened() {
@@ -75,22 +81,52 @@ QChar SectorViewerPage::selectedDrive() const {
 void SectorViewerPage::SpinEdit1Change() {
     const QChar letter = selectedDrive();
     const qint64 sector = form_.SpinEdit1->value();
+    // Whatever this show does not read is not shown, and cannot be written back or saved.
+    forgetSector();
     context_.disk.GetDriveInfo(QString(letter) + QStringLiteral(":\\"), context_.driveInfo);
-    sectorBuffer_.resize(context_.driveInfo.BytesPerSector);
     const TMediaIdentifier identity = context_.disk.GetMediaIdentifier(letter);
-    // A medium without a recognised file system is not read; the grid shows the buffer.
+    // A medium without a recognised file system is not read.
     if (const std::optional<int> lastRow = SectorText::lastRowFor(identity.FileSystemName)) {
         lastRow_ = *lastRow;
+        // Taken before the read, so that a drive that changed meanwhile does not match it.
+        const std::optional<std::pair<dev_t, ino_t>> device = deviceIdentityOf(letter);
+        QByteArray buffer(qsizetype(context_.driveInfo.BytesPerSector), '\0');
         // A drive without sectors to read (an audio CD) has nothing to show, which is no
         // failure; a sector number is never negative, whatever set the field.
-        const bool read = sectorBuffer_.isEmpty() ||
+        const bool read = buffer.isEmpty() ||
                           (sector >= 0 && sector <= std::numeric_limits<std::uint32_t>::max() &&
                            context_.disk.ReadSectors(driveNumber(letter), std::uint32_t(sector), 1,
-                                                     sectorBuffer_.data()));
+                                                     buffer.data()));
         if (!read)
             context_.prompts.error(context_.text(231));
+        else if (!buffer.isEmpty() && device) {
+            sectorBuffer_ = buffer;
+            held_ = HeldSector{letter, *device, sector};
+        }
     }
     fillGrid();
+}
+
+void SectorViewerPage::forgetSector() {
+    held_.reset();
+    sectorBuffer_.clear();
+    fillGrid();
+}
+
+std::optional<std::pair<dev_t, ino_t>> SectorViewerPage::deviceIdentityOf(QChar letter) const {
+    const DriveMap drives = context_.disk.drives();
+    const Drive* drive = drives.drive(letter);
+    struct stat file {};
+    if (!drive || drive->device.isEmpty() ||
+        ::stat(QFile::encodeName(drive->device).constData(), &file) != 0)
+        return std::nullopt;
+    return std::pair{file.st_dev, file.st_ino};
+}
+
+bool SectorViewerPage::holdsChosenSector() const {
+    const QChar letter = selectedDrive();
+    return held_ && !sectorBuffer_.isEmpty() && held_->letter == letter &&
+           held_->number == form_.SpinEdit1->value() && deviceIdentityOf(letter) == held_->device;
 }
 
 void SectorViewerPage::fillGrid() {
@@ -107,6 +143,9 @@ void SectorViewerPage::fillGrid() {
     hiddenRows_.assign(cells.begin() + std::min<std::ptrdiff_t>(std::ptrdiff_t(cells.size()),
                                                                 shownRows * kColumns),
                        cells.end());
+    // Only a sector that was read can be written back or saved.
+    form_.SpeedButton29->setEnabled(held_.has_value());
+    form_.SpeedButton31->setEnabled(held_.has_value());
 }
 
 QString SectorViewerPage::cellText(int column, int row) const {
@@ -162,6 +201,11 @@ void SectorViewerPage::SpeedButton28Click() {
 }
 
 void SectorViewerPage::SpeedButton29Click() {
+    // Only bytes read from the drive and number chosen are saved as that sector.
+    if (!holdsChosenSector()) {
+        context_.prompts.error(context_.text(231));
+        return;
+    }
     form_.SaveDialog1.title = context_.text(114);
     const QString path = context_.fileDialogs->saveFile(form_.SaveDialog1.title,
                                                         form_.SaveDialog1.filter, {}, nullptr);
@@ -219,6 +263,11 @@ bool SectorViewerPage::volumeFreedForWriting(QChar letter) {
 }
 
 bool SectorViewerPage::SpeedButton31Click() {
+    // A sector that was not read from this drive and number is never written there.
+    if (!holdsChosenSector()) {
+        context_.prompts.error(context_.text(231));
+        return false;
+    }
     if (!context_.prompts.confirm(context_.text(137) + QStringLiteral("\r\r") + context_.text(138) +
                                   QStringLiteral("\r\r") + context_.text(139)))
         return false;

@@ -5,6 +5,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
+#include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace fr {
@@ -37,8 +40,11 @@ public:
     // The last grid row that belongs to the sector shown: 31 for 512 bytes, 127 for a CD's
     // 2,048; 0 until a recognised file system has been shown.
     int lastRow() const { return lastRow_; }
-    // The sector as last read.
+    // The sector as last read; empty when the last show read nothing.
     const QByteArray& sectorBuffer() const { return sectorBuffer_; }
+    // Whether the buffer holds a sector read from the drive and number now chosen, so that it
+    // may be written back or saved.
+    bool holdsChosenSector() const;
     // Cell (column, row) of the grid, the rows the grid does not display included.
     QString cellText(int column, int row) const;
     void setCellText(int column, int row, const QString& text);
@@ -50,6 +56,11 @@ protected:
 
 private:
     void fillGrid();
+    // Forgets the sector held: the grid empties and nothing can be written back or saved.
+    void forgetSector();
+    // The file the drive's sectors are read from, by device and inode; nullopt when it has
+    // none that can be looked at.
+    std::optional<std::pair<dev_t, ino_t>> deviceIdentityOf(QChar letter) const;
     std::vector<QString> gridCells() const;
     QChar selectedDrive() const;
     // Frees the drive's volume for a raw write; reports and returns false when it cannot be.
@@ -58,6 +69,13 @@ private:
     TForm1& form_;
     ProgramContext& context_;
     QByteArray sectorBuffer_;
+    // Where the buffer's bytes came from; set only by a read that succeeded.
+    struct HeldSector {
+        QChar letter;
+        std::pair<dev_t, ino_t> device;
+        qint64 number = 0;
+    };
+    std::optional<HeldSector> held_;
     int lastRow_ = 0;
     // The sector's rows past the grid's displayed ones, which take part in a write back.
     std::vector<QString> hiddenRows_;

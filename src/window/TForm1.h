@@ -62,6 +62,8 @@ public:
     // once. A language file that cannot be read is reported and the captions are left.
     void reapplySettings();
     const Skin& skin() const { return skin_; }
+    // The program's context, for the pages that need it beside the window's controls.
+    ProgramContext& context() const { return context_; }
 
     // ---- commands and pages
     // The page dispatcher: the sender is one of the ten command buttons.

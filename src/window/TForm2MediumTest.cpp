@@ -103,9 +103,12 @@ void TForm2::startWorker() {
         if (current())
             Label1->setText(context_.text(127) + QString::number(groups));
     };
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    const Drive* drive = drives.drive(DriveComboBox1->drive());
+    const QString device = drive ? drive->device : QString();
     const std::int64_t groupBytes = std::max<std::uint32_t>(context_.driveInfo.ClusterSize, 1);
-    const std::int64_t volumeBytes =
-        std::int64_t(Testovanie::groupCount(context_.driveInfo)) * groupBytes;
+    const auto volumeBytes =
+        static_cast<std::int64_t>(Testovanie::volumeBytes(device, context_.driveInfo));
     hooks.progress = [this, current, groupBytes, volumeBytes](int percent) {
         if (!current() || !worker_)
             return;
@@ -116,9 +119,7 @@ void TForm2::startWorker() {
         if (current())
             workerEnded(outcome);
     };
-    const DriveMap drives = DriveMap::build(context_.programDir);
-    const Drive* drive = drives.drive(DriveComboBox1->drive());
-    Testovanie::Setup setup{drive ? drive->device : QString(), context_.driveInfo, stop_};
+    Testovanie::Setup setup{device, context_.driveInfo, stop_};
     progressSpeed_->start(0);
     startedAt_ = QDateTime::currentDateTime();
     worker_ = std::make_unique<Testovanie>(std::move(setup), std::move(hooks));
@@ -149,8 +150,9 @@ void TForm2::workerEnded(const TestOutcome& outcome) {
         const std::int64_t groupBytes = static_cast<std::int64_t>(outcome.groupBytes);
         const QString drive = QString(DriveComboBox1->drive()) + QLatin1Char(':');
         const AreaMapWindow::Job mapped{
-            RescueMap::ofRun(std::int64_t(Testovanie::groupCount(context_.driveInfo)) * groupBytes,
-                             {0, std::int64_t(outcome.groupsTested) * groupBytes},
+            RescueMap::ofRun(std::int64_t(outcome.volumeBytes),
+                             {0, std::min(std::int64_t(outcome.groupsTested) * groupBytes,
+                                          std::int64_t(outcome.volumeBytes))},
                              outcome.unreadableAreas),
             drive, QStringLiteral("test %1").arg(drive), startedAt_};
         // A window of its own: it stays open when the dialog closes.
@@ -165,7 +167,12 @@ void TForm2::SpeedButton2Click() {
     if (damaged_) {
         const QChar letter = DriveComboBox1->drive();
         const TMediaIdentifier medium = context_.disk.GetMediaIdentifier(letter);
-        if (registered(context_, medium.SerialNumber)) {
+        // The register knows a medium by its serial number: an entry without one would stand
+        // for every other medium that has none.
+        if (medium.SerialNumber == 0) {
+            context_.prompts.information(context_.text(265));
+            context_.prompts.information(context_.text(101));
+        } else if (registered(context_, medium.SerialNumber)) {
             context_.prompts.information(context_.text(165)); // already registered
         } else if (context_.prompts.confirm(context_.text(130))) {
             const RegisterRecord record{RegisterRecord::serialTextOf(medium.SerialNumber),

@@ -6,9 +6,11 @@
 #include "core/RescueMap.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
+#include "support/LoopMount.h"
 #include "support/MediaImages.h"
 #include "support/TempProgramDir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -73,6 +75,57 @@ TEST(CliMediaTest, ImageTestAndRegisterOfADamagedFloppy) {
 
     EXPECT_EQ(runCli(dir.path(), {"register", "remove", "1"}).exitCode, 0);
     EXPECT_TRUE(runCli(dir.path(), {"register"}).out.contains("empty"));
+}
+
+TEST(CliMediaTest, TheTestOfAMountedVolumeReadsToTheEndOfItsDevice) {
+    QString why;
+    if (!FaultyMedium::available(&why) || !test::LoopMount::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    test::TempProgramDir dir;
+    QTemporaryDir devices;
+    test::DosDevices drives(dir.path());
+    // 2,000 blocks of 2 KiB; the file system counts fewer, without its own overhead.
+    const qint64 size = 2000 * 2048;
+    const QString image = devices.filePath("volume.img");
+    test::MediaImages::ext4(image, "DATA", "0123abcd-4567-89ab-cdef-0123456789ab", {}, size);
+    FaultyMedium medium(image);
+    ASSERT_TRUE(QDir(devices.path()).mkdir("mnt"));
+    test::LoopMount mounted(medium.path(), devices.filePath("mnt"));
+    ASSERT_TRUE(mounted.mounted()) << mounted.error().toStdString();
+    drives.setRoot('F', devices.filePath("mnt"));
+    drives.setDevice('F', medium.path());
+    // Damage in the volume's last groups.
+    const ByteRange damaged{size - 3 * 2048 - 100, size - 3 * 2048 - 90};
+    medium.setBadRanges({damaged});
+
+    const CliResult tested =
+        runCli(dir.path(), {"test", "F:", "--map", devices.filePath("test.map")});
+    EXPECT_EQ(tested.exitCode, 1) << tested.out.toStdString() << tested.err.toStdString();
+    const MapFileContents map = readMapFile(devices.filePath("test.map"));
+    EXPECT_EQ(map.map.size, size);
+    ASSERT_EQ(map.map.unreadable.areas().size(), 1u);
+    EXPECT_TRUE(map.map.unreadable.areas()[0].start <= damaged.start &&
+                map.map.unreadable.areas()[0].end >= damaged.end);
+}
+
+TEST(CliMediaTest, ADamagedMediumWithoutSerialIsNotOfferedForTheRegister) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    test::TempProgramDir dir;
+    QTemporaryDir devices;
+    test::DosDevices drives(dir.path());
+    const QString floppy = devices.filePath("floppy.img");
+    test::MediaImages::floppy(floppy, QString(), 0);
+    FaultyMedium medium(floppy, {{600 * 512, 601 * 512}});
+    drives.setDevice('E', medium.path());
+    LanguageTable language;
+    ASSERT_EQ(language.load(dir.file("lang/lang.eng")), QString());
+
+    const CliResult tested = runCli(dir.path(), {"test", "E:"});
+    EXPECT_EQ(tested.exitCode, 1);
+    EXPECT_TRUE(tested.err.contains(language[265])) << tested.err.toStdString();
+    EXPECT_FALSE(tested.err.contains("register add")) << tested.err.toStdString();
 }
 
 } // namespace

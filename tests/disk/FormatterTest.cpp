@@ -39,7 +39,7 @@ protected:
     static FormatOutcome format(const QString& device, FileSystemKind kind, const QString& label,
                                 bool full) {
         std::atomic<bool> stop{false};
-        return Formatter::format({device, kind, label, full}, {}, stop);
+        return Formatter::format({device, kind, label, full, {}}, {}, stop);
     }
 };
 

@@ -93,21 +93,24 @@ TEST(TestovanieTest, FindsExactlyTheFailingGroupsOfALoopDevice) {
         {"an area across the end of a run", 8, {{kRun - 3 * 4096, kRun + 2 * 4096 + 7}}},
         {"two areas in one run", 8, {{2 * kRun, 2 * kRun + 1}, {3 * kRun - 1, 3 * kRun}}},
         {"the last group", 8, {{3 * kRun + 4095, 3 * kRun + 4096}}},
-        {"past the end of the volume", 8, {{3 * kRun + 4096, 3 * kRun + 4097}}},
+        {"past the end of the device", 8, {{3 * kRun + 4096, 3 * kRun + 4097}}},
+        {"in the file system's own overhead at the end", 8, {{3 * kRun - 100, 3 * kRun - 99}}},
         {"sector-sized groups",
          1,
          {{0, 512}, {kRun + 1000, kRun + 1001}, {3 * kRun - 512, 3 * kRun}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        // Three runs of 4 KiB groups and one group more, so the last run is short; the medium
-        // goes on beyond the volume.
+        // Three runs of 4 KiB groups and one group more, so the last run is short. The file
+        // system counts fewer clusters than the device holds (its overhead); the test covers
+        // the device.
         const qint64 size = 3 * kRun + 4096;
         const TDriveInfo drive = volume(c.sectorsPerCluster, size);
-        FaultyMedium medium(size + 4096, c.bad);
+        FaultyMedium medium(size, c.bad);
         LoopDevice loop(medium.path(), {.readOnly = true});
         Told told;
-        Testovanie test(setupFor(loop.path(), drive), told.hooks());
+        Testovanie test(setupFor(loop.path(), volume(c.sectorsPerCluster, size - 4 * 4096)),
+                        told.hooks());
         const TestOutcome outcome = test.run();
 
         EXPECT_EQ(outcome.failure, QString());
@@ -172,19 +175,26 @@ TEST(TestovanieTest, CountsOnlyWholeStepsOfTwenty) {
     }
 }
 
-TEST(TestovanieTest, GroupsTheMediumEndsInsideOrBeforeAreUnreadable) {
+TEST(TestovanieTest, TheGroupsComeFromTheDeviceItsShortLastOneIncluded) {
     QString why;
     if (!FaultyMedium::available(&why))
         GTEST_SKIP() << why.toStdString();
-    // The volume claims 12 groups; the medium ends 100 bytes into group 10. A group's own read
-    // fails as a whole there, although part of it could be read.
+    // The file system counts 8 clusters; the device holds 10 groups and 100 bytes more.
     FaultyMedium medium(10 * 512 + 100);
+    const TDriveInfo drive = volume(1, 8 * 512);
+    EXPECT_EQ(Testovanie::groupCount(medium.path(), drive), 11u);
     Told told;
-    Testovanie test(setupFor(medium.path(), volume(1, 12 * 512)), told.hooks());
-    const TestOutcome outcome = test.run();
-    EXPECT_EQ(outcome.groupsTested, 12u);
-    EXPECT_EQ(outcome.failedGroups, (std::vector<std::uint64_t>{10, 11}));
-    EXPECT_EQ(told.damaged, 1);
+    TestOutcome outcome = Testovanie(setupFor(medium.path(), drive), told.hooks()).run();
+    EXPECT_EQ(outcome.groupsTested, 11u);
+    EXPECT_EQ(outcome.volumeBytes, 10u * 512 + 100);
+    EXPECT_TRUE(outcome.failedGroups.empty());
+    EXPECT_EQ(told.damaged, 0);
+
+    // Damage past the file system's count and in the short last group is found.
+    medium.setBadRanges({{9 * 512, 9 * 512 + 1}, {10 * 512 + 50, 10 * 512 + 51}});
+    outcome = Testovanie(setupFor(medium.path(), drive), told.hooks()).run();
+    EXPECT_EQ(outcome.failedGroups, (std::vector<std::uint64_t>{9, 10}));
+    EXPECT_EQ(outcome.unreadableAreas.areas(), (std::vector<ByteRange>{{9 * 512, 10 * 512 + 100}}));
 }
 
 TEST(TestovanieTest, AMediumOutOfReachIsReportedNotDamaged) {

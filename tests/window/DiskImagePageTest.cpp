@@ -25,10 +25,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 namespace fr {
 namespace {
@@ -244,6 +246,37 @@ TEST_F(DiskImagePageTest, ImageToMediumAsksFirstAndWritesWholeSectors) {
     EXPECT_EQ(context.copyJob.destinationName, QStringLiteral("BB"));
     EXPECT_EQ(context.copyJob.totalSize, 70u);
     EXPECT_EQ(texts(), (std::vector<QString>{"en 227", "en 227"}));
+}
+
+TEST_F(DiskImagePageTest, AnImageOnAReadOnlyMountIsWrittenToTheMedium) {
+    // A read-only folder, as a disc's or a read-only mount's, holding a read-only image.
+    const QString folder = media.filePath(QStringLiteral("disc"));
+    ASSERT_TRUE(QDir(media.path()).mkdir(QStringLiteral("disc")));
+    const QByteArray image = FaultyMedium::pattern(0, 40 * 512);
+    writeFile(folder + QStringLiteral("/in.iso"), image);
+    ASSERT_TRUE(QFile::setPermissions(folder + QStringLiteral("/in.iso"), QFile::ReadOwner));
+    const QByteArray native = QFile::encodeName(folder);
+    if (::mount(native.constData(), native.constData(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "a bind mount needs root";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{native};
+    ASSERT_EQ(
+        ::mount(nullptr, native.constData(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr),
+        0);
+    writeFile(own("target.img"), QByteArray(100 * 512, '\xee'));
+    drives.setDevice('B', own("target.img"));
+    open('B', false);
+    form->Edit2->setText(QStringLiteral("D:\\disc\\in.iso"));
+    prompts.answers = {PromptAnswer::Yes};
+    ASSERT_TRUE(page().Imagg());
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(texts(), std::vector<QString>{"en 227"});
+    EXPECT_TRUE(contentOf(own("target.img")).left(40 * 512) == image);
+    EXPECT_FALSE(
+        QFileInfo(folder + QStringLiteral("/in.iso")).permissions().testFlag(QFile::WriteOwner))
+        << "the image is left as it was";
 }
 
 TEST_F(DiskImagePageTest, AMountedTargetThatCannotBeUnmountedIsNotWritten) {

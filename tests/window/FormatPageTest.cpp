@@ -6,6 +6,9 @@
 
 #include "core/LanguageTable.h"
 #include "disk/MediaIdentity.h"
+#include "platform/DriveMap.h"
+#include "platform/Prompts.h"
+#include "support/LoopDevice.h"
 #include "support/WindowFixture.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
@@ -29,7 +32,7 @@ namespace {
 
 QByteArray languageFile() {
     QByteArray content;
-    for (int line = 0; line <= 250; ++line)
+    for (int line = 0; line <= 265; ++line)
         content += QStringLiteral("en %1 ").arg(line).toUtf8() + "\r\n";
     return content;
 }
@@ -65,6 +68,8 @@ protected:
 
 TEST_F(FormatPageTest, TheDialogGetsTheZeroBasedDriveIndexAndFullFormat) {
     drives.setDevice('A', blankImage(QStringLiteral("floppy.img")));
+    // A C: of its own: the machine's C: holds the system, which is never offered.
+    drives.setDevice('C', blankImage(QStringLiteral("disk.img")));
     form->show();
     std::vector<std::pair<int, unsigned>> opened;
     window->formatPage()->setDialogOpener(
@@ -113,25 +118,69 @@ TEST_F(FormatPageTest, AnImageDriveIsFormattedAfterTheQuestionNamingIt) {
 }
 
 TEST_F(FormatPageTest, TheSystemDriveAndADriveWithoutMediumAreRefused) {
+    const Drive* root = DriveMap::build(context.programDir).drive('C');
+    ASSERT_NE(root, nullptr);
+    if (root->device.isEmpty())
+        GTEST_SKIP() << "the root file system has no device here";
     form->show();
-    // C: is the drive of "/", which is never formatted.
+    // C: is the drive of "/": refused before any question, the reason on the page.
+    prompts.answers = {PromptAnswer::Yes, PromptAnswer::Yes};
     pressFormat('C');
-    if (dialog().isVisible()) {
-        prompts.answers.push_back(PromptAnswer::Yes);
-        QTest::mouseClick(dialog().formatButton, Qt::LeftButton);
-        EXPECT_FALSE(dialog().isFormatting());
-        ASSERT_FALSE(prompts.shown.empty());
-        EXPECT_EQ(prompts.shown.back().kind, PromptKind::Error);
-        EXPECT_TRUE(prompts.shown.back().text.startsWith(context.text(233)))
-            << prompts.shown.back().text.toStdString();
-        dialog().reject();
-    }
+    EXPECT_FALSE(form->SpeedButton12->isEnabled());
+    EXPECT_FALSE(dialog().isVisible());
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_TRUE(form->Label3->isVisible());
+    EXPECT_TRUE(form->Label3->text().startsWith(context.text(264)))
+        << form->Label3->text().toStdString();
+    // Called all the same, the page refuses with the reason and opens nothing.
+    window->formatPage()->Formating();
+    EXPECT_FALSE(dialog().isVisible());
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown[0].text.startsWith(context.text(264)));
+    // The dialog itself, opened for it, offers nothing and asks nothing.
+    prompts.shown.clear();
+    dialog().openFor(form, 'C' - 'A', FormatDialog::kFullFormat);
+    EXPECT_FALSE(dialog().formatButton->isEnabled());
+    EXPECT_TRUE(dialog().status->text().startsWith(context.text(264)));
+    dialog().formatDrive();
+    EXPECT_FALSE(dialog().isFormatting());
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, PromptKind::Error);
+    dialog().reject();
+
+    // Another drive takes the button back.
+    drives.setDevice('E', blankImage(QStringLiteral("stick.img")));
+    form->refreshDriveList();
+    form->DriveComboBox1->setDrive('E');
+    EXPECT_TRUE(form->SpeedButton12->isEnabled());
+    EXPECT_FALSE(form->Label3->isVisible());
+    prompts.shown.clear();
+    prompts.answers.clear();
     // D: is a folder without a device.
     prompts.shown.clear();
     pressFormat('D');
     EXPECT_FALSE(dialog().isVisible());
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].text, context.text(176));
+}
+
+TEST_F(FormatPageTest, ALoopDeviceVolumeIsStillFormatted) {
+    QString why;
+    if (!test::LoopDevice::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    test::LoopDevice loop(blankImage(QStringLiteral("stick.img")));
+    drives.setDevice('E', loop.path());
+    form->show();
+    prompts.answers = {PromptAnswer::Yes};
+    pressFormat('E');
+    EXPECT_FALSE(form->Label3->isVisible());
+    ASSERT_TRUE(dialog().isVisible());
+    ASSERT_TRUE(dialog().formatButton->isEnabled());
+    QTest::mouseClick(dialog().formatButton, Qt::LeftButton);
+    dialog().waitForFormat();
+    EXPECT_EQ(dialog().status->text(), context.text(232));
+    dialog().reject();
 }
 
 TEST_F(FormatPageTest, EveryTextOfTheDialogFitsInEveryLanguage) {

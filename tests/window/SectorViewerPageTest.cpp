@@ -6,6 +6,7 @@
 
 #include "disk/SectorText.h"
 #include "platform/DriveMap.h"
+#include "support/FaultyMedium.h"
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
 #include "support/WindowFixture.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace fr {
@@ -153,14 +155,18 @@ TEST_F(SectorViewerPageTest, AMountedVolumeIsUnmountedForTheWriteTheRootOneNever
     EXPECT_EQ(contentOf(image)[changed], 'W');
 
     // The root file system, with unchanged bytes, so nothing would be lost if the refusal failed.
+    // Its sector is shown only when its file system is one the page reads; otherwise nothing
+    // was read and nothing is written.
     const Drive* root = context.disk.drives().drive('C');
     if (!root || root->device.isEmpty())
         return; // the root file system has no device here
     show('C', 1);
+    const bool read = !page().sectorBuffer().isEmpty();
     prompts.answers = {PromptAnswer::Yes};
     EXPECT_FALSE(page().SpeedButton31Click());
-    EXPECT_EQ(texts().size(), 2u);
-    EXPECT_TRUE(texts().back().startsWith(QStringLiteral("en 233")))
+    ASSERT_FALSE(texts().empty());
+    EXPECT_TRUE(
+        texts().back().startsWith(read ? QStringLiteral("en 233") : QStringLiteral("en 231")))
         << texts().back().toStdString();
 }
 
@@ -209,13 +215,12 @@ TEST_F(SectorViewerPageTest, TheDriveInformationCountsFreeSpaceInClusters) {
 
 TEST_F(SectorViewerPageTest, FailedReadsUnreadableDrivesAndAudioCdsAreReported) {
     show('F', 1);
-    const QByteArray shown = page().sectorBuffer();
-    const QString firstCell = page().cellText(0, 0);
-    // Past the end of the 16 MiB volume.
+    // Past the end of the 16 MiB volume: nothing of the sector shown before stays in view.
     form->SpinEdit1->setValue(40000);
     EXPECT_EQ(texts(), std::vector<QString>{"en 231"});
-    EXPECT_EQ(page().cellText(0, 0), firstCell);
-    EXPECT_EQ(page().sectorBuffer(), shown);
+    EXPECT_TRUE(page().cellText(0, 0).isEmpty());
+    EXPECT_TRUE(page().cellText(15, 31).isEmpty());
+    EXPECT_TRUE(page().sectorBuffer().isEmpty());
 
     // A drive with no medium and no label in the box.
     const QString empty = images.filePath(QStringLiteral("empty.img"));
@@ -242,6 +247,66 @@ TEST_F(SectorViewerPageTest, FailedReadsUnreadableDrivesAndAudioCdsAreReported) 
     prompts.shown.clear();
     page().SpeedButton28Click();
     EXPECT_EQ(texts(), std::vector<QString>{"en 171"});
+}
+
+TEST_F(SectorViewerPageTest, OnlyASectorReadFromTheChosenDriveAndNumberIsWrittenOrSaved) {
+    QString why;
+    if (!test::FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    patch(fatImage, 6000 * 512 + 100, "SIX");
+    patch(fatImage, 6001 * 512 + 100, "SEVEN");
+    test::FaultyMedium medium(fatImage, {{6001 * 512, 6002 * 512}});
+    drives.setDevice('F', medium.path());
+    const QString blank = images.filePath(QStringLiteral("blank.img"));
+    patch(blank, (4 << 20) - 1, QByteArray(1, '\0'));
+    drives.setDevice('G', blank);
+    form->show();
+    show('F', 6000);
+    ASSERT_EQ(page().cellText(4, 6), QStringLiteral("S"));
+    EXPECT_TRUE(form->SpeedButton31->isEnabled());
+    const QByteArray before = contentOf(medium.backingPath());
+
+    // Sector 6001 cannot be read: the grid is empty, and neither button takes it as sector 6001.
+    form->SpinEdit1->setValue(6001);
+    EXPECT_EQ(texts(), std::vector<QString>{"en 231"});
+    EXPECT_TRUE(page().cellText(4, 6).isEmpty());
+    EXPECT_FALSE(form->SpeedButton31->isEnabled());
+    EXPECT_FALSE(form->SpeedButton29->isEnabled());
+    prompts.answers = {PromptAnswer::Yes};
+    QTest::mouseClick(form->SpeedButton31, Qt::LeftButton);
+    EXPECT_FALSE(page().SpeedButton31Click());
+    EXPECT_EQ(contentOf(medium.backingPath()), before);
+    const QString saved = media.filePath(QStringLiteral("sector.bin"));
+    dialogs.answers.push_back(saved);
+    page().SpeedButton29Click();
+    EXPECT_FALSE(QFile::exists(saved));
+    EXPECT_TRUE(dialogs.shown.empty()) << "refused before a file is chosen";
+
+    // A sector read from F is not written to G, whose file system is not recognised either.
+    form->SpinEdit1->setValue(6000);
+    ASSERT_EQ(page().cellText(4, 6), QStringLiteral("S"));
+    form->DriveComboBox1->setDrive('G');
+    ASSERT_EQ(form->DriveComboBox1->drive(), QChar('G'));
+    EXPECT_TRUE(page().cellText(4, 6).isEmpty());
+    prompts.answers = {PromptAnswer::Yes};
+    EXPECT_FALSE(page().SpeedButton31Click());
+    form->SpinEdit1->setValue(5999);
+    form->SpinEdit1->setValue(6000);
+    EXPECT_TRUE(page().cellText(4, 6).isEmpty());
+    EXPECT_FALSE(form->SpeedButton31->isEnabled());
+    prompts.answers = {PromptAnswer::Yes};
+    EXPECT_FALSE(page().SpeedButton31Click());
+    EXPECT_EQ(contentOf(blank), QByteArray(4 << 20, '\0'));
+
+    // Back on F, the sector read again is written as edited.
+    form->DriveComboBox1->setDrive('F');
+    form->SpinEdit1->setValue(5999);
+    form->SpinEdit1->setValue(6000);
+    page().setCellText(4, 6, QStringLiteral("T"));
+    prompts.answers = {PromptAnswer::Yes};
+    QTest::mouseClick(form->SpeedButton31, Qt::LeftButton);
+    EXPECT_EQ(differences(before, contentOf(medium.backingPath())),
+              std::vector<qsizetype>{6000 * 512 + 100});
 }
 
 // The shipped languages, as a user sees them.

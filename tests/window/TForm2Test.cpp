@@ -192,6 +192,28 @@ TEST_F(TForm2Test, ADamagedTestOffersToRegisterTheMediumOnce) {
     EXPECT_EQ(registered().size(), 1u);
 }
 
+TEST_F(TForm2Test, ADamagedMediumWithoutIdentityIsNotRegistered) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    // No serial number and no label: an entry for it would match every such medium.
+    const QString image = dir.file(QStringLiteral("floppy.img"));
+    test::MediaImages::floppy(image, QString(), 0);
+    FaultyMedium medium(image, {{1000 * 512, 1001 * 512}});
+    drives.setDevice('E', medium.path());
+    dir.write(QStringLiteral("drives.fgv"), {});
+    WindowFixture::createWindow(test::numberedLanguageFile(QStringLiteral("en "), 266));
+    dialog = window->form2();
+    openTestOnE();
+    dialog->SpeedButton1->click();
+    finishTest();
+    ASSERT_TRUE(dialog->isDamaged());
+    prompts.answers = {PromptAnswer::Yes};
+    QTest::mouseClick(dialog->SpeedButton2, Qt::LeftButton);
+    EXPECT_EQ(texts(), (std::vector<QString>{QStringLiteral("en 265"), QStringLiteral("en 101")}));
+    EXPECT_TRUE(registered().empty());
+}
+
 TEST_F(TForm2Test, NoMediumOrARegisteredOneDeclinedComesBackAtOnce) {
     drives.setDevice('E', dir.file(QStringLiteral("no-such.img")));
     createWindow();
