@@ -5,8 +5,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtGlobal>
 #include <algorithm>
 #include <cdio/cdio.h>
+#include <cdio/logging.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 #include <cstring>
@@ -21,6 +23,9 @@ constexpr std::uint32_t kChunkSectors = 27;
 constexpr int kWordsPerSector = CDIO_CD_FRAMESIZE_RAW / 2;
 constexpr int kFramesPerSector = CDIO_CD_FRAMESIZE_RAW / 4;
 constexpr int kReadRetries = 20;
+// Zero samples in a row that, after a failed read, mark a sector as silence put in place of
+// sound that could not be read. Real sound next to a read error is never this still.
+constexpr int kLostRunWords = 64;
 
 std::uint32_t field(const std::uint8_t* block, std::size_t offset) {
     std::uint32_t value = 0;
@@ -47,6 +52,24 @@ std::uint8_t flagsOf(CdIo_t* cdio, track_t track) {
     if (cdio_get_track_channels(cdio, track) == 4)
         control |= 0x08;
     return std::uint8_t(0x10 | control);
+}
+
+// libcdio's own handler ends the whole program on an error-level message, and a read error of
+// a disc image is one: here a failed read is reported by the rip, and the program goes on.
+void libcdioMessage(cdio_log_level_t level, const char* message) {
+    if (level >= CDIO_LOG_WARN)
+        qWarning("libcdio: %s", message);
+}
+
+// Whether a sector handed back after a read error holds silence put in place of lost sound.
+bool hasLostRun(const std::int16_t* words) {
+    int run = 0;
+    for (int i = 0; i < kWordsPerSector; ++i) {
+        run = words[i] == 0 ? run + 1 : 0;
+        if (run >= kLostRunWords)
+            return true;
+    }
+    return false;
 }
 
 bool isCorrectedJitter(paranoia_cb_mode_t mode) {
@@ -79,7 +102,13 @@ struct ParanoiaRipLibrary::Rip {
 
     static void callback(long position, paranoia_cb_mode_t mode) {
         Rip* rip = reading;
-        if (!rip || !isCorrectedJitter(mode))
+        if (!rip)
+            return;
+        if (mode == PARANOIA_CB_READERR || mode == PARANOIA_CB_SKIP) {
+            rip->readFailed = true;
+            return;
+        }
+        if (!isCorrectedJitter(mode))
             return;
         // Paranoia reports read-ahead sectors too, and some events twice.
         if (position == rip->lastPosition && mode == rip->lastMode)
@@ -118,6 +147,10 @@ struct ParanoiaRipLibrary::Rip {
     std::uint32_t next = 0;
     std::uint32_t jitterErrors = 0;
     bool jitterInChunk = false;
+    // A read failed in this rip: from now on silence in a sector may be lost sound.
+    bool readFailed = false;
+    std::uint32_t lostFirst = 0; // the unreadable sectors of the last chunk that had any
+    std::uint32_t lostLast = 0;
     long lastPosition = -1;
     paranoia_cb_mode_t lastMode = PARANOIA_CB_READ;
 };
@@ -126,6 +159,7 @@ thread_local ParanoiaRipLibrary::Rip* ParanoiaRipLibrary::Rip::reading = nullptr
 
 ParanoiaRipLibrary::ParanoiaRipLibrary(std::vector<QString> driveSources)
     : sources_(std::move(driveSources)), parameters_(sources_.size()) {
+    cdio_log_set_handler(libcdioMessage);
     for (Parameters& record : parameters_) {
         record.fill(0);
         const std::int32_t on = -1;
@@ -244,30 +278,39 @@ std::uint32_t ParanoiaRipLibrary::CR_RipChunk(std::uint8_t* buffer, std::uint32_
     if (rip.next > rip.end)
         return CR_END_OF_RANGE;
     rip.jitterInChunk = false;
-    bool readFailed = false;
+    bool lost = false;
     std::uint8_t* out = buffer;
     const std::uint32_t sectors = std::min(kChunkSectors, rip.end - rip.next + 1);
     Rip::reading = &rip;
     for (std::uint32_t i = 0; i < sectors; ++i) {
         const std::int16_t* words =
             cdio_paranoia_read_limited(rip.paranoia, &Rip::callback, kReadRetries);
+        // Paranoia puts silence where it could not read; without a sector at all, so do we:
+        // either way the rest of the sound keeps its place.
+        const bool unreadable = !words || (rip.readFailed && hasLostRun(words));
         if (words) {
             out = rip.convert(words, out);
         } else {
-            // The sector is lost; silence keeps the rest of the sound in its place.
-            readFailed = true;
             const int size = bytesPerSectorOf(rip.format);
             std::memset(out, 0, size);
             out += size;
+        }
+        if (unreadable) {
+            const std::uint32_t sector = rip.next + i;
+            if (!lost)
+                rip.lostFirst = sector;
+            rip.lostLast = sector;
+            lost = true;
         }
     }
     Rip::reading = nullptr;
     rip.next += sectors;
     *bytes = std::uint32_t(out - buffer);
+    // A last chunk with lost sectors says so first; the end of the range follows on its own.
+    if (lost)
+        return CR_SECTORS_LOST;
     if (rip.next > rip.end)
         return CR_END_OF_RANGE;
-    if (readFailed)
-        return CR_ERROR;
     return rip.jitterInChunk ? CR_JITTER_ERROR : CR_OK;
 }
 
@@ -278,6 +321,13 @@ std::uint32_t ParanoiaRipLibrary::CR_GetLastJitterErrorPosition(std::uint32_t* f
     *first = std::uint32_t(position / kWordsPerSector);
     *second = std::uint32_t(position % kWordsPerSector * 2);
     return CR_OK;
+}
+
+std::uint32_t ParanoiaRipLibrary::CR_GetLastUnreadableSectors(std::uint32_t* first,
+                                                              std::uint32_t* last) {
+    *first = rip_ ? rip_->lostFirst : 0;
+    *last = rip_ ? rip_->lostLast : 0;
+    return rip_ ? CR_OK : CR_ERROR;
 }
 
 std::uint32_t ParanoiaRipLibrary::CR_GetPercentCompleted() {
