@@ -11,7 +11,9 @@
 #include <cdio/logging.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 
 namespace fr {
 
@@ -26,6 +28,9 @@ constexpr int kReadRetries = 20;
 // Zero samples in a row that, after a failed read, mark a sector as silence put in place of
 // sound that could not be read. Real sound next to a read error is never this still.
 constexpr int kLostRunWords = 64;
+// How far from a failed read a sector can have lost sound: a read takes in dozens of sectors,
+// and all of them go when it fails.
+constexpr long kLostReach = 64;
 
 std::uint32_t field(const std::uint8_t* block, std::size_t offset) {
     std::uint32_t value = 0;
@@ -105,7 +110,7 @@ struct ParanoiaRipLibrary::Rip {
         if (!rip)
             return;
         if (mode == PARANOIA_CB_READERR || mode == PARANOIA_CB_SKIP) {
-            rip->readFailed = true;
+            rip->failedReads.push_back(position / kWordsPerSector);
             return;
         }
         if (!isCorrectedJitter(mode))
@@ -147,8 +152,9 @@ struct ParanoiaRipLibrary::Rip {
     std::uint32_t next = 0;
     std::uint32_t jitterErrors = 0;
     bool jitterInChunk = false;
-    // A read failed in this rip: from now on silence in a sector may be lost sound.
-    bool readFailed = false;
+    // Sectors where reads failed, near the sectors being handed back: silence in a sector
+    // close to one of them may be lost sound.
+    std::deque<long> failedReads;
     std::uint32_t lostFirst = 0; // the unreadable sectors of the last chunk that had any
     std::uint32_t lostLast = 0;
     long lastPosition = -1;
@@ -287,7 +293,13 @@ std::uint32_t ParanoiaRipLibrary::CR_RipChunk(std::uint8_t* buffer, std::uint32_
             cdio_paranoia_read_limited(rip.paranoia, &Rip::callback, kReadRetries);
         // Paranoia puts silence where it could not read; without a sector at all, so do we:
         // either way the rest of the sound keeps its place.
-        const bool unreadable = !words || (rip.readFailed && hasLostRun(words));
+        const long sector = long(rip.next + i);
+        std::erase_if(rip.failedReads,
+                      [sector](long failed) { return failed < sector - kLostReach; });
+        const bool nearFailure =
+            std::any_of(rip.failedReads.begin(), rip.failedReads.end(),
+                        [sector](long failed) { return std::abs(failed - sector) <= kLostReach; });
+        const bool unreadable = !words || (nearFailure && hasLostRun(words));
         if (words) {
             out = rip.convert(words, out);
         } else {
@@ -296,10 +308,9 @@ std::uint32_t ParanoiaRipLibrary::CR_RipChunk(std::uint8_t* buffer, std::uint32_
             out += size;
         }
         if (unreadable) {
-            const std::uint32_t sector = rip.next + i;
             if (!lost)
-                rip.lostFirst = sector;
-            rip.lostLast = sector;
+                rip.lostFirst = std::uint32_t(sector);
+            rip.lostLast = std::uint32_t(sector);
             lost = true;
         }
     }

@@ -15,10 +15,9 @@ namespace {
 QString stoppedText(const QString& file, int passes) {
     if (passes == 0)
         return QStringLiteral("Stopped before the first pass: %1 was not changed.").arg(file);
-    return QStringLiteral("Stopped after pass %1 of 3: %2 is overwritten %1 time(s) but was not "
-                          "deleted.")
+    return QStringLiteral("Stopped after pass %1 of 3: %2 was overwritten %3 but was not deleted.")
         .arg(passes)
-        .arg(file);
+        .arg(file, passes == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(passes));
 }
 
 } // namespace
@@ -62,14 +61,19 @@ int wipeCommand(Session& session) {
             session.say(QStringLiteral("pass %1 of 3 written").arg(pass));
         },
         [] { return StopSignal::received() != 0; });
-    if (outcome.otherNames > 0 && outcome.passesDone > 0)
-        session.note(session.text(266) + QString::number(outcome.otherNames));
+    // Other names of the file still show it, with what the passes wrote.
+    const auto otherNames = [&session, &outcome] {
+        if (outcome.otherNames > 0 && outcome.passesDone > 0)
+            session.note(session.text(266) + ' ' + QString::number(outcome.otherNames));
+    };
     switch (outcome.stage) {
     case WipeStage::Wiped:
         session.say(session.text(177) + ' ' + file.native);
+        otherNames();
         return kDone;
     case WipeStage::Stopped:
         session.say(stoppedText(file.native, outcome.passesDone));
+        otherNames();
         return kStoppedBySignal + StopSignal::received();
     case WipeStage::DeletionFailed:
         // The contents are gone, but the name remains.
