@@ -25,8 +25,8 @@ constexpr std::uint32_t kChunkSectors = 27;
 constexpr int kWordsPerSector = CDIO_CD_FRAMESIZE_RAW / 2;
 constexpr int kFramesPerSector = CDIO_CD_FRAMESIZE_RAW / 4;
 constexpr int kReadRetries = 20;
-// Zero samples in a row that, after a failed read, mark a sector as silence put in place of
-// sound that could not be read. Real sound next to a read error is never this still.
+// Zero samples in a row that, near a failed read, mark a sector as silence put in place of
+// sound that could not be read (recorded sound is seldom exactly this still).
 constexpr int kLostRunWords = 64;
 // How far from a failed read a sector can have lost sound: a read takes in dozens of sectors,
 // and all of them go when it fails.
