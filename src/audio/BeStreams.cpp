@@ -67,6 +67,10 @@ Result BeStreams::beInitStream(const std::uint8_t* config, std::uint32_t* sample
     if (field(config, kFormat) != kConfigFormatLame || field(config, kVersion) < kConfigVersion ||
         field(config, kStructSize) < kConfigSize)
         return kInvalidFormat;
+    // PCM without a rate: libmp3lame would take it for 44100 Hz and make sound of the wrong
+    // speed.
+    if (field(config, kSampleRate) == 0)
+        return kInvalidFormatParameters;
 
     auto stream = std::make_unique<Stream>();
     stream->flags = lame_init();

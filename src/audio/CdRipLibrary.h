@@ -34,6 +34,11 @@ enum CdRipResult : std::uint32_t {
     CR_ERROR = 1,
     CR_JITTER_ERROR = 3, // a chunk in which jitter was met and corrected: its data is valid
     CR_END_OF_RANGE = 4, // the last chunk of the range: its data is valid
+    // A chunk in which sectors could not be read: silence stands in their place, so the
+    // chunk keeps its length and its data is valid. CR_GetLastUnreadableSectors says which.
+    // A last chunk of the range with such sectors gives this, and the next call gives
+    // CR_END_OF_RANGE with no data.
+    CR_SECTORS_LOST = 5,
 };
 
 // The CD ripping library: drives by index, their parameter records, tables of contents, and
@@ -64,6 +69,9 @@ public:
     virtual std::uint32_t CR_RipChunk(std::uint8_t* buffer, std::uint32_t* bytes) = 0;
     virtual std::uint32_t CR_GetLastJitterErrorPosition(std::uint32_t* first,
                                                         std::uint32_t* second) = 0;
+    // After CR_SECTORS_LOST: the first and last sector of that chunk that could not be read.
+    virtual std::uint32_t CR_GetLastUnreadableSectors(std::uint32_t* first,
+                                                      std::uint32_t* last) = 0;
     virtual std::uint32_t CR_GetPercentCompleted() = 0;
     virtual std::uint32_t CR_GetNumberOfJitterErrors() = 0;
     virtual std::uint32_t CR_CloseRipper() = 0;

@@ -5,11 +5,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtGlobal>
 #include <algorithm>
 #include <cdio/cdio.h>
+#include <cdio/logging.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 
 namespace fr {
 
@@ -21,6 +25,12 @@ constexpr std::uint32_t kChunkSectors = 27;
 constexpr int kWordsPerSector = CDIO_CD_FRAMESIZE_RAW / 2;
 constexpr int kFramesPerSector = CDIO_CD_FRAMESIZE_RAW / 4;
 constexpr int kReadRetries = 20;
+// Zero samples in a row that, near a failed read, mark a sector as silence put in place of
+// sound that could not be read (recorded sound is seldom exactly this still).
+constexpr int kLostRunWords = 64;
+// How far from a failed read a sector can have lost sound: a read takes in dozens of sectors,
+// and all of them go when it fails.
+constexpr long kLostReach = 64;
 
 std::uint32_t field(const std::uint8_t* block, std::size_t offset) {
     std::uint32_t value = 0;
@@ -47,6 +57,24 @@ std::uint8_t flagsOf(CdIo_t* cdio, track_t track) {
     if (cdio_get_track_channels(cdio, track) == 4)
         control |= 0x08;
     return std::uint8_t(0x10 | control);
+}
+
+// libcdio's own handler ends the whole program on an error-level message, and a read error of
+// a disc image is one: here a failed read is reported by the rip, and the program goes on.
+void libcdioMessage(cdio_log_level_t level, const char* message) {
+    if (level >= CDIO_LOG_WARN)
+        qWarning("libcdio: %s", message);
+}
+
+// Whether a sector handed back after a read error holds silence put in place of lost sound.
+bool hasLostRun(const std::int16_t* words) {
+    int run = 0;
+    for (int i = 0; i < kWordsPerSector; ++i) {
+        run = words[i] == 0 ? run + 1 : 0;
+        if (run >= kLostRunWords)
+            return true;
+    }
+    return false;
 }
 
 bool isCorrectedJitter(paranoia_cb_mode_t mode) {
@@ -79,7 +107,13 @@ struct ParanoiaRipLibrary::Rip {
 
     static void callback(long position, paranoia_cb_mode_t mode) {
         Rip* rip = reading;
-        if (!rip || !isCorrectedJitter(mode))
+        if (!rip)
+            return;
+        if (mode == PARANOIA_CB_READERR || mode == PARANOIA_CB_SKIP) {
+            rip->failedReads.push_back(position / kWordsPerSector);
+            return;
+        }
+        if (!isCorrectedJitter(mode))
             return;
         // Paranoia reports read-ahead sectors too, and some events twice.
         if (position == rip->lastPosition && mode == rip->lastMode)
@@ -118,6 +152,11 @@ struct ParanoiaRipLibrary::Rip {
     std::uint32_t next = 0;
     std::uint32_t jitterErrors = 0;
     bool jitterInChunk = false;
+    // Sectors where reads failed, near the sectors being handed back: silence in a sector
+    // close to one of them may be lost sound.
+    std::deque<long> failedReads;
+    std::uint32_t lostFirst = 0; // the unreadable sectors of the last chunk that had any
+    std::uint32_t lostLast = 0;
     long lastPosition = -1;
     paranoia_cb_mode_t lastMode = PARANOIA_CB_READ;
 };
@@ -126,6 +165,7 @@ thread_local ParanoiaRipLibrary::Rip* ParanoiaRipLibrary::Rip::reading = nullptr
 
 ParanoiaRipLibrary::ParanoiaRipLibrary(std::vector<QString> driveSources)
     : sources_(std::move(driveSources)), parameters_(sources_.size()) {
+    cdio_log_set_handler(libcdioMessage);
     for (Parameters& record : parameters_) {
         record.fill(0);
         const std::int32_t on = -1;
@@ -244,30 +284,44 @@ std::uint32_t ParanoiaRipLibrary::CR_RipChunk(std::uint8_t* buffer, std::uint32_
     if (rip.next > rip.end)
         return CR_END_OF_RANGE;
     rip.jitterInChunk = false;
-    bool readFailed = false;
+    bool lost = false;
     std::uint8_t* out = buffer;
     const std::uint32_t sectors = std::min(kChunkSectors, rip.end - rip.next + 1);
     Rip::reading = &rip;
     for (std::uint32_t i = 0; i < sectors; ++i) {
         const std::int16_t* words =
             cdio_paranoia_read_limited(rip.paranoia, &Rip::callback, kReadRetries);
+        // Paranoia puts silence where it could not read; without a sector at all, so do we:
+        // either way the rest of the sound keeps its place.
+        const long sector = long(rip.next + i);
+        std::erase_if(rip.failedReads,
+                      [sector](long failed) { return failed < sector - kLostReach; });
+        const bool nearFailure =
+            std::any_of(rip.failedReads.begin(), rip.failedReads.end(),
+                        [sector](long failed) { return std::abs(failed - sector) <= kLostReach; });
+        const bool unreadable = !words || (nearFailure && hasLostRun(words));
         if (words) {
             out = rip.convert(words, out);
         } else {
-            // The sector is lost; silence keeps the rest of the sound in its place.
-            readFailed = true;
             const int size = bytesPerSectorOf(rip.format);
             std::memset(out, 0, size);
             out += size;
+        }
+        if (unreadable) {
+            if (!lost)
+                rip.lostFirst = std::uint32_t(sector);
+            rip.lostLast = std::uint32_t(sector);
+            lost = true;
         }
     }
     Rip::reading = nullptr;
     rip.next += sectors;
     *bytes = std::uint32_t(out - buffer);
+    // A last chunk with lost sectors says so first; the end of the range follows on its own.
+    if (lost)
+        return CR_SECTORS_LOST;
     if (rip.next > rip.end)
         return CR_END_OF_RANGE;
-    if (readFailed)
-        return CR_ERROR;
     return rip.jitterInChunk ? CR_JITTER_ERROR : CR_OK;
 }
 
@@ -278,6 +332,13 @@ std::uint32_t ParanoiaRipLibrary::CR_GetLastJitterErrorPosition(std::uint32_t* f
     *first = std::uint32_t(position / kWordsPerSector);
     *second = std::uint32_t(position % kWordsPerSector * 2);
     return CR_OK;
+}
+
+std::uint32_t ParanoiaRipLibrary::CR_GetLastUnreadableSectors(std::uint32_t* first,
+                                                              std::uint32_t* last) {
+    *first = rip_ ? rip_->lostFirst : 0;
+    *last = rip_ ? rip_->lostLast : 0;
+    return rip_ ? CR_OK : CR_ERROR;
 }
 
 std::uint32_t ParanoiaRipLibrary::CR_GetPercentCompleted() {

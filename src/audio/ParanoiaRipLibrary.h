@@ -16,6 +16,7 @@ class DriveMap;
 // record. Ripping reads through paranoia: full jitter correction when the record's jitter
 // field is not 0, plain reads otherwise; the CD sound is converted to the record's output
 // format (mono by averaging the channels, lower rates by averaging neighbouring frames).
+// A sector that cannot be read becomes silence of its length, and the chunk says so.
 class ParanoiaRipLibrary final : public CdRipLibrary {
 public:
     explicit ParanoiaRipLibrary(std::vector<QString> driveSources);
@@ -42,6 +43,7 @@ public:
     std::uint32_t CR_RipChunk(std::uint8_t* buffer, std::uint32_t* bytes) override;
     std::uint32_t CR_GetLastJitterErrorPosition(std::uint32_t* first,
                                                 std::uint32_t* second) override;
+    std::uint32_t CR_GetLastUnreadableSectors(std::uint32_t* first, std::uint32_t* last) override;
     std::uint32_t CR_GetPercentCompleted() override;
     std::uint32_t CR_GetNumberOfJitterErrors() override;
     std::uint32_t CR_CloseRipper() override;

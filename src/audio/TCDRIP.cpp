@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstring>
 #include <exception>
+#include <sys/stat.h>
 
 namespace fr {
 
@@ -25,6 +27,14 @@ void setField(std::uint8_t* block, std::size_t offset, std::uint32_t value) {
 
 } // namespace
 
+QString sectorRunsText(const std::vector<SectorRun>& runs) {
+    QStringList parts;
+    for (const SectorRun& run : runs)
+        parts.append(run.first == run.last ? QString::number(run.first)
+                                           : QStringLiteral("%1-%2").arg(run.first).arg(run.last));
+    return parts.join(QStringLiteral(", "));
+}
+
 QString trackTitle(const QString& trackWord, int number) {
     return trackWord + QLatin1Char(' ') + QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
 }
@@ -39,7 +49,11 @@ public:
     explicit RipFile(const QString& name) : file_(name) {}
 
     bool open() {
-        return file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            return false;
+        struct stat status {};
+        regular_ = ::fstat(file_.handle(), &status) == 0 && S_ISREG(status.st_mode);
+        return true;
     }
     QString reason() const { return file_.errorString(); }
     void write(const void* data, std::uint32_t bytes) {
@@ -47,7 +61,7 @@ public:
             return;
         const qint64 written = file_.write(static_cast<const char*>(data), bytes);
         if (written != qint64(bytes))
-            throw ECDRIPError("Write error");
+            throw ECDRIPWriteError(file_.fileName(), file_.errorString());
         written_ += bytes;
     }
     // Rewrites `bytes` at `offset` and comes back to the end.
@@ -55,14 +69,23 @@ public:
         const qint64 end = file_.pos();
         if (!file_.seek(offset) || file_.write(static_cast<const char*>(data), bytes) != bytes ||
             !file_.seek(end))
-            throw ECDRIPError("Write error");
+            throw ECDRIPWriteError(file_.fileName(), file_.errorString());
     }
     qint64 written() const { return written_; }
     void close() { file_.close(); }
+    // Takes away a file that holds only part of the track; empty, or the reason it stays.
+    // Only a file of its own is taken away, never a device that was written to.
+    QString remove() {
+        file_.close();
+        if (!regular_)
+            return {};
+        return file_.remove() ? QString() : file_.errorString();
+    }
 
 private:
     QFile file_;
     qint64 written_ = 0;
+    bool regular_ = false;
 };
 
 TCDRIP::TCDRIP(CdRipLibrary& library, std::function<QString()> trackWord)
@@ -176,14 +199,29 @@ void TCDRIP::RipSectors(std::int32_t start, std::int32_t end, const QString& fil
     if (!accepted)
         throw ECDRIPError("Invalid CD-ROM parameters");
     stopRequested_ = false;
+    cutShort_ = false;
     jitterLog_.clear();
+    unreadable_.clear();
 
     std::uint32_t chunkBytes = 0;
     if (library_.CR_OpenRipper(&chunkBytes, std::uint32_t(start), std::uint32_t(end)) == CR_ERROR)
         return;
+    // The encoder starts before the file is made: one that refuses its settings has no chunk
+    // size, and feeding it would run past the rip buffer. Nothing is ripped then.
+    if (encode_ && coder_) {
+        const bool started = coder_->InitStream() == 0;
+        if (!started || coder_->SamplesPerChunk() == 0) {
+            if (started)
+                coder_->CloseStream();
+            library_.CR_CloseRipper();
+            throw ECDRIPEncoderError();
+        }
+    }
     const QString outputName = encode_ ? changeFileExt(fileName, QStringLiteral(".mp3")) : fileName;
     RipFile file(outputName);
     if (!file.open()) {
+        if (encode_ && coder_)
+            coder_->CloseStream();
         library_.CR_CloseRipper();
         throw std::runtime_error(
             (outputName + QStringLiteral(": cannot be created: ") + file.reason()).toStdString());
@@ -196,8 +234,21 @@ void TCDRIP::RipSectors(std::int32_t start, std::int32_t end, const QString& fil
     }
     library_.CR_CloseRipper();
     file.close();
-    if (failure)
-        std::rethrow_exception(failure);
+    if (failure) {
+        // What was written is part of the track, without its tag: it must not pass for the
+        // track under the track's name.
+        const QString kept = file.remove();
+        if (kept.isEmpty())
+            std::rethrow_exception(failure);
+        try {
+            std::rethrow_exception(failure);
+        } catch (const ECDRIPWriteError& error) {
+            throw ECDRIPWriteError(error.fileName(),
+                                   error.reason() +
+                                       QStringLiteral("; the partial file could not be removed: ") +
+                                       kept);
+        }
+    }
     if (!jitterLog_.isEmpty())
         saveJitterLog(outputName);
 }
@@ -212,7 +263,7 @@ void TCDRIP::ripLoop(RipFile& file, std::int32_t start, std::int32_t end,
     std::vector<std::uint8_t> output;
     std::vector<std::int16_t> chunkBuffer;
     if (encoding) {
-        coder_->InitStream();
+        // Started by RipSectors, with a chunk size that is not 0.
         output.resize(coder_->OutputBufferSize());
         chunk = 2 * coder_->SamplesPerChunk();
         chunkBuffer.resize(coder_->SamplesPerChunk());
@@ -229,8 +280,10 @@ void TCDRIP::ripLoop(RipFile& file, std::int32_t start, std::int32_t end,
         }
         std::uint32_t result = CR_OK;
         while (result != CR_END_OF_RANGE) {
-            if (stopRequested_)
+            if (stopRequested_) {
+                cutShort_ = true;
                 break;
+            }
             std::uint32_t bytes = 0;
             result = library_.CR_RipChunk(rip.data() + leftover, &bytes);
             if (result != CR_ERROR) {
@@ -250,6 +303,8 @@ void TCDRIP::ripLoop(RipFile& file, std::int32_t start, std::int32_t end,
                     file.write(rip.data(), bytes);
                 }
             }
+            if (result == CR_SECTORS_LOST)
+                noteUnreadableSectors();
             if (result == CR_JITTER_ERROR) {
                 std::uint32_t first = 0, second = 0;
                 library_.CR_GetLastJitterErrorPosition(&first, &second);
@@ -298,6 +353,18 @@ void TCDRIP::ripLoop(RipFile& file, std::int32_t start, std::int32_t end,
     }
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void TCDRIP::noteUnreadableSectors() {
+    SectorRun run;
+    library_.CR_GetLastUnreadableSectors(&run.first, &run.last);
+    jitterLog_.append(QStringLiteral("unreadable %1-%2").arg(run.first).arg(run.last));
+    if (!unreadable_.empty() && run.first <= unreadable_.back().last + 1)
+        unreadable_.back().last = std::max(unreadable_.back().last, run.last);
+    else
+        unreadable_.push_back(run);
+    if (OnUnreadableSectors)
+        OnUnreadableSectors(this, run);
 }
 
 void TCDRIP::saveJitterLog(const QString& outputName) const {

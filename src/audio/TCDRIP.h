@@ -100,6 +100,36 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The output file did not take what was written ("Write error"): `fileName` and the system's
+// `reason` say which file and why. The partial file has been removed.
+class ECDRIPWriteError : public ECDRIPError {
+public:
+    ECDRIPWriteError(const QString& fileName, const QString& reason)
+        : ECDRIPError("Write error"), fileName_(fileName), reason_(reason) {}
+    const QString& fileName() const { return fileName_; }
+    const QString& reason() const { return reason_; }
+
+private:
+    QString fileName_;
+    QString reason_;
+};
+
+// The encoder refused its settings ("Encoder failure"): nothing was ripped, no file made.
+class ECDRIPEncoderError : public ECDRIPError {
+public:
+    ECDRIPEncoderError() : ECDRIPError("Encoder failure") {}
+};
+
+// Sectors first..last (inclusive) of a rip that could not be read: silence stands there.
+struct SectorRun {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    bool operator==(const SectorRun&) const = default;
+};
+
+// "56-100, 230": the runs as a user reads them.
+QString sectorRunsText(const std::vector<SectorRun>& runs);
+
 // The CD ripper component: the tracks of the selected drive's disc, and the rip of a sector
 // range into a file: raw PCM, a WAV file, or an MP3 file through the attached encoder. It runs
 // on the window's thread; after every chunk it lets pending events run, which is how progress
@@ -135,6 +165,8 @@ public:
     std::function<void(TCDRIP*, std::uint16_t trackNum)> OnBeginTrack;
     std::function<void(TCDRIP*, std::uint16_t trackNum)> OnEndTrack;
     std::function<void(TCDRIP*, std::uint16_t percentComplete)> OnProgress;
+    // Raised when a chunk comes with sectors that could not be read.
+    std::function<void(TCDRIP*, const SectorRun& run)> OnUnreadableSectors;
 
     std::int32_t TrackCount() const { return trackCount_; }
     // The tracks with their titles, in table-of-contents order.
@@ -142,6 +174,10 @@ public:
     void clearTracks() { tracks_.clear(); }
     std::int32_t JitterErrorCount() const { return jitterErrorCount_; }
     const QStringList& JitterLog() const { return jitterLog_; }
+    // The sectors of the last rip that could not be read, in order, neighbours joined.
+    const std::vector<SectorRun>& UnreadableSectors() const { return unreadable_; }
+    // Whether a stop ended the last rip before the end of its range.
+    bool CutShort() const { return cutShort_; }
     const std::array<std::uint8_t, CdRomParameters::kSize>& parameters() const {
         return parameters_;
     }
@@ -162,6 +198,7 @@ private:
     void readRecord();
     void buildTrackList();
     void ripLoop(RipFile& file, std::int32_t start, std::int32_t end, std::uint32_t chunkBytes);
+    void noteUnreadableSectors();
     void saveJitterLog(const QString& fileName) const;
 
     CdRipLibrary& library_;
@@ -173,6 +210,8 @@ private:
     std::int32_t trackCount_ = 0;
     std::vector<std::pair<QString, TTrack>> tracks_;
     QStringList jitterLog_;
+    std::vector<SectorRun> unreadable_;
+    bool cutShort_ = false;
     std::int32_t jitterErrorCount_ = 0;
     bool jitterCorrect_ = true;
     bool encode_ = false;

@@ -70,10 +70,28 @@ int overwrite(int fd, const QByteArray& block, QByteArray& run) {
     return ::fsync(fd) == 0 ? 0 : errno;
 }
 
+int otherNamesOf(const struct stat& status) {
+    return status.st_nlink > 1 ? static_cast<int>(status.st_nlink - 1) : 0;
+}
+
 } // namespace
 
-WipeOutcome wipeFile(const QString& nativePath, std::mt19937& random,
-                     const WipePassDone& passDone) {
+WipeTarget wipeTargetOf(const QString& nativePath) {
+    const QByteArray path = QFile::encodeName(nativePath);
+    struct stat named {};
+    if (path.isEmpty() || ::lstat(path.constData(), &named) != 0)
+        return {};
+    if (S_ISLNK(named.st_mode))
+        return {WipeTargetKind::SymbolicLink, QFile::symLinkTarget(nativePath), 0};
+    if (S_ISDIR(named.st_mode))
+        return {WipeTargetKind::Folder, {}, 0};
+    if (!S_ISREG(named.st_mode))
+        return {WipeTargetKind::NotAFile, {}, 0};
+    return {WipeTargetKind::File, {}, otherNamesOf(named)};
+}
+
+WipeOutcome wipeFile(const QString& nativePath, std::mt19937& random, const WipePassDone& passDone,
+                     const WipeStopRequested& stopRequested) {
     const QByteArray path = QFile::encodeName(nativePath);
     // Looked at before it is opened: opening a device can act on it (a watchdog, a tape).
     struct stat named {};
@@ -106,17 +124,30 @@ WipeOutcome wipeFile(const QString& nativePath, std::mt19937& random,
     if (flags < 0 || ::fcntl(file.fd(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         return failed(WipeStage::NotOpened, errno);
 
+    const int otherNames = otherNamesOf(status);
     QByteArray run;
     for (int pass = 1; pass <= 3; ++pass) {
+        if (stopRequested && stopRequested())
+            return {WipeStage::Stopped, 0, {}, pass - 1, otherNames};
         const QByteArray block = freshBlock(random);
-        if (const int error = overwrite(file.fd(), block, run))
-            return failed(WipeStage::PassFailed, error);
+        if (const int error = overwrite(file.fd(), block, run)) {
+            WipeOutcome outcome = failed(WipeStage::PassFailed, error);
+            outcome.passesDone = pass - 1;
+            outcome.otherNames = otherNames;
+            return outcome;
+        }
         if (passDone)
             passDone(pass, block);
     }
-    if (::unlink(path.constData()) != 0)
-        return failed(WipeStage::DeletionFailed, errno);
-    return {};
+    if (stopRequested && stopRequested())
+        return {WipeStage::Stopped, 0, {}, 3, otherNames};
+    if (::unlink(path.constData()) != 0) {
+        WipeOutcome outcome = failed(WipeStage::DeletionFailed, errno);
+        outcome.passesDone = 3;
+        outcome.otherNames = otherNames;
+        return outcome;
+    }
+    return {WipeStage::Wiped, 0, {}, 3, otherNames};
 }
 
 } // namespace fr

@@ -54,6 +54,9 @@ void CopyMusicPage::bindRipper() {
     context_.cdrip1->OnProgress = [this](TCDRIP*, std::uint16_t percent) {
         CDRIP1Progress(percent);
     };
+    context_.cdrip1->OnUnreadableSectors = [this](TCDRIP* ripper, const SectorRun&) {
+        CDRIP1UnreadableSectors(*ripper);
+    };
 }
 
 bool CopyMusicPage::eventFilter(QObject* watched, QEvent* event) {
@@ -124,7 +127,7 @@ void CopyMusicPage::ComboBox1Change() {
                                      Id3Record::text(context_.id3Records[track.TrackNum].Title));
 }
 
-QString CopyMusicPage::outputFile(int track) const {
+CopyMusicPage::TrackFile CopyMusicPage::outputFile(int track) const {
     const DriveMap drives = DriveMap::build(context_.programDir);
     QString folder = typedPathToDriveForm(form_.Edit1->text(), drives);
     // A drive's root already ends in "\"; a second one would make a name no file has.
@@ -136,7 +139,7 @@ QString CopyMusicPage::outputFile(int track) const {
     if (native.isEmpty())
         throw std::runtime_error(
             (file + QStringLiteral(": the folder is on no drive of this computer")).toStdString());
-    return native;
+    return {file, native};
 }
 
 void CopyMusicPage::setRipping(bool ripping) {
@@ -169,21 +172,38 @@ void CopyMusicPage::SpeedButton16Click() {
     setRipping(true);
     stopRequested_ = false;
     QString failure;
+    // What the status line says once the job has ended: tracks with silence where sectors
+    // could not be read, and a track a stop cut short.
+    QStringList notes;
+    TrackFile file;
     try {
         const QList<int> rows = form_.CheckListBox1->checkedRows();
         for (const int row : rows) {
             const int track = row + 1;
-            const QString file = outputFile(track);
-            ripper->RipTrack(track, file);
+            file = outputFile(track);
+            ripper->RipTrack(track, file.native);
+            if (!ripper->UnreadableSectors().empty())
+                notes.append(
+                    context_.text(267).arg(track).arg(sectorRunsText(ripper->UnreadableSectors())));
             // A stopped track keeps what was ripped, and gets its tag like any other.
-            WriteId3Tag(file, track, context_.id3Records[track]);
-            if (stopRequested_)
+            WriteId3Tag(file.native, track, context_.id3Records[track]);
+            if (stopRequested_) {
+                if (ripper->CutShort())
+                    notes.append(context_.text(268).arg(track));
                 break;
+            }
         }
+    } catch (const ECDRIPWriteError& error) {
+        // The ripper has removed the partial file: nothing untagged passes for the track.
+        failure = context_.text(226) + file.driveForm + QStringLiteral(": ") + error.reason();
+    } catch (const ECDRIPEncoderError&) {
+        failure = context_.text(269);
     } catch (const std::exception& error) {
         failure = QString::fromUtf8(error.what());
     }
     setRipping(false);
+    if (!notes.isEmpty())
+        form_.Label4->setText(notes.join(QLatin1Char(' ')));
     if (!failure.isEmpty())
         context_.prompts.error(failure);
 }
@@ -227,7 +247,13 @@ void CopyMusicPage::i2Click() {
 }
 
 void CopyMusicPage::CDRIP1BeginTrack(int trackNum) {
+    currentTrack_ = trackNum;
     form_.Label4->setText(context_.text(83) + QString::number(trackNum));
+}
+
+void CopyMusicPage::CDRIP1UnreadableSectors(const TCDRIP& ripper) {
+    form_.Label4->setText(
+        context_.text(267).arg(currentTrack_).arg(sectorRunsText(ripper.UnreadableSectors())));
 }
 
 void CopyMusicPage::CDRIP1Progress(int percentComplete) {

@@ -8,6 +8,7 @@
 namespace fr {
 
 class SettingsPage;
+class TCDRIP;
 class TForm1;
 class Tid3form;
 struct ProgramContext;
@@ -36,6 +37,8 @@ public:
     void i2Click(); // edit the selected track's tag
     void CDRIP1BeginTrack(int trackNum);
     void CDRIP1Progress(int percentComplete);
+    // The status line names the sectors of the running track that could not be read.
+    void CDRIP1UnreadableSectors(const TCDRIP& ripper);
 
     bool ripping() const { return ripping_; }
 
@@ -49,8 +52,13 @@ private:
     // An audio disc: its first track is sound, or the system calls its volume an audio CD.
     // Says so (77) when it is not.
     bool acceptsDisc(const QString& entry);
-    // The MP3 file of track `track` in the output folder, as a path of this system.
-    QString outputFile(int track) const;
+    // The MP3 file of track `track` in the output folder, as the user reads it and as a
+    // path of this system.
+    struct TrackFile {
+        QString driveForm;
+        QString native;
+    };
+    TrackFile outputFile(int track) const;
     void setRipping(bool ripping);
 
     TForm1& form_;
@@ -59,6 +67,7 @@ private:
     Tid3form* id3form_ = nullptr;
     bool ripping_ = false;
     bool stopRequested_ = false;
+    int currentTrack_ = 0;
 };
 
 } // namespace fr

@@ -2,7 +2,6 @@
 
 #include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
-#include "platform/FileIdentity.h"
 #include "platform/Prompts.h"
 #include "rescue/SecureWipe.h"
 #include "window/TForm1.h"
@@ -24,14 +23,22 @@ void SecureDeletionPage::locking() {
         return;
     }
     const QString native = DriveMap::build(context_.programDir).toNative(path);
-    const FileKind kind = kindOf(native);
-    if (kind == FileKind::Missing || kind == FileKind::Directory) {
+    const WipeTarget target = wipeTargetOf(native);
+    switch (target.kind) {
+    case WipeTargetKind::Missing:
+    case WipeTargetKind::Folder:
         context_.prompts.information(context_.text(164)); // no such file
         return;
-    }
-    if (kind != FileKind::Regular) {
+    case WipeTargetKind::SymbolicLink:
+        // Wiping through a link would destroy the file it points to and leave the link.
+        context_.prompts.error(context_.text(241) + '\n' + path + QStringLiteral(" -> ") +
+                               target.linkTarget);
+        return;
+    case WipeTargetKind::NotAFile:
         context_.prompts.error(context_.text(241)); // a device, pipe or socket
         return;
+    case WipeTargetKind::File:
+        break;
     }
     // The window waits for the passes; the busy pointer says why it does not answer meanwhile.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -39,7 +46,11 @@ void SecureDeletionPage::locking() {
     QGuiApplication::restoreOverrideCursor();
     switch (outcome.stage) {
     case WipeStage::Wiped:
-        context_.prompts.information(context_.text(177));
+        // Its other names still show the file, now holding nothing but the last pass.
+        context_.prompts.information(outcome.otherNames > 0
+                                         ? context_.text(177) + '\n' + context_.text(266) +
+                                               QString::number(outcome.otherNames)
+                                         : context_.text(177));
         form_.Edit2->clear();
         return;
     case WipeStage::DeletionFailed:
@@ -48,6 +59,7 @@ void SecureDeletionPage::locking() {
         return;
     case WipeStage::NotOpened:
     case WipeStage::PassFailed:
+    case WipeStage::Stopped: // the window has no stop during the passes
         context_.prompts.error(context_.text(240) + '\n' + path + '\n' + outcome.reason);
         return;
     }

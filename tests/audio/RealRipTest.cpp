@@ -4,6 +4,7 @@
 #include "core/EncoderSettings.h"
 #include "platform/DriveMap.h"
 #include "support/DosDevices.h"
+#include "support/FaultyMedium.h"
 #include "support/TestDisc.h"
 
 #include <QFile>
@@ -172,6 +173,72 @@ TEST_F(RealRipTest, JitterMetOnTheWayReachesTheJitterLog) {
     const QByteArray log = readAll(file("3jitt"));
     EXPECT_EQ(log.count('\n'), rip->JitterLog().size());
     EXPECT_EQ(readAll(file("3.wav")).size(), disc->trackPcm(3).size());
+}
+
+// The disc's .bin on a failing medium, one sector of track 3 unreadable: the disc-image
+// driver loses the whole read around it, paranoia puts silence there, and the rip keeps
+// every other sector in its place, names the lost ones, and does not end the program.
+TEST_F(RealRipTest, UnreadableSectorsBecomeSilenceInPlaceAndAreNamed) {
+    QString why;
+    if (!test::FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const int bad = disc->starts()[2] + 200;
+    test::FaultyMedium medium(disc->binFile(),
+                              {{qint64(bad) * 2352 + 100, qint64(bad) * 2352 + 200}},
+                              {.name = QStringLiteral("disc.bin")});
+    QTemporaryDir drive;
+    ASSERT_TRUE(QFile::copy(disc->cueSheet(), drive.filePath("disc.cue")));
+    ASSERT_TRUE(QFile::link(medium.path(), drive.filePath("disc.bin")));
+    ParanoiaRipLibrary failing(std::vector<QString>{drive.filePath("disc.cue")});
+    TCDRIP ripper(failing, [] { return QStringLiteral("Track"); });
+    std::vector<SectorRun> reported;
+    ripper.OnUnreadableSectors = [&](TCDRIP*, const SectorRun& run) {
+        reported.push_back(run);
+    };
+
+    ripper.setWriteWAV(true);
+    ripper.RipTrack(3, file("3.wav"));
+    const QByteArray source = disc->trackPcm(3);
+    const QByteArray wav = readAll(file("3.wav"));
+    ASSERT_EQ(wav.size(), 44 + source.size()) << "the track keeps its length";
+    ASSERT_FALSE(ripper.UnreadableSectors().empty());
+    EXPECT_FALSE(reported.empty());
+    bool named = false;
+    for (const SectorRun& run : ripper.UnreadableSectors()) {
+        named = named || (run.first <= std::uint32_t(bad) && std::uint32_t(bad) <= run.last);
+        EXPECT_LT(run.last - run.first, 75u) << "less than a second of sound is lost";
+    }
+    EXPECT_TRUE(named) << sectorRunsText(ripper.UnreadableSectors()).toStdString();
+    // Every sector outside the named ones is the disc's own, where it belongs.
+    const int first = disc->starts()[2];
+    for (int sector = 0; sector < source.size() / 2352; ++sector) {
+        bool lost = false;
+        for (const SectorRun& run : ripper.UnreadableSectors())
+            lost = lost || (run.first <= std::uint32_t(first + sector) &&
+                            std::uint32_t(first + sector) <= run.last);
+        if (!lost) {
+            EXPECT_TRUE(wav.mid(44 + sector * 2352, 2352) == source.mid(sector * 2352, 2352))
+                << "sector " << first + sector;
+        }
+    }
+    EXPECT_TRUE(readAll(file("3jitt")).contains("unreadable"));
+
+    // The MP3 of the same track decodes to the whole track's length.
+    if (QStandardPaths::findExecutable("mpg123").isEmpty())
+        GTEST_SKIP() << "mpg123 is not installed: scripts/setup installs it";
+    TLameCoder coder;
+    configureLameCoder1(coder);
+    Settings settings; // variable rate: the header frame gives the exact length
+    settings.mp3Vbr = 1;
+    settings.mp3SampleRate = 2;
+    settings.mp3Stereo = 1;
+    applyEncoderSettings(settings, coder);
+    ripper.setCoder(&coder);
+    ripper.setEncode(true);
+    ripper.RipTrack(3, file("3.mp3"));
+    const Decoded decoded = decode(file("3.mp3"), file("3-decoded.wav"));
+    const qsizetype chunkFrames = coder.SamplesPerChunk() / 2;
+    EXPECT_EQ(decoded.frames(), source.size() / 4 / chunkFrames * chunkFrames);
 }
 
 } // namespace

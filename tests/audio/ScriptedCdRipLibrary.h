@@ -84,6 +84,11 @@ public:
         *second = 7;
         return note("GetLastJitterErrorPosition", CR_OK);
     }
+    std::uint32_t CR_GetLastUnreadableSectors(std::uint32_t* first, std::uint32_t* last) override {
+        *first = 1200;
+        *last = 1201;
+        return note("GetLastUnreadableSectors", CR_OK);
+    }
     std::uint32_t CR_GetPercentCompleted() override { return note("GetPercentCompleted", 50); }
     std::uint32_t CR_GetNumberOfJitterErrors() override {
         return note("GetNumberOfJitterErrors", jitterErrors);

@@ -165,6 +165,17 @@ TEST_F(TCDRIPTest, FailuresAreReportedAfterTheRipIsClosed) {
     EXPECT_EQ(library.calls.count("RipChunk"), 1);
     EXPECT_EQ(library.calls.mid(library.calls.size() - 2),
               QStringList({"GetNumberOfJitterErrors", "CloseRipper"}));
+
+    // An encoder that refuses its settings has no chunk size: nothing is ripped, no file made.
+    TLameCoder coder;
+    rip.setCoder(&coder);
+    rip.setEncode(true);
+    coder.setSampleRate(0); // PCM of no rate
+    library.chunks = {{pcm(4096, 1), CR_OK}, {pcm(4096, 2), CR_END_OF_RANGE}};
+    library.calls.clear();
+    EXPECT_THROW(rip.RipSectors(0, 10, file("3.wav")), ECDRIPEncoderError);
+    EXPECT_EQ(library.calls, QStringList({"SetCDROMParameters", "OpenRipper 0 10", "CloseRipper"}));
+    EXPECT_FALSE(QFile::exists(file("3.mp3")));
 }
 
 TEST_F(TCDRIPTest, AWavHeaderStatesTheWholeRangeOrWhatAStopLeft) {
@@ -247,6 +258,14 @@ TEST_F(TCDRIPTest, JitterErrorsAreLoggedBesideTheOutputOnlyWhenThereAreAny) {
     rip.RipSectors(0, 1, file("2.wav"));
     EXPECT_TRUE(rip.JitterLog().isEmpty());
     EXPECT_FALSE(QFile::exists(file("2jitt")));
+
+    // Sectors that could not be read come as silence in a chunk that is kept whole, and are
+    // named in the log.
+    library.chunks = {{pcm(100, 1), CR_SECTORS_LOST}, {pcm(100, 2), CR_SECTORS_LOST}};
+    rip.RipSectors(1190, 1210, file("3.wav"));
+    EXPECT_EQ(readAll(file("3.wav")), pcm(100, 1) + pcm(100, 2));
+    EXPECT_EQ(rip.UnreadableSectors(), (std::vector<SectorRun>{{1200, 1201}}));
+    EXPECT_EQ(readAll(file("3jitt")), "unreadable 1200-1201\r\nunreadable 1200-1201\r\n");
 }
 
 } // namespace

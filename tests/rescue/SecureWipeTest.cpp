@@ -94,6 +94,24 @@ TEST_F(SecureWipeRefusalTest, WhatMustNotBeOverwrittenIsReportedAndKept) {
     EXPECT_TRUE(QFileInfo::exists(QStringLiteral("/dev/null")));
 }
 
+// A stop asked for during a pass takes effect after it: the file holds that pass whole and is
+// not deleted.
+TEST_F(SecureWipeRefusalTest, AStopEndsTheWipeBetweenPassesAndKeepsTheFile) {
+    writeFile(path(), secret);
+    bool stop = false;
+    QByteArray lastBlock;
+    const WipeOutcome outcome = wipeFile(
+        path(), random,
+        [&](int, const QByteArray& block) {
+            lastBlock = block;
+            stop = true;
+        },
+        [&] { return stop; });
+    EXPECT_EQ(outcome.stage, WipeStage::Stopped);
+    EXPECT_EQ(outcome.passesDone, 1);
+    EXPECT_TRUE(readFile(path()) == repeated(lastBlock, secret.size()));
+}
+
 TEST_F(SecureWipeRefusalTest, AFailedDeletionIsReportedAfterTheContentsAreGone) {
     writeFile(path(), secret);
     test::BindMount pinned(path());

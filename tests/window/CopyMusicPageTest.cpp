@@ -5,8 +5,10 @@
 
 #include "audio/Id3Tag.h"
 #include "audio/TCDRIP.h"
+#include "support/FaultyMedium.h"
 #include "support/MediaImages.h"
 #include "support/TestDisc.h"
+#include "support/TmpfsMount.h"
 #include "support/WindowFixture.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"
@@ -144,6 +146,53 @@ TEST_F(CopyMusicPageTest, AStopTagsTheStoppedTrackAndStartsNoOther) {
     EXPECT_EQ(stopped.right(kId3TagSize), tagOf(context.id3Records[2], 2));
     EXPECT_LT(stopped.size(), 600 * 2352 / 20) << "the whole track was ripped despite the stop";
     EXPECT_FALSE(QFile::exists(music("5.mp3")));
+    EXPECT_EQ(form->Label4->text(), context.text(268).arg(2)) << "which track was cut short";
+}
+
+// A full disk: the MP3 that holds part of the track and no tag is taken away, and the user
+// learns which file could not be written and why.
+TEST_F(CopyMusicPageTest, AWriteErrorLeavesNoPartialMp3AndSaysWhy) {
+    QString why;
+    if (!test::TmpfsMount::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    insertDisc('R', {150, 600});
+    createWindow();
+    openPage();
+    QDir(media.path()).mkpath(QStringLiteral("music"));
+    test::TmpfsMount small(media.path() + "/music", 48 * 1024);
+    ASSERT_TRUE(small.mounted()) << small.error().toStdString();
+    rip({2});
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown[0].text.startsWith(context.text(226) + "D:\\music\\2.mp3: "))
+        << prompts.shown[0].text.toStdString();
+    EXPECT_FALSE(QFile::exists(music("2.mp3")));
+    expectIdle();
+}
+
+// One unreadable sector of the disc: the track is ripped whole and the status line names it.
+TEST_F(CopyMusicPageTest, TheStatusLineNamesSectorsThatCouldNotBeRead) {
+    QString why;
+    if (!test::FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    TestDisc disc(dir.path(), QStringLiteral("scratched"), {150, 300});
+    const int bad = disc.starts()[1] + 100;
+    test::FaultyMedium medium(disc.binFile(), {{qint64(bad) * 2352, qint64(bad) * 2352 + 16}},
+                              {.name = QStringLiteral("disc.bin")});
+    QTemporaryDir drive;
+    ASSERT_TRUE(QFile::copy(disc.cueSheet(), drive.filePath("disc.cue")));
+    ASSERT_TRUE(QFile::link(medium.path(), drive.filePath("disc.bin")));
+    drives.setDevice('R', drive.filePath("disc.cue"));
+    createWindow();
+    openPage();
+    rip({2});
+    EXPECT_TRUE(prompts.shown.empty());
+    ASSERT_EQ(ripper().UnreadableSectors().size(), 1u);
+    const SectorRun run = ripper().UnreadableSectors().front();
+    EXPECT_LE(run.first, std::uint32_t(bad));
+    EXPECT_GE(run.last, std::uint32_t(bad));
+    EXPECT_EQ(form->Label4->text(), context.text(267).arg(2).arg(sectorRunsText({run})));
+    EXPECT_TRUE(readAll(music("2.mp3")).right(kId3TagSize).startsWith("TAG"));
 }
 
 TEST_F(CopyMusicPageTest, AFailedRipIsReportedWithItsReasonAndTheJobEnds) {

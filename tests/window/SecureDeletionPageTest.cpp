@@ -15,6 +15,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fr {
 namespace {
@@ -77,6 +78,28 @@ TEST_F(SecureDeletionPageTest, AFileIsOverwrittenAndDeletedWithoutAQuestion) {
     EXPECT_EQ(texts(), std::vector{context.text(177)});
     EXPECT_FALSE(QFileInfo::exists(native));
     EXPECT_TRUE(form->Edit2->text().isEmpty());
+}
+
+// A link is refused as a device is, and what it points to is kept. A file with other names is
+// wiped, and the user learns that those names still show it.
+TEST_F(SecureDeletionPageTest, ALinkIsRefusedAndOtherNamesOfAWipedFileAreMentioned) {
+    const QString target = onDriveD(QStringLiteral("secret.txt"), secret);
+    ASSERT_TRUE(QFile::link(target, media.filePath(QStringLiteral("link.txt"))));
+    deleteSecurely(QStringLiteral("D:\\link.txt"));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown[0].text.startsWith(context.text(241)));
+    EXPECT_EQ(contents(target), secret);
+    EXPECT_TRUE(QFileInfo(media.filePath(QStringLiteral("link.txt"))).isSymLink());
+
+    const QString otherName = media.filePath(QStringLiteral("copy.txt"));
+    ASSERT_EQ(::link(QFile::encodeName(target), QFile::encodeName(otherName)), 0);
+    deleteSecurely(QStringLiteral("D:\\secret.txt"));
+    ASSERT_EQ(prompts.shown.size(), 2u);
+    EXPECT_EQ(prompts.shown[1].text, context.text(177) + '\n' + context.text(266) + '1');
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_EQ(contents(otherName).size(), secret.size());
+    EXPECT_NE(contents(otherName), secret);
 }
 
 // A file that cannot be overwritten stays as it was; one that cannot be deleted is not said to
