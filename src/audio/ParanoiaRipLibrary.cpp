@@ -1,6 +1,7 @@
 #include "audio/ParanoiaRipLibrary.h"
 
 #include "audio/OutputFormat.h"
+#include "disk/LibcdioMessages.h"
 #include "platform/DriveMap.h"
 
 #include <QFile>
@@ -57,13 +58,6 @@ std::uint8_t flagsOf(CdIo_t* cdio, track_t track) {
     if (cdio_get_track_channels(cdio, track) == 4)
         control |= 0x08;
     return std::uint8_t(0x10 | control);
-}
-
-// libcdio's own handler ends the whole program on an error-level message, and a read error of
-// a disc image is one: here a failed read is reported by the rip, and the program goes on.
-void libcdioMessage(cdio_log_level_t level, const char* message) {
-    if (level >= CDIO_LOG_WARN)
-        qWarning("libcdio: %s", message);
 }
 
 // Whether a sector handed back after a read error holds silence put in place of lost sound.
@@ -165,7 +159,7 @@ thread_local ParanoiaRipLibrary::Rip* ParanoiaRipLibrary::Rip::reading = nullptr
 
 ParanoiaRipLibrary::ParanoiaRipLibrary(std::vector<QString> driveSources)
     : sources_(std::move(driveSources)), parameters_(sources_.size()) {
-    cdio_log_set_handler(libcdioMessage);
+    routeLibcdioMessages();
     for (Parameters& record : parameters_) {
         record.fill(0);
         const std::int32_t on = -1;

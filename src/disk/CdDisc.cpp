@@ -1,5 +1,7 @@
 #include "disk/CdDisc.h"
 
+#include "disk/LibcdioMessages.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <cdio/cdio.h>
@@ -35,6 +37,7 @@ QString CdDisc::dataTrackSource(const QString& source) {
 }
 
 CdDisc::CdDisc(const QString& source) {
+    routeLibcdioMessages();
     const QByteArray name = QFile::encodeName(source);
     if (isCueSheet(source))
         cdio_ = cdio_open(name.constData(), DRIVER_BINCUE);
