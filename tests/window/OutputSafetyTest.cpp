@@ -1,0 +1,138 @@
+// The window's outputs go only where nothing is lost: a saved map never over the job's files,
+// the program folder or a device; a copy never into a destination another job is writing.
+
+#include "platform/DestinationLock.h"
+#include "rescue/KopirovanieEex.h"
+#include "support/WindowFixture.h"
+#include "widgets/FlatButton.h"
+#include "window/AreaMapWindow.h"
+#include "window/CopyFilesPage.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace fr {
+namespace {
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+class OutputSafetyTest : public test::WindowFixture {
+protected:
+    void SetUp() override {
+        createWindow();
+        write(source, QByteArray("source bytes ").repeated(1000));
+    }
+    QString file(const char* name) const { return media.filePath(QLatin1String(name)); }
+    void write(const QString& path, const QByteArray& bytes) const {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+    }
+    // The file held as a running job holds its destination; released when closed.
+    int holdLock(const QString& path) const {
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        return fd;
+    }
+    const QString source = file("source.bin");
+};
+
+TEST_F(OutputSafetyTest, TheMapWindowSavesOnlyToANewFileOrAMapAndAsksBeforeAnythingElse) {
+    const QString destination = file("copy.bin");
+    write(destination, "the rescued copy");
+    write(file("notes.txt"), "not a map");
+    ASSERT_TRUE(QFile::link(source, file("link-to-source.bin")));
+    const QString device = file("device.bin");
+    ASSERT_EQ(::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    const QString journal = dir.file(QStringLiteral("databaza.fgv"));
+    const QByteArray journalBefore = contentOf(journal);
+    const QByteArray sourceBefore = contentOf(source);
+
+    const AreaMapWindow::Job job{RescueMap::ofRun(13000, {0, 13000}, {}), "D:\\source.bin",
+                                 "copy D:\\source.bin to D:\\copy.bin",
+                                 QDateTime::currentDateTime(), QStringList{source, destination}};
+    AreaMapWindow::show(*form, context, job);
+    auto* shown = form->findChild<AreaMapWindow*>();
+    ASSERT_NE(shown, nullptr);
+
+    struct Case {
+        QString path;
+        int text;
+    };
+    for (const Case& c : {Case{source, 271}, Case{file("link-to-source.bin"), 271},
+                          Case{destination, 271}, Case{device, 235}, Case{journal, 272}}) {
+        prompts.shown.clear();
+        dialogs.answers = {c.path};
+        shown->saveButtonClick();
+        ASSERT_EQ(texts().size(), 1u) << c.path.toStdString();
+        EXPECT_TRUE(texts()[0].startsWith(context.text(c.text))) << texts()[0].toStdString();
+    }
+    EXPECT_EQ(contentOf(source), sourceBefore);
+    EXPECT_EQ(contentOf(destination), "the rescued copy");
+    EXPECT_EQ(contentOf(journal), journalBefore);
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(device).constData(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+
+    // Another file: asked, in drive form; No keeps it, Yes replaces it with the map.
+    prompts.shown.clear();
+    dialogs.answers = {file("notes.txt")};
+    shown->saveButtonClick();
+    ASSERT_EQ(texts().size(), 1u);
+    EXPECT_EQ(texts()[0], QStringLiteral("D:\\notes.txt: ") + context.text(273));
+    EXPECT_EQ(contentOf(file("notes.txt")), "not a map");
+    prompts.answers = {PromptAnswer::Yes};
+    dialogs.answers = {file("notes.txt")};
+    shown->saveButtonClick();
+    EXPECT_EQ(readMapFile(file("notes.txt")).map.size, 13000);
+    // A map is brought up to date without a question.
+    prompts.shown.clear();
+    dialogs.answers = {file("notes.txt")};
+    shown->saveButtonClick();
+    EXPECT_EQ(texts(), std::vector<QString>{});
+}
+
+TEST_F(OutputSafetyTest, ACopyIntoADestinationAnotherJobIsWritingIsRefusedAndWritesNothing) {
+    const QString destination = file("busy.bin");
+    write(destination, "another job's bytes");
+    const int held = holdLock(destination);
+
+    // The page: refused before the question about the existing file, named in drive form.
+    prompts.answers = {PromptAnswer::Yes};
+    form->SpeedButton9Click(form->SpeedButton1);
+    form->Edit1->setText(QStringLiteral("D:\\source.bin"));
+    form->Edit2->setText(QStringLiteral("D:\\busy.bin"));
+    EXPECT_FALSE(window->copyFilesPage()->SpeedButton13Click());
+    ASSERT_EQ(texts().size(), 1u);
+    EXPECT_EQ(texts()[0], context.text(270) + QStringLiteral("\rD:\\busy.bin"));
+    EXPECT_EQ(contentOf(destination), "another job's bytes");
+
+    // The engine itself, should another job take the file after the checks: a failure.
+    CopyJob job;
+    job.sourceName = QStringLiteral("D:\\source.bin");
+    job.destinationName = QStringLiteral("D:\\busy.bin");
+    job.totalSize = static_cast<std::uint32_t>(QFile(source).size());
+    KopirovanieEex engine({job, std::make_shared<JobSignals>(), context.fillBuffers, 0, platform,
+                           source, destination},
+                          {});
+    const CopyOutcome outcome = engine.run();
+    EXPECT_EQ(outcome.failure, destinationInUseReason());
+    EXPECT_EQ(outcome.position, 0u);
+    EXPECT_EQ(contentOf(destination), "another job's bytes");
+
+    ::close(held);
+    EXPECT_EQ(engine.run().failure, QString());
+    EXPECT_EQ(contentOf(destination), contentOf(source));
+}
+
+} // namespace
+} // namespace fr
