@@ -11,9 +11,12 @@ namespace fr {
 
 namespace {
 
-// The files of a program folder that the program keeps open or rewrites, reachable by a hard
-// link from anywhere.
-const char* const kProgramFiles[] = {"settings.ini", "databaza.fgv", "drives.fgv", "web.url"};
+// The files of a program folder that the program reads and rewrites, which may also be reached
+// by a hard link from anywhere, and the folders whose every file is the program's. Other
+// folders a user keeps beside them (a mounted stick, scratch space) are the user's.
+const char* const kProgramFiles[] = {"settings.ini", "databaza.fgv", "drives.fgv",
+                                     "web.url",      "install.exe",  "mmanager.exe"};
+const char* const kProgramFolders[] = {"lang", "help", "bits", "dosdevices"};
 
 // A map lists areas as text; a file much larger than any map is something else and is not
 // read whole to find that out.
@@ -54,11 +57,16 @@ bool isProgramFile(const QString& nativePath, const QString& programDir) {
     if (folder.isEmpty())
         folder = QDir::cleanPath(QFileInfo(programDir).absoluteFilePath());
     const QString path = canonicalForm(nativePath);
-    if (path == folder || path.startsWith(folder + '/'))
-        return true;
-    for (const char* name : kProgramFiles)
-        if (sameFile(nativePath, programDir + '/' + QLatin1String(name)))
+    for (const char* name : kProgramFolders) {
+        const QString inside = folder + '/' + QLatin1String(name);
+        if (path == inside || path.startsWith(inside + '/'))
             return true;
+    }
+    for (const char* name : kProgramFiles) {
+        const QString own = folder + '/' + QLatin1String(name);
+        if (path == own || sameFile(nativePath, own))
+            return true;
+    }
     return false;
 }
 

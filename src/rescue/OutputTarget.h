@@ -46,8 +46,9 @@ constexpr int kTextDestinationInUse = 270;
 // only read to tell a map from anything else.
 OutputTarget checkOutputTarget(const QString& nativePath, const OutputRules& rules);
 
-// Whether `nativePath` is, or would be created, inside the program folder, or is one of its
-// files under another name (a hard link, a link).
+// Whether `nativePath` is one of the program folder's own files (journal, register, settings,
+// and anything in its language, help, skin and drive folders), also under another name (a
+// hard link, a link), or would be created among them.
 bool isProgramFile(const QString& nativePath, const QString& programDir);
 
 } // namespace fr
