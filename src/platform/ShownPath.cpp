@@ -13,4 +13,10 @@ QString shownPath(const QString& nativePath, const QString& programDir) {
     return shownPath(nativePath, DriveMap::build(programDir));
 }
 
+QString withShownPath(QString message, const QString& nativePath, const QString& programDir) {
+    if (nativePath.isEmpty() || !message.contains(nativePath))
+        return message;
+    return message.replace(nativePath, shownPath(nativePath, programDir));
+}
+
 } // namespace fr

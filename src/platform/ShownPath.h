@@ -12,5 +12,8 @@ class DriveMap;
 QString shownPath(const QString& nativePath, const DriveMap& drives);
 // The same over the drives of the program folder as they are now.
 QString shownPath(const QString& nativePath, const QString& programDir);
+// A message from below the window (an engine's failure, a file's error) that names the native
+// path `nativePath`, with the path as the window shows it.
+QString withShownPath(QString message, const QString& nativePath, const QString& programDir);
 
 } // namespace fr

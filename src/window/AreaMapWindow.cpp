@@ -120,7 +120,8 @@ void AreaMapWindow::saveButtonClick() {
     const MapFileHeader header{QStringLiteral("Fragmentrove 3.1"), job_.description, job_.started,
                                QDateTime::currentDateTime()};
     if (const QString error = writeMapFile(target.path, job_.map, header); !error.isEmpty())
-        context_.prompts.error(context_.text(260) + error);
+        context_.prompts.error(context_.text(260) +
+                               withShownPath(error, target.path, context_.programDir));
 }
 
 } // namespace fr

@@ -10,6 +10,7 @@
 #include "platform/FileIdentity.h"
 #include "platform/MountTable.h"
 #include "platform/Prompts.h"
+#include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
 #include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
@@ -294,7 +295,10 @@ void DiskImagePage::workerEnded(const ImageOutcome& outcome, bool toImage) {
     if (!outcome.failure.isEmpty()) {
         // The page stays running until the user stops it, which journals the position.
         jobControls_.jobFailed();
-        context_.prompts.error(context_.text(226) + outcome.failure);
+        const QString nativeImage = DriveMap::build(context_.programDir)
+                                        .toNative(toImage ? job.destinationName : job.sourceName);
+        context_.prompts.error(context_.text(226) +
+                               withShownPath(outcome.failure, nativeImage, context_.programDir));
         return;
     }
     // A medium that failed to read is named by its single letter once the image is done. A
