@@ -3,10 +3,14 @@
 
 #include "platform/DestinationLock.h"
 #include "rescue/KopirovanieEex.h"
+#include "support/MediaImages.h"
 #include "support/WindowFixture.h"
+#include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
+#include "widgets/SpinEdit.h"
 #include "window/AreaMapWindow.h"
 #include "window/CopyFilesPage.h"
+#include "window/SectorViewerPage.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -132,6 +136,38 @@ TEST_F(OutputSafetyTest, ACopyIntoADestinationAnotherJobIsWritingIsRefusedAndWri
     ::close(held);
     EXPECT_EQ(engine.run().failure, QString());
     EXPECT_EQ(contentOf(destination), contentOf(source));
+}
+
+TEST_F(OutputSafetyTest, ASavedSectorNeverReplacesTheProgramsFilesOrADeviceAndAsksFirst) {
+    QTemporaryDir images;
+    const QString floppy = images.filePath(QStringLiteral("floppy.img"));
+    test::MediaImages::floppy(floppy, "SECTORS", 0x12345678, {{"a.txt", "a"}});
+    drives.setDevice('F', floppy);
+    form->SpeedButton9Click(form->SpeedButton7);
+    form->DriveComboBox1->setDrive('F');
+    form->SpinEdit1->setValue(0);
+    window->sectorViewerPage()->SpinEdit1Change();
+    const QByteArray sector = contentOf(floppy).left(512);
+
+    const QString settings = dir.file(QStringLiteral("settings.ini"));
+    const QByteArray settingsBefore = contentOf(settings);
+    const QString device = file("device.bin");
+    ASSERT_EQ(::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    write(file("kept.bin"), "kept");
+    for (const QString& path : {settings, device, file("kept.bin")}) {
+        prompts.shown.clear();
+        dialogs.answers = {path};
+        window->sectorViewerPage()->SpeedButton29Click();
+        ASSERT_EQ(texts().size(), 1u) << path.toStdString();
+    }
+    EXPECT_EQ(contentOf(settings), settingsBefore);
+    EXPECT_EQ(contentOf(file("kept.bin")), "kept");
+    EXPECT_EQ(texts()[0], QStringLiteral("D:\\kept.bin: ") + context.text(274));
+
+    prompts.answers = {PromptAnswer::Yes};
+    dialogs.answers = {file("kept.bin")};
+    window->sectorViewerPage()->SpeedButton29Click();
+    EXPECT_EQ(contentOf(file("kept.bin")), sector);
 }
 
 } // namespace
