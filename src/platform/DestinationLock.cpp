@@ -34,7 +34,11 @@ int lockDestination(int fd) {
         const int error = errno;
         if (error == EINTR)
             continue;
-        if (error != EWOULDBLOCK || !device || std::chrono::steady_clock::now() >= giveUp)
+        // A file system without locks (some network shares) cannot hold one for anybody: the
+        // job goes on there as it would have without locks.
+        if (error != EWOULDBLOCK)
+            return 0;
+        if (!device || std::chrono::steady_clock::now() >= giveUp)
             return error;
         std::this_thread::sleep_for(kRetryPause);
     }

@@ -10,7 +10,8 @@ namespace fr {
 // honour flock (and the system's device manager, which leaves a locked disk alone) see it too.
 
 // Locks the open file `fd` for this job; the lock goes when the descriptor is closed. 0, or
-// EWOULDBLOCK when another job holds it, or the errno of the failure.
+// EWOULDBLOCK when another job holds it. A file system that keeps no locks gives 0: nothing
+// there can be held by another job either.
 int lockDestination(int fd);
 
 // Whether another job holds the lock of the file at `nativePath` now: asked before a

@@ -155,6 +155,15 @@ TEST_F(CliOutputSafetyTest, ImageAndTestMapsNeverReplaceTheImageOrTheDevice) {
     }
     EXPECT_FALSE(QFile::exists(file("new.ima")));
     EXPECT_EQ(contentOf(floppy), medium);
+
+    // An image another job is writing is neither emptied nor written.
+    const int held = ::open(QFile::encodeName(file("old.ima")).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const CliResult busy = runCli(dir.path(), {"image", "E:", "D:\\old.ima", "--yes"});
+    EXPECT_EQ(busy.exitCode, 2) << busy.err.toStdString();
+    EXPECT_TRUE(busy.err.contains(language[270])) << busy.err.toStdString();
+    EXPECT_EQ(contentOf(file("old.ima")), "an older image");
+    ::close(held);
 }
 
 // A job that holds its destination: a second one, whatever asks for it, is refused and writes

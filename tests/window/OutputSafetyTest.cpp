@@ -1,6 +1,7 @@
 // The window's outputs go only where nothing is lost: a saved map never over the job's files,
 // the program folder or a device; a copy never into a destination another job is writing.
 
+#include "disk/ImageEx.h"
 #include "platform/DestinationLock.h"
 #include "rescue/KopirovanieEex.h"
 #include "support/MediaImages.h"
@@ -131,6 +132,14 @@ TEST_F(OutputSafetyTest, ACopyIntoADestinationAnotherJobIsWritingIsRefusedAndWri
     const CopyOutcome outcome = engine.run();
     EXPECT_EQ(outcome.failure, destinationInUseReason());
     EXPECT_EQ(outcome.position, 0u);
+    EXPECT_EQ(contentOf(destination), "another job's bytes");
+
+    // An image job whose image file another job is writing.
+    const QString medium = file("medium.img");
+    write(medium, QByteArray(64 * 512, 'm'));
+    ImageEx imaging({medium, destination, 512, 0, 64, std::make_shared<JobSignals>(), platform},
+                    {});
+    EXPECT_EQ(imaging.run().failure, destination + QStringLiteral(": ") + destinationInUseReason());
     EXPECT_EQ(contentOf(destination), "another job's bytes");
 
     ::close(held);
