@@ -16,6 +16,7 @@
 #include "platform/FileIdentity.h"
 #include "platform/MountTable.h"
 #include "rescue/JournalEntry.h"
+#include "rescue/OutputTarget.h"
 #include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
 
@@ -201,6 +202,9 @@ int startMediumToImage(Session& session, QChar drive, const QString& typedImage,
         return kRefused;
     if (const int status = checkRunMap(session, {volume.device, image.native}); status != kDone)
         return status;
+    // The journal, register and settings are never an image's file.
+    if (isProgramFile(image.native, session.programDir()))
+        return session.refuse(session.text(kTextOutputIsProgramFile) + ' ' + image.native);
     // Another job writing this image would lose its work to this one.
     if (destinationInUse(image.native))
         return session.refuse(session.text(270) + ' ' + image.native);

@@ -12,6 +12,7 @@
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
+#include "rescue/OutputTarget.h"
 #include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/DriveComboBox.h"
@@ -150,6 +151,10 @@ bool DiskImagePage::startMediumToImage(bool resume) {
     }
     if (!registerAccepted(image.front().toUpper()))
         return false;
+    if (isProgramFile(nativeImage, context_.programDir)) {
+        context_.prompts.error(context_.text(kTextOutputIsProgramFile) + '\r' + image);
+        return false;
+    }
     // Another job writing this image would lose its work to this one.
     if (destinationInUse(nativeImage)) {
         context_.prompts.error(context_.text(270) + '\r' + image);

@@ -156,6 +156,14 @@ TEST_F(CliOutputSafetyTest, ImageAndTestMapsNeverReplaceTheImageOrTheDevice) {
     EXPECT_FALSE(QFile::exists(file("new.ima")));
     EXPECT_EQ(contentOf(floppy), medium);
 
+    // Nor is the journal ever an image's file.
+    const QByteArray journal = contentOf(dir.file(QStringLiteral("databaza.fgv")));
+    const CliResult intoJournal =
+        runCli(dir.path(), {"image", "E:", dir.file(QStringLiteral("databaza.fgv")), "--yes"});
+    EXPECT_EQ(intoJournal.exitCode, 2) << intoJournal.err.toStdString();
+    EXPECT_TRUE(intoJournal.err.contains(language[272])) << intoJournal.err.toStdString();
+    EXPECT_EQ(contentOf(dir.file(QStringLiteral("databaza.fgv"))), journal);
+
     // An image another job is writing is neither emptied nor written.
     const int held = ::open(QFile::encodeName(file("old.ima")).constData(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
