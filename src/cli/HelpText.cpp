@@ -59,7 +59,9 @@ Options:
   --low-priority        read and write at idle priority, leaving the machine to others
   --delete-source       delete SRC once it is copied to its end
   --map FILE            write the map of this run (read, unreadable and untried areas) in
-                        the mapfile format of rescue tools
+                        the mapfile format of rescue tools; never over SRC, DST, a device
+                        or the program's own files, and over a file that is no map only
+                        when the question is answered yes
   -y, --yes             replace an existing DST and answer the other questions yes
 
 Ctrl-C stops the copy and journals it: "fragmentrove-cli resume" finishes it, as does the
