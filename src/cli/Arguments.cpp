@@ -109,7 +109,12 @@ Arguments parseArguments(const QStringList& arguments) {
             continue;
         }
         if (!valueGiven) {
-            if (i + 1 >= arguments.size()) {
+            // An option in its place means the value was left out ("--block --yes"); taking
+            // the option as the value would make its own value an operand and misreport. A
+            // value that starts with "-" is given as "--name=value".
+            const bool missing = i + 1 >= arguments.size() ||
+                                 (arguments[i + 1].startsWith('-') && arguments[i + 1] != "-");
+            if (missing) {
                 parsed.error = QStringLiteral("--%1 needs a value").arg(name);
                 return parsed;
             }

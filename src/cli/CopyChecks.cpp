@@ -1,6 +1,7 @@
 #include "cli/CopyChecks.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/MapOutput.h"
 #include "cli/Session.h"
 #include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
@@ -90,6 +91,10 @@ int checkCopyStart(Session& session, const QString& typedSource, const QString& 
     start->destination = fileArgument(typedDestination, drives, &error);
     if (start->destination.native.isEmpty())
         return session.refuse(error);
+    // Before anything is emptied or copied: a map that cannot be written costs no run.
+    if (const int status = checkRunMap(session, {start->source.native, start->destination.native});
+        status != kDone)
+        return status;
     TerminalDialogue dialogue(session);
     fr::CopyStart checked;
     if (!fr::checkCopyStart(session.context(), drives, start->source.driveForm,

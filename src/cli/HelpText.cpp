@@ -61,7 +61,9 @@ Options:
   --delete-source       delete SRC once every byte of it is read; a SRC that needed fill
                         blocks (or a resumed copy's) is kept, as it may hold the only copy
   --map FILE            write the map of this run (read, unreadable and untried areas) in
-                        the mapfile format of rescue tools
+                        the mapfile format of rescue tools; never over SRC, DST, a device
+                        or the program's own files, and over a file that is no map only
+                        when the question is answered yes
   -y, --yes             replace an existing DST and answer the other questions yes
 
 Ctrl-C stops the copy and journals it: "fragmentrove-cli resume" finishes it, as does the

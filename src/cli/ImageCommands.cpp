@@ -11,9 +11,11 @@
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "disk/ImageVolume.h"
+#include "platform/DestinationLock.h"
 #include "platform/FileIdentity.h"
 #include "platform/MountTable.h"
 #include "rescue/JournalEntry.h"
+#include "rescue/OutputTarget.h"
 #include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
 
@@ -200,6 +202,14 @@ int startMediumToImage(Session& session, QChar drive, const QString& typedImage,
                                                       .arg(target.FreeBytes + reused));
     if (!registerAccepted(session, image.driveForm.front().toUpper()))
         return kRefused;
+    if (const int status = checkRunMap(session, {volume.device, image.native}); status != kDone)
+        return status;
+    // The journal, register and settings are never an image's file.
+    if (isProgramFile(image.native, session.programDir()))
+        return session.refuse(session.text(kTextOutputIsProgramFile) + ' ' + image.native);
+    // Another job writing this image would lose its work to this one.
+    if (destinationInUse(image.native))
+        return session.refuse(session.text(270) + ' ' + image.native);
     if (!resume) {
         if (existing.exists() &&
             !context.prompts.confirm(image.native + QStringLiteral(": ") + session.text(179)))
@@ -248,6 +258,10 @@ int startImageToMedium(Session& session, const QString& typedImage, QChar drive,
                                                       .arg(volume.bytes()));
     if (!registerAccepted(session, drive))
         return kRefused;
+    if (const int status = checkRunMap(session, {image.native, volume.device}); status != kDone)
+        return status;
+    if (destinationInUse(volume.device))
+        return session.refuse(session.text(270) + ' ' + volume.device);
     if (!context.prompts.confirm(QStringLiteral("%1: (%2) ").arg(drive).arg(volume.device) +
                                  session.text(227)))
         return kRefused;

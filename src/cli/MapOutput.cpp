@@ -2,7 +2,9 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/Session.h"
+#include "core/ProgramContext.h"
 #include "core/RescueMap.h"
+#include "rescue/OutputTarget.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,7 +32,33 @@ RescueMap addRun(const RescueMap& earlier, const RescueMap& run, const ByteRange
     return map;
 }
 
+const QString kMapOption = QStringLiteral("map");
+
+QString typedMapPath(const Session& session) {
+    return QDir::current().absoluteFilePath(session.arguments().value(kMapOption));
+}
+
 } // namespace
+
+int checkRunMap(Session& session, const QStringList& jobFiles) {
+    if (!session.arguments().hasValue(kMapOption))
+        return kDone;
+    const QString path = typedMapPath(session);
+    const OutputTarget target = checkOutputTarget(path, {jobFiles, session.programDir(), true});
+    const QString named = session.arguments().value(kMapOption);
+    switch (target.verdict) {
+    case OutputTarget::Verdict::Write:
+        return kDone;
+    case OutputTarget::Verdict::Ask:
+        return session.context().prompts.confirm(named + QStringLiteral(": ") +
+                                                 session.text(target.text))
+                   ? kDone
+                   : kRefused;
+    case OutputTarget::Verdict::Refused:
+        break;
+    }
+    return session.refuse(QStringLiteral("--map: ") + session.text(target.text) + ' ' + named);
+}
 
 int withMapResult(const Session& session, int status, const QString& mapError) {
     if (mapError.isEmpty())
@@ -41,10 +69,14 @@ int withMapResult(const Session& session, int status, const QString& mapError) {
 
 QString writeRunMap(const Session& session, std::int64_t size, ByteRange handled,
                     const AreaList& unreadable, const QDateTime& started, bool resumed) {
-    const QString option = QStringLiteral("map");
-    if (!session.arguments().hasValue(option))
+    if (!session.arguments().hasValue(kMapOption))
         return {};
-    const QString path = QDir::current().absoluteFilePath(session.arguments().value(option));
+    // Checked before the job; the file a link names receives the map, the link stays.
+    const OutputTarget target =
+        checkOutputTarget(typedMapPath(session), {{}, session.programDir(), true});
+    if (target.verdict == OutputTarget::Verdict::Refused)
+        return session.text(target.text) + ' ' + session.arguments().value(kMapOption);
+    const QString& path = target.path;
     const MapFileHeader header{QStringLiteral("Fragmentrove 3.1 (fragmentrove-cli)"),
                                session.commandLine(), started, QDateTime::currentDateTime()};
     RescueMap map = RescueMap::ofRun(size, handled, unreadable);

@@ -9,6 +9,14 @@ namespace fr::cli {
 
 class Session;
 
+// Before a job starts: whether the file its --map option names may receive the map, so that a
+// refused map never costs a run. The map never goes over one of `jobFiles` (native paths of the
+// job's source, destination, image or device), a file of the program folder, a device, folder
+// or pipe; an existing file that is no map is replaced only when the user says so. kDone when
+// no map was asked for or it may be written; otherwise the refusal is said and its status
+// returned.
+int checkRunMap(Session& session, const QStringList& jobFiles);
+
 // The map a job's --map option asks for: the bytes of a source of `size` that this run
 // handled, and those it could not read. Written when the option was given; the error names the
 // file and the reason, empty when the map was written (or none was asked for).

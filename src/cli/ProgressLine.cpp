@@ -46,20 +46,44 @@ void ProgressLine::start(const ProgressSample& sample) {
     speed_.start(now, sample.doneBytes, sample.failedReads);
     lastShown_ = now;
     lastPercentShown_ = sample.percent;
+    lastStepShown_ = sample.percent / kPlainStep;
     write(text(sample));
+}
+
+bool ProgressLine::writeCrossedSteps(const ProgressSample& sample) {
+    // A job that moves fast between two looks (a healthy stretch after a damaged one) may pass
+    // several steps at once; a log that reads every step gets each of them.
+    const int step = sample.percent / kPlainStep;
+    if (step <= lastStepShown_)
+        return false;
+    for (int passed = lastStepShown_ + 1; passed <= step; ++passed) {
+        ProgressSample at = sample;
+        at.percent = passed * kPlainStep;
+        write(text(at));
+        lastPercentShown_ = at.percent;
+    }
+    lastStepShown_ = step;
+    return true;
 }
 
 void ProgressLine::update(const ProgressSample& sample) {
     const auto now = JobSpeed::Clock::now();
     speed_.sample(now, sample.doneBytes, sample.failedReads);
-    const bool due = terminal_ ? now - lastShown_ >= kTerminalInterval
-                               : sample.percent / kPlainStep != lastPercentShown_ / kPlainStep ||
-                                     now - lastShown_ >= kPlainInterval;
-    if (!due)
+    if (terminal_) {
+        if (now - lastShown_ < kTerminalInterval)
+            return;
+        lastShown_ = now;
+        lastPercentShown_ = sample.percent;
+        write(text(sample));
         return;
-    lastShown_ = now;
-    lastPercentShown_ = sample.percent;
-    write(text(sample));
+    }
+    if (writeCrossedSteps(sample)) {
+        lastShown_ = now;
+    } else if (now - lastShown_ >= kPlainInterval) {
+        lastShown_ = now;
+        lastPercentShown_ = sample.percent;
+        write(text(sample));
+    }
 }
 
 void ProgressLine::breakLine() {
@@ -76,8 +100,11 @@ void ProgressLine::finish(const ProgressSample& sample) {
         write(text(sample));
         std::fputs("\n", out_);
         std::fflush(out_);
-    } else if (sample.percent != lastPercentShown_) {
-        write(text(sample));
+    } else {
+        // The steps up to the end, then the end itself unless a step line has just said it.
+        writeCrossedSteps(sample);
+        if (sample.percent != lastPercentShown_)
+            write(text(sample));
     }
 }
 

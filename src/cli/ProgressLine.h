@@ -19,7 +19,8 @@ struct ProgressSample {
 
 // The progress of a job on standard output. On a terminal one line is rewritten in place a few
 // times a second: percent, speed, time left and the unreadable bytes so far. Elsewhere (a log,
-// a pipe) a plain line is written at every 5 percent and at least every 10 seconds.
+// a pipe) a plain line is written at every multiple of 5 percent the job passes, none skipped,
+// and at least every 10 seconds.
 class ProgressLine {
 public:
     struct Words {
@@ -42,6 +43,9 @@ public:
 private:
     QString text(const ProgressSample& sample) const;
     void write(const QString& text);
+    // A plain line for every multiple of 5 percent passed since the last one written; whether
+    // any was written.
+    bool writeCrossedSteps(const ProgressSample& sample);
 
     std::FILE* out_;
     bool terminal_;
@@ -49,6 +53,7 @@ private:
     JobSpeed speed_;
     JobSpeed::Clock::time_point lastShown_{};
     int lastPercentShown_ = -1;
+    int lastStepShown_ = 0; // the last multiple of 5 percent written, divided by 5
     int lastWidth_ = 0;
 };
 

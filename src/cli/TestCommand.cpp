@@ -47,6 +47,8 @@ int testCommand(Session& session) {
 
     const Drive* drive = drives.drive(letter);
     const QString device = drive ? drive->device : QString();
+    if (const int status = checkRunMap(session, {device}); status != kDone)
+        return status;
     const std::uint64_t groups = Testovanie::groupCount(device, info);
     const std::uint64_t volumeBytes = Testovanie::volumeBytes(device, info);
     const std::uint64_t groupBytes = std::max<std::uint32_t>(info.ClusterSize, 1);

@@ -1,6 +1,7 @@
 #include "disk/ImageEx.h"
 
 #include "disk/BlockReader.h"
+#include "platform/DestinationLock.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
 #include "rescue/JobSignals.h"
@@ -29,6 +30,14 @@ ImageOutcome ImageEx::transfer() {
                              O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (image < 0) {
         outcome.failure = imageFailure(setup_.imagePath, errno);
+        return outcome;
+    }
+    // Held until the image is closed: a second job on this file is refused.
+    if (const int error = lockDestination(image)) {
+        ::close(image);
+        outcome.failure = error == EWOULDBLOCK
+                              ? setup_.imagePath + QStringLiteral(": ") + destinationInUseReason()
+                              : imageFailure(setup_.imagePath, error);
         return outcome;
     }
     BlockReader medium;

@@ -1,6 +1,7 @@
 #include "disk/ImageRaw.h"
 
 #include "disk/BlockReader.h"
+#include "platform/DestinationLock.h"
 #include "platform/MountTable.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
@@ -58,6 +59,13 @@ ImageOutcome ImageRaw::transfer() {
     if (const int error =
             medium.open(QFile::encodeName(setup_.mediumPath), O_WRONLY, /*direct=*/true)) {
         outcome.failure = imageFailure(setup_.mediumPath, error);
+        return outcome;
+    }
+    // Held until the medium is closed: a second job writing this device is refused.
+    if (const int error = lockDestination(medium.fd())) {
+        outcome.failure = error == EWOULDBLOCK
+                              ? setup_.mediumPath + QStringLiteral(": ") + destinationInUseReason()
+                              : imageFailure(setup_.mediumPath, error);
         return outcome;
     }
     BlockReader image;

@@ -1,8 +1,10 @@
 #include "rescue/CopyStartCheck.h"
 
 #include "core/ProgramContext.h"
+#include "platform/DestinationLock.h"
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
+#include "rescue/OutputTarget.h"
 #include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
 
@@ -48,6 +50,17 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
     const FileKind destinationKind = kindOf(nativeDestination);
     if (destinationKind != FileKind::Missing && destinationKind != FileKind::Regular) {
         dialogue.refused(235, nativeDestination, QString());
+        return false;
+    }
+    // The journal, the register, the settings and the rest of the program folder keep what
+    // the program knows; a copy written over them would lose it.
+    if (isProgramFile(nativeDestination, context.programDir)) {
+        dialogue.refused(kTextOutputIsProgramFile, nativeDestination, QString());
+        return false;
+    }
+    // Another job writing this file would have its work emptied or mixed with this one's.
+    if (destinationInUse(nativeDestination)) {
+        dialogue.refused(kTextDestinationInUse, nativeDestination, QString());
         return false;
     }
     bool emptyDestination = false;

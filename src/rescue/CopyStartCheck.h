@@ -18,7 +18,7 @@ class CopyStartDialogue {
 public:
     virtual ~CopyStartDialogue() = default;
 
-    // The copy cannot start (175, 230, 102, 234, 235, 225, 104).
+    // The copy cannot start (175, 230, 102, 234, 235, 272, 270, 225, 104).
     virtual void refused(int text, const QString& file, const QString& detail) = 0;
     // The destination exists: whether it may be written (63). `canStart` is false when an
     // earlier check has already refused the copy; `resume` when the copy is being finished.
@@ -40,7 +40,8 @@ struct CopyStart {
 // The checks before a file copy, in their order: the same text or the same file under two
 // names (a second drive letter, a link: emptying the destination would destroy the source),
 // a path too long for the journal, a source that is missing or not a file, a destination that
-// is not a file, an existing destination (asked about), a source too large for the journal,
+// is not a file or is one of the program folder's own files, a destination another job is
+// writing, an existing destination (asked about), a source too large for the journal,
 // too little free space (the destination about to be emptied counts as free), a destination
 // medium in the register of damaged media (asked about). Only then is a replaced destination
 // emptied. `source` and `destination` are in drive form. True when the copy may start.

@@ -3,6 +3,7 @@
 #include "core/FillBuffers.h"
 #include "core/PostReport.h"
 #include "disk/BlockReader.h"
+#include "platform/DestinationLock.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
 #include "rescue/JobSignals.h"
@@ -83,6 +84,13 @@ public:
         destination_ = ::open(destination.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (destination_ < 0)
             return errno;
+        // Held until the destination is closed: a second job on this file is refused, and
+        // leaves the other job's bytes as they are.
+        if (const int error = lockDestination(destination_)) {
+            ::close(destination_);
+            destination_ = -1;
+            return error;
+        }
         struct stat status {};
         if (fstat(destination_, &status) != 0)
             return errno;
@@ -276,7 +284,7 @@ CopyOutcome KopirovanieEex::run() {
     const bool reachedEnd = outcome.position >= setup_.job.totalSize;
     if (error != 0) {
         // Not an unreadable place: the copy cannot go on, and no end action follows.
-        outcome.failure = systemText(error);
+        outcome.failure = error == EWOULDBLOCK ? destinationInUseReason() : systemText(error);
     } else if (jobSignals.deleteSource.load() && reachedEnd && !outcome.mediumGone) {
         // The source goes only when this run read every byte of it: a fill block stands for
         // bytes that exist nowhere else, and the fill blocks of an earlier run of a resumed

@@ -2,6 +2,7 @@
 
 #include "core/RescueMap.h"
 
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
@@ -25,6 +26,9 @@ public:
         QString source;      // "A:\dir\file", "A:", ...
         QString description; // the job as a line: "copy A:\x to C:\y"
         QDateTime started;
+        // The native paths of the job's own files (source, destination, image), which the
+        // map is never saved over.
+        QStringList files{};
     };
 
     // The owner's map window, made on first use, showing `job` beside the owner's window.
@@ -38,7 +42,9 @@ public:
     QPushButton* saveButton = nullptr;
     QPushButton* closeButton = nullptr;
 
-    // Asks for a file name and writes the map there; a failure is reported, naming the file.
+    // Asks for a file name and writes the map there: never over a file of the job, of the
+    // program folder or a device; an existing file that is no map only after a question. A
+    // refusal or failure is reported, naming the file.
     void saveButtonClick();
 
 private:

@@ -6,9 +6,11 @@
 #include "platform/FileDialogs.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
+#include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
 #include "rescue/CopyStartCheck.h"
 #include "rescue/KopirovanieEex.h"
+#include "rescue/OutputTarget.h"
 #include "widgets/FileDropTarget.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
@@ -29,15 +31,19 @@ namespace fr {
 
 namespace {
 
-// The checks before a copy speak through the page's message boxes, with the texts alone.
+// The checks before a copy speak through the page's message boxes, with the texts alone, or
+// with the file in drive form where the text is about one file.
 class PageDialogue : public CopyStartDialogue {
 public:
     explicit PageDialogue(ProgramContext& context) : context_(context) {}
 
-    void refused(int text, const QString&, const QString&) override {
+    void refused(int text, const QString& file, const QString&) override {
         // One file as both source and destination is a note; the rest are errors.
         if (text == 175)
             context_.prompts.information(context_.text(text));
+        else if (text == kTextOutputIsProgramFile || text == kTextDestinationInUse)
+            context_.prompts.error(context_.text(text) + '\r' +
+                                   shownPath(file, context_.programDir));
         else
             context_.prompts.error(context_.text(text));
     }
@@ -215,11 +221,14 @@ void CopyFilesPage::engineEnded(const CopyOutcome& outcome) {
     context_.copyJob.position = outcome.position;
     progressSpeed_.stop();
     if (!outcome.filledAreas.empty()) {
+        // The map is never saved over the files of the copy it describes.
+        const DriveMap drives = DriveMap::build(context_.programDir);
         const AreaMapWindow::Job mapped{
             RescueMap::ofRun(job.totalSize, {runStart_, outcome.position}, outcome.filledAreas),
             job.sourceName,
             QStringLiteral("copy %1 to %2").arg(job.sourceName, job.destinationName),
-            QDateTime(job.startDay(), job.startTimeOfDay())};
+            QDateTime(job.startDay(), job.startTimeOfDay()),
+            {drives.toNative(job.sourceName), drives.toNative(job.destinationName)}};
         AreaMapWindow::show(form_, context_, mapped);
     }
     if (!outcome.failure.isEmpty()) {

@@ -4,11 +4,14 @@
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "disk/ImageVolume.h"
+#include "platform/DestinationLock.h"
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
 #include "platform/MountTable.h"
 #include "platform/Prompts.h"
+#include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
+#include "rescue/OutputTarget.h"
 #include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/DriveComboBox.h"
@@ -147,6 +150,15 @@ bool DiskImagePage::startMediumToImage(bool resume) {
     }
     if (!registerAccepted(image.front().toUpper()))
         return false;
+    if (isProgramFile(nativeImage, context_.programDir)) {
+        context_.prompts.error(context_.text(kTextOutputIsProgramFile) + '\r' + image);
+        return false;
+    }
+    // Another job writing this image would lose its work to this one.
+    if (destinationInUse(nativeImage)) {
+        context_.prompts.error(context_.text(270) + '\r' + image);
+        return false;
+    }
     if (existing.exists() && !context_.prompts.confirm(context_.text(179)))
         return false;
     CopyJob& job = context_.copyJob;
@@ -195,6 +207,10 @@ bool DiskImagePage::startImageToMedium(bool resume) {
     }
     if (!registerAccepted(target))
         return false;
+    if (destinationInUse(volume.device)) {
+        context_.prompts.error(context_.text(270) + QStringLiteral("\r%1:").arg(target));
+        return false;
+    }
     // Every sector of the medium is about to be replaced.
     if (!context_.prompts.confirm(context_.text(227)))
         return false;
@@ -272,13 +288,19 @@ void DiskImagePage::workerEnded(const ImageOutcome& outcome, bool toImage) {
                 ? QStringLiteral("image %1: to %2").arg(job.sourceName.left(1), job.destinationName)
                 : QStringLiteral("restore %1 to %2:")
                       .arg(job.sourceName, job.destinationName.left(1)),
-            QDateTime(job.startDay(), job.startTimeOfDay())};
+            QDateTime(job.startDay(), job.startTimeOfDay()),
+            // The map is never saved over the image it describes.
+            {DriveMap::build(context_.programDir)
+                 .toNative(toImage ? job.destinationName : job.sourceName)}};
         AreaMapWindow::show(form_, context_, mapped);
     }
     if (!outcome.failure.isEmpty()) {
         // The page stays running until the user stops it, which journals the position.
         jobControls_.jobFailed();
-        context_.prompts.error(context_.text(226) + outcome.failure);
+        const QString nativeImage = DriveMap::build(context_.programDir)
+                                        .toNative(toImage ? job.destinationName : job.sourceName);
+        context_.prompts.error(context_.text(226) +
+                               withShownPath(outcome.failure, nativeImage, context_.programDir));
         return;
     }
     // A medium that failed to read is named by its single letter once the image is done. A

@@ -6,6 +6,8 @@
 #include "platform/FileDialogs.h"
 #include "platform/MountTable.h"
 #include "platform/Prompts.h"
+#include "platform/ShownPath.h"
+#include "rescue/OutputTarget.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/SpinEdit.h"
@@ -212,10 +214,21 @@ void SectorViewerPage::SpeedButton29Click() {
     form_.SaveDialog1.title = context_.text(32);
     if (path.isEmpty())
         return;
-    QFile file(path);
+    // Never over a device, a folder or the program's own files; another file only when asked.
+    const OutputTarget target = checkOutputTarget(path, {{}, context_.programDir, false});
+    const QString shown =
+        shownPath(target.path.isEmpty() ? path : target.path, context_.programDir);
+    if (target.verdict == OutputTarget::Verdict::Refused) {
+        context_.prompts.error(context_.text(target.text) + '\r' + shown);
+        return;
+    }
+    if (target.verdict == OutputTarget::Verdict::Ask &&
+        !context_.prompts.confirm(shown + QStringLiteral(": ") + context_.text(target.text)))
+        return;
+    QFile file(target.path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(sectorBuffer_) != sectorBuffer_.size() || !file.flush()) {
-        context_.prompts.information(context_.text(183) + '\r' + path + ": " + file.errorString());
+        context_.prompts.information(context_.text(183) + '\r' + shown + ": " + file.errorString());
         return;
     }
 }

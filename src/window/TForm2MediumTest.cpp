@@ -149,12 +149,16 @@ void TForm2::workerEnded(const TestOutcome& outcome) {
     if (!outcome.unreadableAreas.empty()) {
         const std::int64_t groupBytes = static_cast<std::int64_t>(outcome.groupBytes);
         const QString drive = QString(DriveComboBox1->drive()) + QLatin1Char(':');
+        // The map is never saved over the image file that stands for the tested drive.
+        const DriveMap drives = DriveMap::build(context_.programDir);
+        const Drive* tested = drives.drive(DriveComboBox1->drive());
         const AreaMapWindow::Job mapped{
             RescueMap::ofRun(std::int64_t(outcome.volumeBytes),
                              {0, std::min(std::int64_t(outcome.groupsTested) * groupBytes,
                                           std::int64_t(outcome.volumeBytes))},
                              outcome.unreadableAreas),
-            drive, QStringLiteral("test %1").arg(drive), startedAt_};
+            drive, QStringLiteral("test %1").arg(drive), startedAt_,
+            QStringList{tested ? tested->device : QString()}};
         // A window of its own: it stays open when the dialog closes.
         AreaMapWindow::show(*this, context_, mapped);
     }

@@ -180,6 +180,9 @@ TEST(CliExitStatusTest, BadUsageRefusalsAndFailuresNameTheProblem) {
         {{"frobnicate"}, 2, {"unknown command \"frobnicate\""}},
         {{"copy", "D:\\source.bin"}, 2, {"copy needs a source and a destination"}},
         {{"copy", "--block", "4096", "D:\\source.bin", "D:\\x"}, 2, {"--block 4096"}},
+        // A value left out before the next option is named, not taken from that option.
+        {{"copy", "D:\\source.bin", "D:\\x", "--block"}, 2, {"--block needs a value"}},
+        {{"test", "D:", "--map", "--yes"}, 2, {"--map needs a value"}},
         {{"image", "--fill", "zero", "D:", "D:\\x"}, 2, {"has no option --fill"}},
         {{"copy", missing, "D:\\x"}, 2, {language[102], missing, "No such file or directory"}},
         {{"copy", "D:\\source.bin", "D:\\kept.bin"}, 2, {language[63].left(30), "--yes"}},
