@@ -157,10 +157,13 @@ TEST(CliMediaTest, AMixedModeDiscIsImagedAndTestedAsItsVolumeAndNeverWritten) {
     EXPECT_TRUE(found.start <= badByte && found.end > badByte && found.length() <= group.length())
         << found.start << ' ' << found.end;
 
-    // A CD is only read, even when the user says yes to everything.
+    // A CD is only read, even when the user says yes to everything; nor is its .bin an image
+    // file to write.
     medium.setBadRanges({});
     const CliResult restored = runCli(dir.path(), {"-y", "restore", "D:\\mixed.iso", "R:"});
     EXPECT_EQ(restored.exitCode, 2) << restored.out.toStdString() << restored.err.toStdString();
+    drives.setRoot('S', disc.path());
+    EXPECT_EQ(runCli(dir.path(), {"-y", "image", "R:", "S:\\mixed.bin"}).exitCode, 2);
     EXPECT_TRUE(contentOf(disc.filePath("mixed.cue")) == cue);
     EXPECT_TRUE(contentOf(built.binFile()) == bin);
 }
