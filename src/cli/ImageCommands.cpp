@@ -8,6 +8,7 @@
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
 #include "core/ProgramContext.h"
+#include "disk/DataTrack.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "disk/ImageVolume.h"
@@ -250,6 +251,12 @@ int startImageToMedium(Session& session, const QString& typedImage, QChar drive,
         return session.refuse(
             QString(drive) + QStringLiteral(": ") + session.text(176) +
             (volume.device.isEmpty() ? QString() : ' ' + fileReason(volume.device)));
+    // A disc whose data track holds raw sectors is read as a drive reads a CD: never written.
+    if (RawDataTrack::of(volume.device))
+        return session.refuse(QStringLiteral("%1: (%2) is a CD, which can only be read; nothing "
+                                             "was written")
+                                  .arg(drive)
+                                  .arg(volume.device));
     if (volume.bytes() < imageBytes)
         return session.refuse(session.text(149) + QStringLiteral(" %1: %2 bytes, %3: %4 bytes")
                                                       .arg(image.native)

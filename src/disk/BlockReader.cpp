@@ -1,5 +1,7 @@
 #include "disk/BlockReader.h"
 
+#include "disk/CdDisc.h"
+
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
@@ -54,7 +56,10 @@ int BlockReader::open(const QString& path, const Options& options) {
     probeCap_ = std::max<std::uint64_t>(kBlock / unit, 1) * unit;
     pos_ = goodFrom_ = options_.from;
 
-    const QByteArray name = QFile::encodeName(path);
+    // A drive's medium given as a cue sheet is read from its disc's data track.
+    track_ = options_.driveMedium ? RawDataTrack::of(path) : std::nullopt;
+    const QByteArray name =
+        QFile::encodeName(options_.driveMedium ? CdDisc::dataTrackSource(path) : path);
     if (const int error = small_.open(name, O_RDONLY | O_NONBLOCK, false))
         return error;
     struct stat status {};
@@ -74,8 +79,9 @@ int BlockReader::open(const QString& path, const Options& options) {
     posix_fadvise(small_.fd(), 0, 0, POSIX_FADV_RANDOM);
     // Block reads bypass the cache, so nothing stale comes from it and a failure covers
     // exactly the part that failed; where direct reads are not allowed, this second handle
-    // reads ahead normally.
-    if (const int error = blocks_.open(name, O_RDONLY | O_NONBLOCK, true))
+    // reads ahead normally. A raw data track's user data sit inside its sectors, off any
+    // boundary a direct read needs.
+    if (const int error = blocks_.open(name, O_RDONLY | O_NONBLOCK, !track_))
         return error;
     if (!blocks_.isDirect())
         posix_fadvise(blocks_.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -202,6 +208,13 @@ bool BlockReader::refreshSize() {
     if (end < 0)
         return false;
     size_ = static_cast<std::uint64_t>(end);
+    if (track_) {
+        // The volume ends with the track, or with the last whole sector the .bin still holds.
+        const std::uint64_t binSectors = size_ / track_->sectorBytes;
+        const std::uint64_t held =
+            binSectors > track_->firstSector ? binSectors - track_->firstSector : 0;
+        size_ = std::min(held, track_->sectors) * RawDataTrack::kUserBytes;
+    }
     return true;
 }
 
@@ -222,7 +235,7 @@ std::uint64_t BlockReader::unitsEnd(std::uint64_t bytes) const {
 BlockReader::Outcome BlockReader::read(TransferFile& file, std::uint8_t* into, std::uint64_t length,
                                        std::uint64_t offset) {
     ++reads_;
-    const TransferResult got = file.readOnce(into, length, offset);
+    const TransferResult got = readSource(file, into, length, offset);
     if (got.error != 0 && lostMedium(file.fd(), got.error))
         return {0, false, true};
     // A short read before the known end: the source may have shrunk or grown since.
@@ -232,6 +245,17 @@ BlockReader::Outcome BlockReader::read(TransferFile& file, std::uint8_t* into, s
     if (!ok)
         ++failedReads_;
     return {got.bytes, ok, false};
+}
+
+TransferResult BlockReader::readSource(TransferFile& file, std::uint8_t* into, std::uint64_t length,
+                                       std::uint64_t offset) {
+    if (!track_)
+        return file.readOnce(into, length, offset);
+    // The track's volume ends as a file does: a read reaching past it comes back short.
+    const std::uint64_t bytes = offset < size_ ? std::min(length, size_ - offset) : 0;
+    if (bytes > 0 && !track_->read(file.fd(), offset, into, bytes))
+        return {0, errno};
+    return {bytes, 0};
 }
 
 void BlockReader::collect(const std::uint8_t* data, std::uint64_t bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "disk/DataTrack.h"
 #include "platform/AlignedBuffer.h"
 #include "platform/Transfer.h"
 
@@ -10,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -59,6 +61,10 @@ public:
         std::uint64_t from = 0;         // the first unit starts here
         std::uint64_t until = 0;        // units that start before this are read
         bool regularFileOnly = false;   // refuse devices, pipes and the like (EINVAL)
+        // The path names a drive's medium, read as its volume: a BIN/CUE disc is its data
+        // track, and a track of raw sectors is the user data of each (2048 bytes a sector),
+        // as a drive hands them out. Otherwise the path is read as the file it is.
+        bool driveMedium = false;
         // Polled between reads: while it says true the reader reads nothing ahead (a paused or
         // stopping job); a chunk the job asks for is still read.
         std::function<bool()> hold;
@@ -125,6 +131,9 @@ private:
     void probeRead();
     Outcome read(TransferFile& file, std::uint8_t* into, std::uint64_t length,
                  std::uint64_t offset);
+    // One read of the source's bytes: of the file, or of the raw data track's user data.
+    TransferResult readSource(TransferFile& file, std::uint8_t* into, std::uint64_t length,
+                              std::uint64_t offset);
     bool refreshSize();
     std::uint64_t gridEnd() const;
     std::uint64_t unitsEnd(std::uint64_t bytes) const;
@@ -149,6 +158,9 @@ private:
     std::uint64_t probeCap_ = 0;  // the largest probe
     TransferFile small_;          // probes and units: no read-ahead across a damaged place
     TransferFile blocks_;         // block reads: direct, or read ahead normally
+    // The data track whose user data are the source, when a drive's medium is a disc of raw
+    // sectors; the files above then hold its sectors whole.
+    std::optional<RawDataTrack> track_;
     std::uint64_t size_ = 0;
 
     // The search, on the reader's thread only.

@@ -47,6 +47,8 @@ ImageOutcome ImageEx::transfer() {
         options.afterFailure = group; // the next group follows an unreadable one
         options.from = pos * sector;
         options.until = std::uint64_t(setup_.end) * sector;
+        // The image holds the volume: a disc's data track of raw sectors gives its user data.
+        options.driveMedium = true;
         // A paused or stopping job reads nothing more from a medium that may be dying.
         options.hold = [jobSignals = setup_.jobSignals] {
             return jobSignals->paused.load() || jobSignals->stopRequested.load();

@@ -1,6 +1,8 @@
 #include "disk/ImageRaw.h"
 
 #include "disk/BlockReader.h"
+#include "disk/CdDisc.h"
+#include "disk/DataTrack.h"
 #include "platform/DestinationLock.h"
 #include "platform/MountTable.h"
 #include "platform/Platform.h"
@@ -50,14 +52,20 @@ ImageOutcome ImageRaw::transfer() {
     std::uint64_t pos = std::min(setup_.position, setup_.end);
     outcome.position = static_cast<std::uint32_t>(pos);
 
+    // A disc whose data track holds raw sectors is a CD as a drive reads it: only read. A cue
+    // sheet's own text is no medium either: its sectors are in the .bin beside it.
+    if (RawDataTrack::of(setup_.mediumPath)) {
+        outcome.failure = imageFailure(setup_.mediumPath, EROFS);
+        return outcome;
+    }
+    const QString target = CdDisc::dataTrackSource(setup_.mediumPath);
     // Raw writes under a live file system would corrupt it.
     if (QString reason; VolumeMounts::inUse(setup_.mediumPath, &reason)) {
         outcome.failure = reason;
         return outcome;
     }
     TransferFile medium;
-    if (const int error =
-            medium.open(QFile::encodeName(setup_.mediumPath), O_WRONLY, /*direct=*/true)) {
+    if (const int error = medium.open(QFile::encodeName(target), O_WRONLY, /*direct=*/true)) {
         outcome.failure = imageFailure(setup_.mediumPath, error);
         return outcome;
     }

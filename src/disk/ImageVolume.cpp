@@ -1,5 +1,6 @@
 #include "disk/ImageVolume.h"
 
+#include "disk/CdDisc.h"
 #include "disk/SectorDevice.h"
 #include "platform/DeviceUsage.h"
 #include "platform/DriveMap.h"
@@ -30,7 +31,8 @@ ImageVolume ImageVolume::ofDrive(const DriveMap& drives, QChar letter) {
 bool liesOnVolume(const QString& nativeFile, const QString& device) {
     if (nativeFile.isEmpty() || device.isEmpty())
         return false;
-    if (sameFile(nativeFile, device))
+    // A BIN/CUE disc's sectors are in the .bin beside its cue sheet.
+    if (sameFile(nativeFile, device) || sameFile(nativeFile, CdDisc::dataTrackSource(device)))
         return true;
     // A file not made yet lies where its folder is.
     QString existing = nativeFile;

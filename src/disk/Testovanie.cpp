@@ -2,7 +2,6 @@
 
 #include "core/PostReport.h"
 #include "disk/BlockReader.h"
-#include "disk/CdDisc.h"
 #include "disk/SectorDevice.h"
 
 #include <algorithm>
@@ -154,8 +153,10 @@ QString Testovanie::openMedium(BlockReader& reader, std::uint64_t volumeBytes) c
     options.until = volumeBytes;
     // A failed block is searched one cluster at a time: on a dying disk a failed read can take
     // seconds of retries, and every one more strains the medium, while good reads are cheap.
-    // A CD image described by a cue sheet keeps its sectors in the file beside it.
-    const int error = reader.open(CdDisc::dataTrackSource(setup_.device), options);
+    // The groups are the volume's, as the group count is: a BIN/CUE disc's data track, and a
+    // track of raw sectors through its user data.
+    options.driveMedium = true;
+    const int error = reader.open(setup_.device, options);
     if (error == 0)
         return {};
     return setup_.device + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));

@@ -1,5 +1,5 @@
 // Image, medium test and register on the command line, on a floppy whose image file fails to
-// read in one place and stands for drive E:.
+// read in one place and stands for drive E:, and on a mixed-mode disc.
 
 #include "cli/CliProcess.h"
 #include "core/LanguageTable.h"
@@ -9,6 +9,7 @@
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
 #include "support/TempProgramDir.h"
+#include "support/TestDisc.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,6 +107,65 @@ TEST(CliMediaTest, TheTestOfAMountedVolumeReadsToTheEndOfItsDevice) {
     ASSERT_EQ(map.map.unreadable.areas().size(), 1u);
     EXPECT_TRUE(map.map.unreadable.areas()[0].start <= damaged.start &&
                 map.map.unreadable.areas()[0].end >= damaged.end);
+}
+
+TEST(CliMediaTest, AMixedModeDiscIsImagedAndTestedAsItsVolumeAndNeverWritten) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    test::TempProgramDir dir;
+    QTemporaryDir media;
+    QTemporaryDir made;
+    QTemporaryDir disc;
+    test::DosDevices drives(dir.path());
+    drives.setRoot('D', media.path());
+    test::MediaImages::iso9660(made.filePath("data.iso"), "MIXED",
+                               {{"notes.txt", test::FaultyMedium::pattern(0, 300000)}});
+    const QByteArray iso = contentOf(made.filePath("data.iso"));
+    const test::TestDisc built = test::TestDisc::mixedMode(made.path(), "mixed", iso, {150});
+    // One byte of the user data of the volume's sector 100 cannot be read from the .bin; the
+    // drive is the cue sheet beside a link to the failing .bin.
+    const qint64 badByte = 100 * 2048 + 500;
+    const qint64 rawByte = 100 * 2352 + 16 + 500;
+    FaultyMedium medium(built.binFile(), {{rawByte, rawByte + 1}});
+    ASSERT_TRUE(QFile::link(medium.path(), disc.filePath("mixed.bin")));
+    ASSERT_TRUE(QFile::copy(built.cueSheet(), disc.filePath("mixed.cue")));
+    drives.setDevice('R', disc.filePath("mixed.cue"));
+    const QByteArray bin = contentOf(built.binFile());
+    const QByteArray cue = contentOf(disc.filePath("mixed.cue"));
+
+    // The image is the volume: the ISO itself, its group of 32 sectors that holds the bad
+    // byte as zeros.
+    const CliResult imaged =
+        runCli(dir.path(), {"image", "R:", "D:\\mixed.iso", "--map", media.filePath("image.map")});
+    EXPECT_EQ(imaged.exitCode, 1) << imaged.out.toStdString() << imaged.err.toStdString();
+    const ByteRange group{96 * 2048, 128 * 2048};
+    QByteArray expected = iso;
+    expected.replace(group.start, group.length(), QByteArray(group.length(), '\0'));
+    EXPECT_TRUE(contentOf(media.filePath("mixed.iso")) == expected);
+    EXPECT_EQ(readMapFile(media.filePath("image.map")).map.unreadable.areas(),
+              std::vector<ByteRange>{group});
+
+    // The medium test's groups are the volume's too.
+    const CliResult tested =
+        runCli(dir.path(), {"test", "R:", "--map", media.filePath("test.map")});
+    EXPECT_EQ(tested.exitCode, 1) << tested.out.toStdString() << tested.err.toStdString();
+    const MapFileContents map = readMapFile(media.filePath("test.map"));
+    EXPECT_EQ(map.map.size, iso.size());
+    ASSERT_EQ(map.map.unreadable.areas().size(), 1u);
+    const ByteRange found = map.map.unreadable.areas()[0];
+    EXPECT_TRUE(found.start <= badByte && found.end > badByte && found.length() <= group.length())
+        << found.start << ' ' << found.end;
+
+    // A CD is only read, even when the user says yes to everything; nor is its .bin an image
+    // file to write.
+    medium.setBadRanges({});
+    const CliResult restored = runCli(dir.path(), {"-y", "restore", "D:\\mixed.iso", "R:"});
+    EXPECT_EQ(restored.exitCode, 2) << restored.out.toStdString() << restored.err.toStdString();
+    drives.setRoot('S', disc.path());
+    EXPECT_EQ(runCli(dir.path(), {"-y", "image", "R:", "S:\\mixed.bin"}).exitCode, 2);
+    EXPECT_TRUE(contentOf(disc.filePath("mixed.cue")) == cue);
+    EXPECT_TRUE(contentOf(built.binFile()) == bin);
 }
 
 TEST(CliMediaTest, ADamagedMediumWithoutSerialIsNotOfferedForTheRegister) {

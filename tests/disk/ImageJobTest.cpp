@@ -9,6 +9,7 @@
 #include "support/LoopDevice.h"
 #include "support/MediaImages.h"
 #include "support/ScriptedPlatform.h"
+#include "support/TestDisc.h"
 #include "support/TmpfsMount.h"
 
 #include <QFile>
@@ -217,6 +218,29 @@ TEST_F(ImageJobTest, RefusedWritesAreCountedBySectorAndTheJobGoesOn) {
     EXPECT_TRUE(written.left(2 * kGroup) == FaultyMedium::pattern(0, 2 * kGroup));
     EXPECT_TRUE(written.mid(3 * kGroup) ==
                 FaultyMedium::pattern(3 * kGroup, 200 * 512 - 3 * kGroup));
+}
+
+TEST_F(ImageJobTest, ADiscImageIsWrittenIntoItsBinAndADiscOfRawSectorsNotAtAll) {
+    const QByteArray image = FaultyMedium::pattern(0, 64 * 2048);
+    writeFile(file("new.iso"), image);
+    // A data track of 2048-byte sectors: its sectors are the .bin's, never the sheet's text.
+    const QByteArray sheet = "FILE \"cooked.bin\" BINARY\r\n  TRACK 01 MODE1/2048\r\n"
+                             "    INDEX 01 00:00:00\r\n";
+    writeFile(file("cooked.cue"), sheet);
+    writeFile(file("cooked.bin"), QByteArray(64 * 2048, 'c'));
+    ImageRaw cooked({file("cooked.cue"), file("new.iso"), 2048, 0, 64, signals_, platform},
+                    inline_());
+    EXPECT_EQ(cooked.run().failure, QString());
+    EXPECT_TRUE(contentOf(file("cooked.bin")) == image);
+    EXPECT_TRUE(contentOf(file("cooked.cue")) == sheet);
+
+    // A mixed-mode disc is read as a CD is: only read.
+    const test::TestDisc mixed =
+        test::TestDisc::mixedMode(folder.path(), QStringLiteral("mixed"), image, {75});
+    const QByteArray bin = contentOf(mixed.binFile());
+    ImageRaw raw({mixed.cueSheet(), file("new.iso"), 2048, 0, 64, signals_, platform}, inline_());
+    EXPECT_EQ(raw.run().failure, imageFailure(mixed.cueSheet(), EROFS));
+    EXPECT_TRUE(contentOf(mixed.binFile()) == bin);
 }
 
 } // namespace

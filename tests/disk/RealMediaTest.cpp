@@ -79,38 +79,14 @@ TEST_F(RealMediaTest, MediumIdentityAgreesWithTheFileSystemTools) {
 
 TEST_F(RealMediaTest, AMixedModeDiscIsReadThroughItsDataTracksUserData) {
     // An ISO 9660 volume labelled like an audio CD, stored as raw 2352-byte sectors (sync,
-    // header, user data, error codes), then an audio track.
+    // header, user data), then an audio track.
     MediaImages::iso9660(file(QStringLiteral("data.iso")), QStringLiteral("Audio CD"),
                          {{QStringLiteral("readme.txt"), "hello"}});
     QFile isoFile(file(QStringLiteral("data.iso")));
     ASSERT_TRUE(isoFile.open(QIODevice::ReadOnly));
     const QByteArray iso = isoFile.readAll();
     ASSERT_EQ(iso.size() % 2048, 0);
-    QByteArray bin;
-    for (qsizetype at = 0; at < iso.size(); at += 2048) {
-        QByteArray raw(2352, '\0');
-        raw.replace(1, 10, QByteArray(10, '\xff'));
-        raw[15] = 1; // mode 1
-        raw.replace(16, 2048, iso.mid(at, 2048));
-        bin += raw;
-    }
-    const auto dataSectors = static_cast<int>(iso.size() / 2048);
-    bin += test::TestDisc::testSound(300, 7);
-    QFile binFile(file(QStringLiteral("mixed.bin")));
-    ASSERT_TRUE(binFile.open(QIODevice::WriteOnly));
-    binFile.write(bin);
-    binFile.close();
-    const int audioStart = dataSectors;
-    QFile cue(file(QStringLiteral("mixed.cue")));
-    ASSERT_TRUE(cue.open(QIODevice::WriteOnly));
-    cue.write(QStringLiteral("FILE \"mixed.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n"
-                             "    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n"
-                             "    INDEX 01 %1:%2:%3\r\n")
-                  .arg(audioStart / 4500, 2, 10, QChar('0'))
-                  .arg(audioStart / 75 % 60, 2, 10, QChar('0'))
-                  .arg(audioStart % 75, 2, 10, QChar('0'))
-                  .toLatin1());
-    cue.close();
+    test::TestDisc::mixedMode(program.path(), QStringLiteral("mixed"), iso, {300});
     drives.setDevice('R', file(QStringLiteral("mixed.cue")));
 
     EXPECT_EQ(disk.GetMediaIdentifier('R'), (TMediaIdentifier{0x20240101, "Audio CD", "CDFS"}));

@@ -75,6 +75,28 @@ TestDisc::TestDisc(const QString& folder, const QString& name, const std::vector
     writeFile(cue_, sheet);
 }
 
+TestDisc TestDisc::mixedMode(const QString& folder, const QString& name, const QByteArray& volume,
+                             const std::vector<int>& audioSectors) {
+    constexpr int kUserBytes = 2048;
+    TestDisc disc(folder, name, audioSectors, int(volume.size() / kUserBytes));
+    const auto bcd = [](int value) {
+        return char((value / 10) << 4 | value % 10);
+    };
+    for (int sector = 0; sector < disc.starts_.at(1); ++sector) {
+        QByteArray raw(kSectorBytes, '\0');
+        raw.replace(1, 10, QByteArray(10, '\xff'));
+        const int address = sector + 150; // the two-second lead-in
+        raw[12] = bcd(address / (75 * 60));
+        raw[13] = bcd(address / 75 % 60);
+        raw[14] = bcd(address % 75);
+        raw[15] = 1; // mode 1
+        raw.replace(16, kUserBytes, volume.mid(qsizetype(sector) * kUserBytes, kUserBytes));
+        disc.image_.replace(qsizetype(sector) * kSectorBytes, kSectorBytes, raw);
+    }
+    writeFile(disc.bin_, disc.image_);
+    return disc;
+}
+
 QByteArray TestDisc::trackPcm(int track) const {
     const int start = starts_.at(std::size_t(track - 1));
     const int end = starts_.at(std::size_t(track));

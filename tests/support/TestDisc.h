@@ -21,6 +21,11 @@ public:
     TestDisc(const QString& folder, const QString& name, const std::vector<int>& audioSectors,
              int dataSectors = 0);
 
+    // A mixed-mode disc: `volume`'s 2048-byte sectors as the raw sectors of a MODE1/2352 data
+    // track (sync, header, user data; no error codes), then the audio tracks.
+    static TestDisc mixedMode(const QString& folder, const QString& name, const QByteArray& volume,
+                              const std::vector<int>& audioSectors);
+
     QString cueSheet() const { return cue_; }
     QString binFile() const { return bin_; }
     // First sector of each track (the data track first when there is one), then the sector
