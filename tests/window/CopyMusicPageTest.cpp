@@ -221,16 +221,13 @@ TEST_F(CopyMusicPageTest, AFailedRipIsReportedWithItsReasonAndTheJobEnds) {
 
 TEST_F(CopyMusicPageTest, TwoDrivesAndADataFirstDiscThatTheSystemCallsAnAudioCd) {
     // R: holds a disc whose data track carries the volume name "Audio CD"; S: one without.
-    insertDisc('R', {150, 150}, 200);
-    insertDisc('S', {150}, 200);
     const QString iso = dir.file("label.iso");
     test::MediaImages::iso9660(iso, QStringLiteral("Audio CD"), {{"a.txt", "a"}},
                                "2024010112000000");
-    const QByteArray descriptors = readAll(iso).mid(16 * 2048, 4 * 2048);
-    QFile bin(discs.front()->binFile());
-    ASSERT_TRUE(bin.open(QIODevice::ReadWrite) && bin.seek(16 * 2048));
-    ASSERT_EQ(bin.write(descriptors), descriptors.size());
-    bin.close();
+    discs.push_back(std::make_unique<TestDisc>(
+        TestDisc::mixedMode(dir.path(), QStringLiteral("disc-R"), readAll(iso), {150, 150})));
+    drives.setDevice('R', discs.back()->cueSheet());
+    insertDisc('S', {150}, 200);
     createWindow();
 
     openPage();

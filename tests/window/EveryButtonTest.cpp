@@ -6,6 +6,7 @@
 
 #include "rescue/CopyJob.h"
 #include "rescue/RegisterRecord.h"
+#include "support/MediaImages.h"
 #include "support/WindowFixture.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/ClickableLabel.h"
@@ -49,6 +50,12 @@ void press(TForm1& form, const char* name) {
     QWidget* control = form.findChild<QWidget*>(QLatin1String(name));
     ASSERT_NE(control, nullptr) << name;
     QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+}
+
+// Save and write act only on a sector that was read: the floppy's first one.
+void readFloppySector(TForm1& form) {
+    form.DriveComboBox1->setDrive('E');
+    press(form, "SpeedButton28");
 }
 
 const ButtonCase kCases[] = {
@@ -96,8 +103,11 @@ const ButtonCase kCases[] = {
     {"SpeedButton2", "SpeedButton16", {}},
     {"SpeedButton2", "SpeedButton23", {}},
     {"SpeedButton2", "Image3", {}},
-    // format: the dialog opens for the drive chosen, or says the drive has no medium
-    {"SpeedButton6", "SpeedButton12", {}},
+    // format: the dialog opens for the floppy image (C: holds the running system: refused)
+    {"SpeedButton6", "SpeedButton12",
+     [](TForm1& form) {
+         form.DriveComboBox1->setDrive('E');
+     }},
     // sector viewer: reading the drive goes back to sector 1, save asks for a file, the drive
     // information, the question before writing
     {"SpeedButton7", "SpeedButton28",
@@ -105,9 +115,9 @@ const ButtonCase kCases[] = {
          form.DriveComboBox1->setDrive('D');
          form.SpinEdit1->setValue(7);
      }},
-    {"SpeedButton7", "SpeedButton29", {}},
+    {"SpeedButton7", "SpeedButton29", readFloppySector},
     {"SpeedButton7", "SpeedButton30", {}},
-    {"SpeedButton7", "SpeedButton31", {}},
+    {"SpeedButton7", "SpeedButton31", readFloppySector},
     // secure deletion: delete with no file named is refused aloud, the file choice opens
     {"SpeedButton10", "SpeedButton12", {}},
     {"SpeedButton10", "Image3", {}},
@@ -123,8 +133,10 @@ const std::pair<const char*, QStringList> kPageButtons[] = {
     {"SpeedButton8",
      {"Image4", "SpeedButton13", "SpeedButton15", "SpeedButton32", "SpeedButton33"}},
     {"SpeedButton2", {"Image3", "SpeedButton16", "SpeedButton23"}},
-    {"SpeedButton6", {"SpeedButton12"}},
-    {"SpeedButton7", {"SpeedButton28", "SpeedButton29", "SpeedButton30", "SpeedButton31"}},
+    // C:, chosen when the page opens, holds the running system: it is never formatted.
+    {"SpeedButton6", {}},
+    // Save and write wait for a sector that was read.
+    {"SpeedButton7", {"SpeedButton28", "SpeedButton30"}},
     {"SpeedButton10", {"Image3", "SpeedButton12"}},
 };
 
@@ -141,6 +153,9 @@ protected:
             QStringLiteral("drives.fgv"),
             RegisterRecord{QStringLiteral("1234"), QStringLiteral("DISK"), QStringLiteral("note")}
                 .toBytes());
+        const QString floppy = media.filePath(QStringLiteral("floppy.img"));
+        test::MediaImages::floppy(floppy, QStringLiteral("RESCUE"), 0x1234abcd);
+        drives.setDevice('E', floppy);
         createWindow();
     }
 

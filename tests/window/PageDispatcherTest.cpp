@@ -73,7 +73,8 @@ const std::vector<PageLayout> kPages{
       {"SpeedButton27", {340, 80}},
       {"SpeedButton34", {340, 100}},
       {"SpeedButton35", {340, 120}}}},
-    {6, {{"DriveComboBox1", {168, 120}}, {"SpeedButton12", {320, 119}}}},
+    // C:, chosen when the page opens, holds the running system: Label3 says why it is refused.
+    {6, {{"DriveComboBox1", {168, 120}}, {"SpeedButton12", {320, 119}}, {"Label3", {}}}},
     {1,
      {{"Label2", {170, 105}},
       {"Label3", {170, 155}},
