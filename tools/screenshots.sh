@@ -143,7 +143,8 @@ if ((help)); then
     exit 0
 fi
 
-# The format page with drive G: (a blank image) chosen, and its dialog open over the window.
+# The format page on C: (the running system, refused), then with drive G: (a blank image)
+# chosen, and its dialog open over the window.
 format_shots() {
     local codes=(svk cze eng spa ger fra)
     truncate -s 8M "$work/stick.img"
@@ -152,6 +153,7 @@ format_shots() {
         ln -sfn "$work/stick.img" "$work/program/dosdevices/g::"
         start
         click $((2 + 60)) $((200 + 11))              # format
+        shot "$out/format-system-${codes[$language]}.png" # C: holds the system: refused
         click $((168 + 70)) $((120 + 10))
         xdotool type G
         xdotool key Return
