@@ -153,7 +153,8 @@ TEST_F(SectorViewerPageTest, AMountedVolumeIsUnmountedForTheWriteTheRootOneNever
     EXPECT_EQ(contentOf(image)[changed], 'W');
 
     // The root file system, with unchanged bytes, so nothing would be lost if the refusal failed.
-    const Drive* root = context.disk.drives().drive('C');
+    const DriveMap driveMap = context.disk.drives(); // the drive below points into it
+    const Drive* root = driveMap.drive('C');
     if (!root || root->device.isEmpty())
         return; // the root file system has no device here
     show('C', 1);
