@@ -73,6 +73,17 @@ ProgramWindow::~ProgramWindow() {
     id3form_.reset();
     folderChoice_.reset();
     form2_.reset();
+    // The pages go while the main window is still whole: as its children they would go only
+    // after its own destructor, while its controls are torn down, and the events of that
+    // teardown would reach their filters on controls of a window that no longer exists. Later
+    // pages lean on earlier ones (the journal on the copy page, jobs on the job controls), so
+    // they go in the reverse order of their making.
+    form_->setJobControl(nullptr);
+    QObject* const pages[] = {secureDeletionPage_, sectorViewerPage_, formatPage_,  copyMusicPage_,
+                              diskImagePage_,      wholeMediumPage_,  journalPage_, copyFilesPage_,
+                              jobControls_,        registerPage_,     settingsPage_};
+    for (QObject* page : pages)
+        delete page;
     form_.reset();
     if (context_.fileDialogs == &qtFileDialogs_)
         context_.fileDialogs = nullptr;

@@ -67,7 +67,7 @@ private:
     ProgramContext& context_;
     QtFileDialogs qtFileDialogs_;
     std::unique_ptr<TForm1> form_;
-    // The pages are children of the main window and go with it.
+    // The pages are children of the main window; they go just before it (see the destructor).
     SettingsPage* settingsPage_ = nullptr;
     RegisterPage* registerPage_ = nullptr;
     JobControls* jobControls_ = nullptr;

@@ -18,6 +18,15 @@ namespace fr::cli {
 
 namespace {
 
+// When the entry's job started; a start that cannot be a date says so instead of going blank.
+QString startText(const CopyJob& entry) {
+    const QDate day = entry.startDay();
+    const QTime time = entry.startTimeOfDay();
+    if (!day.isValid() || !time.isValid())
+        return QStringLiteral("(start date damaged)");
+    return QDateTime(day, time).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
 int listJournal(Session& session, const RecordFile::Contents& journal) {
     if (journal.records.empty()) {
         session.say(QStringLiteral("The journal is empty."));
@@ -35,8 +44,7 @@ int listJournal(Session& session, const RecordFile::Contents& journal) {
                            .arg(++number)
                            .arg(JournalEntry::listLine(entry, session.context()))
                            .arg(percent)
-                           .arg(QDateTime(entry.startDay(), entry.startTimeOfDay())
-                                    .toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+                           .arg(startText(entry));
         if (JournalEntry::kindOf(entry) == JournalEntry::Kind::FileCopy ||
             JournalEntry::isDamaged(entry)) {
             const QString status = JournalEntry::status(entry, session.context());

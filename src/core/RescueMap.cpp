@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
+#include <limits>
 
 namespace fr {
 
@@ -142,6 +143,10 @@ MapFileContents parseMapFile(const QByteArray& text) {
             return fail("not a size");
         if (expected >= 0 && first != expected)
             return fail("the block does not follow the one before it");
+        // A block that ends past the largest position cannot describe any source: its end would
+        // wrap and the next block would no longer be checked against it.
+        if (length > std::numeric_limits<std::int64_t>::max() - first)
+            return fail("the block ends past the largest position");
         const ByteRange range{first, first + length};
         if (expected < 0)
             map.untried.add({0, first});

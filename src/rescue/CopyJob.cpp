@@ -84,10 +84,18 @@ double oleTime(const QTime& time) {
 }
 
 QDate dateFromOle(double days) {
+    // The day numbers of OLE dates run from 1 January 100 to 31 December 9999; anything else
+    // (not a number, infinite, far outside) is a damaged record and has no day.
+    constexpr double kFirstDay = -657434.0;
+    constexpr double kLastDay = 2958465.0;
+    if (!std::isfinite(days) || days < kFirstDay || days >= kLastDay + 1.0)
+        return {};
     return kOleEpoch.addDays(static_cast<qint64>(std::floor(days)));
 }
 
 QTime timeFromOle(double fraction) {
+    if (!std::isfinite(fraction))
+        return {};
     const double part = fraction - std::floor(fraction);
     return QTime::fromMSecsSinceStartOfDay(static_cast<int>(std::lround(part * 86400000.0)) %
                                            86400000);

@@ -42,6 +42,8 @@ struct CopyJob {
 // OLE Automation dates: whole days since 30 December 1899 and the day's fraction.
 double oleDate(const QDate& day);
 double oleTime(const QTime& time);
+// A damaged value (not a number, infinite, a day outside the years 100 to 9999) gives an
+// invalid date or time.
 QDate dateFromOle(double days);
 QTime timeFromOle(double fraction);
 

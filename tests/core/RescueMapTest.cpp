@@ -59,6 +59,12 @@ TEST(RescueMapTest, FinishedAndEmptyRunsAndFilesOfOtherTools) {
     EXPECT_TRUE(parseMapFile("0x0 +\n0x0 0x200 +\n0x400 0x200 -\n").error.contains("line 3"));
     EXPECT_TRUE(parseMapFile("0x0 +\n0x0 0x200 X\n").error.contains("status"));
     EXPECT_FALSE(parseMapFile("# only comments\n").error.isEmpty());
+
+    // A block whose end lies past the largest position is damage: accepting it would wrap the
+    // map's size and let any block follow it.
+    const MapFileContents wrapped = parseMapFile("0x0 +\n0x1 0x7fffffffffffffff +\n0x0 0x200 -\n");
+    EXPECT_TRUE(wrapped.error.contains("line 2")) << wrapped.error.toStdString();
+    EXPECT_EQ(parseMapFile("0x0 +\n0x0 0x7fffffffffffffff ?\n").map.size, INT64_MAX);
 }
 
 TEST(RescueMapTest, RescueToolsReadOurMapFiles) {

@@ -110,8 +110,11 @@ TEST_F(RawDiskAccessTest, DriveTextsAddressTheDriveAndAnEmptyTextTouchesNothing)
     TDriveInfo reference;
     disk.GetDriveInfo(QStringLiteral("A"), reference);
     EXPECT_EQ(reference.BytesPerSector, 512u);
-    EXPECT_EQ(reference.TotalBytes, 1474560u);
-    EXPECT_EQ(reference.TotalClusters, 2880u);
+    // The packed fields are copied before the checks take them by reference.
+    const std::uint64_t referenceBytes = reference.TotalBytes;
+    const std::uint64_t referenceClusters = reference.TotalClusters;
+    EXPECT_EQ(referenceBytes, 1474560u);
+    EXPECT_EQ(referenceClusters, 2880u);
     EXPECT_EQ(reference.ClusterSize, 512u);
 
     for (const char* text : {"a", "A:", "A:\\", "A:\\some\\path\\file.txt"}) {
@@ -145,7 +148,8 @@ TEST_F(RawDiskAccessTest, CdImagesHaveTwoKilobyteSectorsAndClustersGroupThem) {
     TDriveInfo info;
     disk.GetDriveInfo(QStringLiteral("R"), info);
     EXPECT_EQ(info.BytesPerSector, 2048u);
-    EXPECT_EQ(info.TotalClusters, 40u);
+    const std::uint64_t cdClusters = info.TotalClusters; // packed: copied first
+    EXPECT_EQ(cdClusters, 40u);
     std::vector<char> cluster(info.ClusterSize);
     ASSERT_TRUE(disk.ReadCluster(driveNumber('R'), 3, cluster.data()));
     EXPECT_EQ(cluster[0], patternByte(3 * 2048));
@@ -191,7 +195,8 @@ TEST_F(RawDiskAccessTest, OldFamilyQuartersTheClustersOfVolumesAbove2Gb) {
     // One sector a cluster as reported, a quarter rounds half to even: 0.
     EXPECT_EQ(info.SectorsPerCluster, 0u);
     EXPECT_EQ(info.ClusterSize, 0u);
-    EXPECT_EQ(info.TotalBytes, 3ULL << 30);
+    const std::uint64_t hardDiskBytes = info.TotalBytes; // packed: copied first
+    EXPECT_EQ(hardDiskBytes, 3ULL << 30);
 }
 
 TEST_F(RawDiskAccessTest, OldFamilyReadsGoThroughItsDriverWhichThisSystemLacks) {

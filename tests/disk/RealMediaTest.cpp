@@ -148,10 +148,14 @@ TEST_F(RealMediaTest, MountedVolumeIsMeasuredByItsFileSystemAndNotWrittenUntilUn
         EXPECT_EQ(info.BytesPerSector, 512u);
         EXPECT_EQ(info.SectorsPerCluster, std::uint32_t(blockSize / 512));
         EXPECT_EQ(info.ClusterSize, std::uint32_t(blockSize));
-        EXPECT_GT(info.TotalBytes, 12u << 20);
-        EXPECT_LE(info.TotalBytes, 16u << 20);
-        EXPECT_EQ(info.TotalClusters, info.TotalBytes / blockSize);
-        EXPECT_GT(info.FreeBytes, 0u);
+        // The packed fields are copied before the checks take them by reference.
+        const std::uint64_t totalBytes = info.TotalBytes;
+        const std::uint64_t totalClusters = info.TotalClusters;
+        const std::uint64_t freeBytes = info.FreeBytes;
+        EXPECT_GT(totalBytes, 12u << 20);
+        EXPECT_LE(totalBytes, 16u << 20);
+        EXPECT_EQ(totalClusters, totalBytes / blockSize);
+        EXPECT_GT(freeBytes, 0u);
 
         std::vector<char> sector(512, 'x');
         EXPECT_FALSE(disk.WriteSectors(driveNumber('G'), 100, 1, sector.data()))

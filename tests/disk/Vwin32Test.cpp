@@ -23,11 +23,18 @@ public:
         std::uint32_t flags = 0;
         std::uint32_t eax = 0;
     };
+    // The disk-access block as the driver saw it, its fields copied out of the packed layout
+    // so that the checks can take them by reference.
+    struct Packet {
+        std::uint32_t StartSector;
+        std::uint16_t SectorCount;
+        std::uint32_t Buffer;
+    };
     struct Call {
         std::uint32_t code;
         RegisterPacket registers;
         bool pointsAtPacket;
-        DiskIoPacket packet;
+        Packet packet;
         void* buffer;
     };
 
@@ -45,8 +52,9 @@ public:
     void close() override { ++closes; }
     bool control(std::uint32_t code, RegisterPacket& registers, DiskIoPacket* diskIo,
                  void* buffer) override {
+        const DiskIoPacket block = diskIo ? *diskIo : DiskIoPacket{};
         Call call{code, registers, diskIo && registers.EBX == low(diskIo),
-                  diskIo ? *diskIo : DiskIoPacket{}, buffer};
+                  Packet{block.StartSector, block.SectorCount, block.Buffer}, buffer};
         calls.push_back(call);
         Answer answer;
         if (!answers.empty()) {

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace fr {
@@ -155,6 +156,24 @@ TEST(JournalRecord, FieldsSitAtTheirOffsetsWithDatesCountedFromTheOleEpoch) {
     EXPECT_EQ(read.totalSize, 300003u);
     EXPECT_EQ(read.startDay(), QDate(2000, 1, 1));
     EXPECT_EQ(read.startTimeOfDay(), QTime(18, 0));
+}
+
+TEST(JournalRecord, AStartThatCannotBeADateHasNoDayAndNoTime) {
+    // Bytes of a damaged journal: neither a day nor a time may be made up from them.
+    const double damaged[] = {std::nan(""), HUGE_VAL,  -HUGE_VAL, 1e300,
+                              -1e300,       2958466.0, -657435.0};
+    for (const double value : damaged) {
+        CopyJob job;
+        job.startDate = value;
+        job.startTime = value;
+        EXPECT_FALSE(job.startDay().isValid()) << value;
+        if (!std::isfinite(value)) {
+            EXPECT_FALSE(job.startTimeOfDay().isValid()) << value;
+        }
+    }
+    // The first and last days OLE dates know.
+    EXPECT_EQ(dateFromOle(-657434.0), QDate(100, 1, 1));
+    EXPECT_EQ(dateFromOle(2958465.75), QDate(9999, 12, 31));
 }
 
 } // namespace

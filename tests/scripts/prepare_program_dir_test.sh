@@ -44,4 +44,26 @@ printf '#!/bin/sh\necho 2\n' > "$work/mmanager"
 touch -d '2031-01-01' "$work/mmanager"
 "$prepare" "$work/shipped" "$work/user" "$work/mmanager"
 [[ $("$work/user/mmanager.exe") == 2 ]] || fail "newer manager not taken"
+
+# The folder the repository ships holds the program's files and nothing else.
+shipped_data=$(cd "$(dirname "$prepare")/../data" && pwd)
+"$prepare" "$shipped_data" "$work/fresh"
+expected=$(
+    printf '%s\n' databaza.fgv drives.fgv settings.ini web.url help/{0..5}.hlp \
+        lang/lang.{cze,eng,fra,ger,spa,svk}
+    for skin in banana classic nature; do
+        printf "bits/${skin}_%s\n" back.bmp close.bmp colours.ini help.bmp id3back.bmp \
+            minimize.bmp open.bmp save.bmp smback.bmp
+    done
+)
+actual=$(cd "$work/fresh" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+[[ "$actual" == "$(LC_ALL=C sort <<<"$expected")" ]] ||
+    fail "the shipped folder differs from the program's files: $(diff <(LC_ALL=C sort <<<"$expected") <(echo "$actual"))"
+
+# A folder that is not part of the program's layout (a user's folder copied in) is not shipped.
+mkdir -p "$work/shipped/pd/lang"
+printf 'stray\r\n' > "$work/shipped/pd/settings.ini"
+printf 'stray\r\n' > "$work/shipped/pd/lang/lang.eng"
+"$prepare" "$work/shipped" "$work/clean"
+[[ ! -e "$work/clean/pd" ]] || fail "a folder outside the program's layout was shipped"
 echo "prepare-program-dir: all checks passed"

@@ -157,7 +157,8 @@ TEST_F(SectorViewerPageTest, AMountedVolumeIsUnmountedForTheWriteTheRootOneNever
     // The root file system, with unchanged bytes, so nothing would be lost if the refusal failed.
     // Its sector is shown only when its file system is one the page reads; otherwise nothing
     // was read and nothing is written.
-    const Drive* root = context.disk.drives().drive('C');
+    const DriveMap driveMap = context.disk.drives(); // the drive below points into it
+    const Drive* root = driveMap.drive('C');
     if (!root || root->device.isEmpty())
         return; // the root file system has no device here
     show('C', 1);

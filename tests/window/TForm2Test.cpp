@@ -141,7 +141,8 @@ TEST_F(TForm2Test, ADamagedTestOffersToRegisterTheMediumOnce) {
     EXPECT_FALSE(dialog->SpeedButton2->isEnabled());
     EXPECT_EQ(dialog->canvasText(), QStringLiteral("en 168"));
     finishTest();
-    EXPECT_EQ(context.driveInfo.TotalClusters, 2880u);
+    const std::uint64_t totalClusters = context.driveInfo.TotalClusters; // packed: copied first
+    EXPECT_EQ(totalClusters, 2880u);
     EXPECT_FALSE(dialog->isDamaged());
     EXPECT_TRUE(dialog->SpeedButton2->isEnabled());
     EXPECT_EQ(dialog->Label1->text(), QStringLiteral("en 127"));

@@ -60,6 +60,10 @@ struct handle {
     size_t capacity;
     int wrote;   /* text has come since the ranges were last taken from this handle */
     int pending; /* opened for writing and nothing taken yet: closing clears the ranges */
+    /* Every handle is on the open list until its release, so that those the kernel never
+     * released (closed just before the unmount, or open when we were stopped) are freed too. */
+    struct handle* previous;
+    struct handle* next;
 };
 
 static struct {
@@ -76,6 +80,7 @@ static struct {
     struct ranges bad;
     unsigned long long reads;
     unsigned long long failed;
+    struct handle* open_handles;
 } state = {.name = "disk.img", .source_fd = -1, .lock = PTHREAD_MUTEX_INITIALIZER};
 
 /* Parses "START-END[,START-END...]" with optional white space; empty text means no ranges. */
@@ -298,9 +303,26 @@ static int fs_open(const char* path, struct fuse_file_info* fi) {
             return error;
         }
     }
+    pthread_mutex_lock(&state.lock);
+    handle->next = state.open_handles;
+    if (handle->next != NULL)
+        handle->next->previous = handle;
+    state.open_handles = handle;
+    pthread_mutex_unlock(&state.lock);
     fi->fh = (uint64_t)(uintptr_t)handle;
     fi->direct_io = 1;
     return 0;
+}
+
+static void forget_handle(struct handle* handle) {
+    if (handle->previous != NULL)
+        handle->previous->next = handle->next;
+    else
+        state.open_handles = handle->next;
+    if (handle->next != NULL)
+        handle->next->previous = handle->previous;
+    free(handle->text);
+    free(handle);
 }
 
 static int fs_read(const char* path, char* buffer, size_t size, off_t offset,
@@ -443,8 +465,9 @@ static int fs_release(const char* path, struct fuse_file_info* fi) {
     struct handle* handle = (struct handle*)(uintptr_t)fi->fh;
     if (handle->kind == KIND_BAD && (handle->pending || handle->wrote))
         take_ranges(handle);
-    free(handle->text);
-    free(handle);
+    pthread_mutex_lock(&state.lock);
+    forget_handle(handle);
+    pthread_mutex_unlock(&state.lock);
     return 0;
 }
 
@@ -563,6 +586,8 @@ int main(int argc, char** argv) {
     fuse_argv[fuse_argc] = NULL;
 
     const int status = fuse_main(fuse_argc, fuse_argv, &operations, NULL);
+    while (state.open_handles != NULL)
+        forget_handle(state.open_handles);
     close(state.source_fd);
     free(state.bad.items);
     free(fuse_argv);
