@@ -24,6 +24,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -175,6 +176,27 @@ protected:
         }
     }
 
+    // The message boxes up now: they carry the program's name as the main window does, so
+    // they are the visible windows of that name but one.
+    int boxesShown() {
+        const QByteArray ids =
+            xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--name"), QStringLiteral("^Fragmentrove 3\\.1$")})
+                .trimmed();
+        const int windows = ids.isEmpty() ? 0 : int(ids.count('\n')) + 1;
+        return std::max(windows - 1, 0);
+    }
+    // Waits for a message box and answers it with Return (Yes, or OK), then waits for it to
+    // go: a key sent before the box is up would reach the window instead. False when no box
+    // came.
+    bool answerBox(int timeoutMs = 20000) {
+        if (!waitFor([&] { return boxesShown() > 0; }, timeoutMs))
+            return false;
+        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        waitFor([&] { return boxesShown() == 0; }, 5000);
+        return true;
+    }
+
     // Clicks a point of the window, in its own pixels.
     void click(int x, int y) {
         xdotool({QStringLiteral("mousemove"), QString::number(origin.x() + x),
@@ -212,10 +234,8 @@ TEST_F(RescueThroughWindowTest, RescuesStopsAndFinishesAfterARestart) {
         << "the rescued file differs from the step-by-step rescue";
     // The medium failed to read, so the program offers to register it; a folder drive has no
     // serial number, so it says so twice. Answer both.
-    for (int box = 0; box < 2; ++box) {
-        QThread::msleep(1200);
-        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-    }
+    for (int box = 0; box < 2; ++box)
+        EXPECT_TRUE(answerBox()) << "question " << box;
     // The map of the unreadable places opened beside the window, and the keys above still
     // reached the questions.
     EXPECT_FALSE(xdotool({QStringLiteral("search"), QStringLiteral("--name"),
@@ -251,12 +271,8 @@ TEST_F(RescueThroughWindowTest, RescuesStopsAndFinishesAfterARestart) {
     startProgram();
     click(2 + 60, 128 + 11);   // finish copying
     click(168 + 47, 280 + 10); // resume
-    for (int box = 0; box < 2; ++box) {
-        QThread::msleep(1200);
-        if (QFileInfo(journal).size() == 0)
-            break;
-        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-    }
+    ASSERT_TRUE(answerBox()) << "no question before writing into the copy";
+    answerBox(3000); // the copy is longer than expected: asked only then
     const test::ReferenceResult finished = test::referenceCopy(
         readAll(dying.backingPath()), slow, {}, 0, static_cast<quint32>(dying.size()), zeros);
     EXPECT_TRUE(waitFor([&] { return readAll(partial) == finished.destination; }, 60000))
@@ -342,8 +358,7 @@ TEST_F(RescueThroughWindowTest, TestsAFailingMediumAndRegistersIt) {
     click(dialog.x() + 8 + 44, dialog.y() + 122 + 10); // start
     QThread::msleep(3000);
     click(dialog.x() + 104 + 44, dialog.y() + 122 + 10); // close: the register offer
-    QThread::msleep(1200);
-    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    EXPECT_TRUE(answerBox()) << "no offer to register the medium";
 
     const QString registerFile = program.file(QStringLiteral("drives.fgv"));
     ASSERT_TRUE(
@@ -468,8 +483,7 @@ TEST_F(RescueThroughWindowTest, FormatsAnImageDriveWithTheChosenLabel) {
     const QPoint dialog((500 - 340) / 2, 20);
     typeInto(dialog.x() + 154 + 88, dialog.y() + 112 + 11, QStringLiteral("holiday"));
     click(dialog.x() + 10 + 77, dialog.y() + 258 + 12); // format: the question naming G:
-    QThread::msleep(800);
-    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    EXPECT_TRUE(answerBox()) << "no question before formatting";
 
     EXPECT_TRUE(waitFor(
         [&] { return MediaIdentity::identify(image).VolumeLabel == QLatin1String("HOLIDAY"); },
@@ -536,8 +550,7 @@ TEST_F(RescueThroughWindowTest, WipesAFileSoThatItsNameAndBytesAreGone) {
     EXPECT_TRUE(waitFor([&] { return !QFileInfo::exists(secret); }, 30000))
         << "the file is still there";
     EXPECT_EQ(readAll(neighbour), QByteArray("password ").repeated(200000));
-    QThread::msleep(500);
-    xdotool({QStringLiteral("key"), QStringLiteral("Return")}); // the report that it is done
+    EXPECT_TRUE(answerBox()) << "no report that the file is gone";
     QThread::msleep(300);
     click(476 + 8, 5 + 7);
     EXPECT_TRUE(window.waitForFinished(10000)) << "the program did not close";
