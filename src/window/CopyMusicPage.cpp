@@ -5,6 +5,7 @@
 #include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
+#include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"
@@ -199,7 +200,8 @@ void CopyMusicPage::SpeedButton16Click() {
     } catch (const ECDRIPEncoderError&) {
         failure = context_.text(269);
     } catch (const std::exception& error) {
-        failure = QString::fromUtf8(error.what());
+        // A file that cannot be made is named as the user chose its folder.
+        failure = withShownPath(QString::fromUtf8(error.what()), file.native, context_.programDir);
     }
     setRipping(false);
     if (!notes.isEmpty())
