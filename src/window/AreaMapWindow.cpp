@@ -4,8 +4,8 @@
 #include "platform/FileDialogs.h"
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
-#include "rescue/OutputTarget.h"
 #include "widgets/AreaStrip.h"
+#include "window/OutputChoice.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -107,21 +107,15 @@ void AreaMapWindow::saveButtonClick() {
         return;
     if (filterEntry <= 1 && QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".map");
-    const OutputTarget target = checkOutputTarget(path, {job_.files, context_.programDir, true});
-    const QString shown =
-        shownPath(target.path.isEmpty() ? path : target.path, context_.programDir);
-    if (target.verdict == OutputTarget::Verdict::Refused) {
-        context_.prompts.error(context_.text(target.text) + '\r' + shown);
-        return;
-    }
-    if (target.verdict == OutputTarget::Verdict::Ask &&
-        !context_.prompts.confirm(shown + QStringLiteral(": ") + context_.text(target.text)))
+    const QString target =
+        chooseOutputFile(context_, path, {job_.files, context_.programDir, true});
+    if (target.isEmpty())
         return;
     const MapFileHeader header{QStringLiteral("Fragmentrove 3.1"), job_.description, job_.started,
                                QDateTime::currentDateTime()};
-    if (const QString error = writeMapFile(target.path, job_.map, header); !error.isEmpty())
+    if (const QString error = writeMapFile(target, job_.map, header); !error.isEmpty())
         context_.prompts.error(context_.text(260) +
-                               withShownPath(error, target.path, context_.programDir));
+                               withShownPath(error, target, context_.programDir));
 }
 
 } // namespace fr

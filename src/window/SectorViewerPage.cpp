@@ -7,10 +7,10 @@
 #include "platform/MountTable.h"
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
-#include "rescue/OutputTarget.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/SpinEdit.h"
+#include "window/OutputChoice.h"
 #include "window/TForm1.h"
 
 #include <QEvent>
@@ -215,20 +215,15 @@ void SectorViewerPage::SpeedButton29Click() {
     if (path.isEmpty())
         return;
     // Never over a device, a folder or the program's own files; another file only when asked.
-    const OutputTarget target = checkOutputTarget(path, {{}, context_.programDir, false});
-    const QString shown =
-        shownPath(target.path.isEmpty() ? path : target.path, context_.programDir);
-    if (target.verdict == OutputTarget::Verdict::Refused) {
-        context_.prompts.error(context_.text(target.text) + '\r' + shown);
+    const QString target = chooseOutputFile(context_, path, {{}, context_.programDir, false});
+    if (target.isEmpty())
         return;
-    }
-    if (target.verdict == OutputTarget::Verdict::Ask &&
-        !context_.prompts.confirm(shown + QStringLiteral(": ") + context_.text(target.text)))
-        return;
-    QFile file(target.path);
+    QFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(sectorBuffer_) != sectorBuffer_.size() || !file.flush()) {
-        context_.prompts.information(context_.text(183) + '\r' + shown + ": " + file.errorString());
+        context_.prompts.information(context_.text(183) + '\r' +
+                                     shownPath(target, context_.programDir) + ": " +
+                                     file.errorString());
         return;
     }
 }
