@@ -92,8 +92,10 @@ TEST_F(RealMediaTest, AMixedModeDiscIsReadThroughItsDataTracksUserData) {
     EXPECT_EQ(disk.GetMediaIdentifier('R'), (TMediaIdentifier{0x20240101, "Audio CD", "CDFS"}));
     TDriveInfo info;
     disk.GetDriveInfo(QStringLiteral("R"), info);
-    EXPECT_EQ(info.BytesPerSector, 2048u);
-    EXPECT_EQ(info.TotalBytes, std::uint64_t(iso.size()));
+    const std::uint32_t bytesPerSector = info.BytesPerSector; // packed fields: copied first
+    const std::uint64_t totalBytes = info.TotalBytes;
+    EXPECT_EQ(bytesPerSector, 2048u);
+    EXPECT_EQ(totalBytes, std::uint64_t(iso.size()));
     QByteArray sector(2048, '\0');
     ASSERT_TRUE(disk.ReadSectors(driveNumber('R'), 16, 1, sector.data()));
     EXPECT_TRUE(sector == iso.mid(16 * 2048, 2048));

@@ -118,7 +118,8 @@ TEST_F(FormatPageTest, AnImageDriveIsFormattedAfterTheQuestionNamingIt) {
 }
 
 TEST_F(FormatPageTest, TheSystemDriveAndADriveWithoutMediumAreRefused) {
-    const Drive* root = DriveMap::build(context.programDir).drive('C');
+    const DriveMap driveMap = DriveMap::build(context.programDir); // the drive points into it
+    const Drive* root = driveMap.drive('C');
     ASSERT_NE(root, nullptr);
     if (root->device.isEmpty())
         GTEST_SKIP() << "the root file system has no device here";
