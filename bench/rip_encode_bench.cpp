@@ -3,10 +3,10 @@
 //
 //   rip_encode_bench make-disc FOLDER SECONDS   writes FOLDER/disc.cue and disc.bin
 //   rip_encode_bench rip CUE TRACK OUTPUT.mp3   prints seconds and the output size
+#include "audio/EncoderSettings.h"
 #include "audio/MainComponents.h"
 #include "audio/ParanoiaRipLibrary.h"
 #include "audio/TCDRIP.h"
-#include "core/EncoderSettings.h"
 
 #include <QElapsedTimer>
 #include <QFile>

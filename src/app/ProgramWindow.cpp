@@ -2,9 +2,9 @@
 
 #include "audio/MainComponents.h"
 #include "audio/ParanoiaRipLibrary.h"
-#include "core/ProgramContext.h"
 #include "platform/ConnectionState.h"
 #include "platform/DriveMap.h"
+#include "program/ProgramContext.h"
 #include "window/CopyFilesPage.h"
 #include "window/CopyMusicPage.h"
 #include "window/DiskImagePage.h"

@@ -1,10 +1,10 @@
 // Fragmentrove: rescues files from damaged media.
 
 #include "app/ProgramWindow.h"
-#include "core/ProgramContext.h"
-#include "core/Startup.h"
 #include "platform/LinuxPlatform.h"
 #include "platform/SingleInstance.h"
+#include "program/ProgramContext.h"
+#include "program/Startup.h"
 #include "window/Fonts.h"
 #include "window/QtPrompts.h"
 #include "window/TForm1.h"

@@ -7,8 +7,8 @@
 #include "cli/MapOutput.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
-#include "core/ProgramContext.h"
 #include "platform/FileAttributes.h"
+#include "program/ProgramContext.h"
 #include "rescue/KopirovanieEex.h"
 #include "rescue/RegisterRecord.h"
 

@@ -6,7 +6,7 @@
 #include "cli/ImageCommands.h"
 #include "cli/JournalSlot.h"
 #include "cli/Session.h"
-#include "core/ProgramContext.h"
+#include "program/ProgramContext.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/RecordFile.h"
 

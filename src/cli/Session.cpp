@@ -1,9 +1,9 @@
 #include "cli/Session.h"
 
 #include "cli/ExitStatus.h"
-#include "core/ProgramContext.h"
-#include "core/SettingsApplication.h"
 #include "core/SettingsFile.h"
+#include "program/ProgramContext.h"
+#include "program/SettingsApplication.h"
 
 #include <QDir>
 #include <QFileInfo>

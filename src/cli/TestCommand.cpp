@@ -6,8 +6,8 @@
 #include "cli/PathArguments.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
-#include "core/ProgramContext.h"
 #include "disk/Testovanie.h"
+#include "program/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
 
 #include <QDateTime>

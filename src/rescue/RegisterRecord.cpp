@@ -1,6 +1,6 @@
 #include "rescue/RegisterRecord.h"
 
-#include "core/ProgramContext.h"
+#include "program/ProgramContext.h"
 #include "rescue/RecordText.h"
 
 namespace fr {

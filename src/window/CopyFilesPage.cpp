@@ -1,6 +1,5 @@
 #include "window/CopyFilesPage.h"
 
-#include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileDialogs.h"
@@ -8,6 +7,7 @@
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
+#include "program/ProgramContext.h"
 #include "rescue/CopyStartCheck.h"
 #include "rescue/KopirovanieEex.h"
 #include "rescue/OutputTarget.h"

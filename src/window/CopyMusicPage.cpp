@@ -2,11 +2,11 @@
 
 #include "audio/Id3Tag.h"
 #include "audio/TCDRIP.h"
-#include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
+#include "program/ProgramContext.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"

@@ -1,6 +1,5 @@
 #include "window/DiskImagePage.h"
 
-#include "core/ProgramContext.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "disk/ImageVolume.h"
@@ -11,6 +10,7 @@
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
+#include "program/ProgramContext.h"
 #include "rescue/OutputTarget.h"
 #include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"

@@ -1,8 +1,8 @@
 #include "window/JournalPage.h"
 
-#include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
+#include "program/ProgramContext.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/RecordFile.h"
 #include "rescue/RecordText.h"

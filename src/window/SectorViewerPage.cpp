@@ -1,12 +1,12 @@
 #include "window/SectorViewerPage.h"
 
-#include "core/ProgramContext.h"
 #include "disk/SectorText.h"
 #include "platform/DriveMap.h"
 #include "platform/FileDialogs.h"
 #include "platform/MountTable.h"
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
+#include "program/ProgramContext.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/SpinEdit.h"

@@ -1,10 +1,10 @@
 #include "window/SettingsPage.h"
 
-#include "core/EncoderSettings.h"
-#include "core/ProgramContext.h"
+#include "audio/EncoderSettings.h"
 #include "core/SettingsFile.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
+#include "program/ProgramContext.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
 #include "window/Prisposob.h"

@@ -1,10 +1,10 @@
 #include "window/TForm1.h"
 
-#include "core/ProgramContext.h"
-#include "core/SettingsApplication.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "platform/SingleInstance.h"
+#include "program/ProgramContext.h"
+#include "program/SettingsApplication.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/ClickableLabel.h"
 #include "widgets/DirectoryTree.h"

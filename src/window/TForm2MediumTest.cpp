@@ -1,10 +1,10 @@
 // The medium-test mode of TForm2: the start and stop button, the worker's reports, and the
 // offer to register a damaged medium on closing.
 
-#include "core/ProgramContext.h"
 #include "disk/Testovanie.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
+#include "program/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"

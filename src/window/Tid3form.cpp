@@ -1,7 +1,7 @@
 #include "window/Tid3form.h"
 
 #include "audio/Id3Tag.h"
-#include "core/ProgramContext.h"
+#include "program/ProgramContext.h"
 #include "rescue/RecordText.h"
 #include "widgets/FlatButton.h"
 #include "widgets/LabeledEdit.h"

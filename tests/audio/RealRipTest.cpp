@@ -1,7 +1,7 @@
+#include "audio/EncoderSettings.h"
 #include "audio/MainComponents.h"
 #include "audio/ParanoiaRipLibrary.h"
 #include "audio/TCDRIP.h"
-#include "core/EncoderSettings.h"
 #include "platform/DriveMap.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"

@@ -2,8 +2,8 @@
 // drive, and the register page in the main window.
 
 #include "app/ProgramWindow.h"
-#include "core/ProgramContext.h"
 #include "platform/SingleInstance.h"
+#include "program/ProgramContext.h"
 #include "rescue/RegisterEntry.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"

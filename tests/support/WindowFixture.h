@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/ProgramWindow.h"
-#include "core/ProgramContext.h"
 #include "platform/SingleInstance.h"
+#include "program/ProgramContext.h"
 #include "support/DosDevices.h"
 #include "support/ScriptedFileDialogs.h"
 #include "support/ScriptedPlatform.h"

@@ -3,9 +3,9 @@
 
 #include "window/TForm1.h"
 
-#include "core/ProgramContext.h"
-#include "core/Startup.h"
 #include "platform/SingleInstance.h"
+#include "program/ProgramContext.h"
+#include "program/Startup.h"
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"

@@ -1,4 +1,4 @@
-#include "core/EncoderSettings.h"
+#include "audio/EncoderSettings.h"
 
 #include <array>
 #include <cstddef>

@@ -1,9 +1,9 @@
-#include "core/Startup.h"
+#include "program/Startup.h"
 
-#include "core/AdminMessage.h"
-#include "core/ProgramContext.h"
-#include "core/SettingsApplication.h"
 #include "platform/SingleInstance.h"
+#include "program/AdminMessage.h"
+#include "program/ProgramContext.h"
+#include "program/SettingsApplication.h"
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"

@@ -1,8 +1,8 @@
-#include "core/SettingsApplication.h"
+#include "program/SettingsApplication.h"
 
-#include "core/EncoderSettings.h"
-#include "core/ProgramContext.h"
+#include "audio/EncoderSettings.h"
 #include "core/SettingsFile.h"
+#include "program/ProgramContext.h"
 
 namespace fr::SettingsApplication {
 
