@@ -8,6 +8,7 @@
 #include "rescue/RecordFile.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
+#include "support/FileBytes.h"
 #include "support/ReferenceRescue.h"
 #include "support/TempProgramDir.h"
 #include "support/WindowFixture.h"
@@ -27,19 +28,10 @@ namespace {
 
 using test::ByteRange;
 using test::CliResult;
+using test::contentOf;
 using test::FaultyMedium;
 using test::runCli;
-
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
+using test::writeFile;
 
 class CliCopyTest : public test::WindowFixture {
 protected:
@@ -133,13 +125,10 @@ TEST_F(CliCopyTest, AMediumThatGoesAwayStopsTheCopyInTheJournalAndItsResumeIsExa
     EXPECT_EQ(stopped.exitCode, 128) << stopped.err.toStdString();
     EXPECT_TRUE(stopped.out.contains(context.text(262))) << stopped.out.toStdString();
     EXPECT_FALSE(stopped.out.contains(QStringLiteral("Done")));
-    const std::vector<QByteArray> journal =
-        RecordFile(dir.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes)
-            .readAll()
-            .records;
+    const std::vector<CopyJob> journal =
+        test::journalEntries(dir.file(QStringLiteral("databaza.fgv")));
     ASSERT_EQ(journal.size(), 1u);
-    CopyJob entry;
-    entry.fromRecord(journal[0]);
+    const CopyJob& entry = journal[0];
     EXPECT_EQ(qint64(entry.position.load()), QFileInfo(out).size()) << "journalled where it got";
     EXPECT_LT(qint64(entry.position.load()), size);
 

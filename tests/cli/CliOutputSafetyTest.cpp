@@ -6,6 +6,7 @@
 #include "core/RescueMap.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
+#include "support/FileBytes.h"
 #include "support/LoopDevice.h"
 #include "support/MediaImages.h"
 #include "support/TempProgramDir.h"
@@ -23,18 +24,9 @@ namespace fr {
 namespace {
 
 using test::CliResult;
+using test::contentOf;
 using test::runCli;
-
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
+using test::writeFile;
 
 mode_t modeOf(const QString& path) {
     struct stat status {};

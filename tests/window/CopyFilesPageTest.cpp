@@ -10,6 +10,7 @@
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
+#include "support/FileBytes.h"
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
 #include "support/ReferenceRescue.h"
@@ -398,13 +399,10 @@ TEST_F(CopyFilesPageTest, AKeptSourceAndAMediumThatWentAwayAreSaidAndTheLossIsJo
     ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 30000));
     EXPECT_TRUE(shown(QStringLiteral("en 262")));
     EXPECT_FALSE(shown(QStringLiteral("en 261"))) << "a copy cut short deletes nothing";
-    const std::vector<QByteArray> journal =
-        RecordFile(dir.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes)
-            .readAll()
-            .records;
+    const std::vector<CopyJob> journal =
+        test::journalEntries(dir.file(QStringLiteral("databaza.fgv")));
     ASSERT_EQ(journal.size(), 1u);
-    CopyJob entry;
-    entry.fromRecord(journal[0]);
+    const CopyJob& entry = journal[0];
     EXPECT_EQ(entry.destinationName, QStringLiteral("D:\\gone.bin"));
     EXPECT_EQ(qint64(entry.position.load()), QFileInfo(out).size()) << "journalled where it got";
     EXPECT_LT(qint64(entry.position.load()), size);

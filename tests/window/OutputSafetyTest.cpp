@@ -4,6 +4,7 @@
 #include "disk/ImageEx.h"
 #include "platform/DestinationLock.h"
 #include "rescue/KopirovanieEex.h"
+#include "support/FileBytes.h"
 #include "support/MediaImages.h"
 #include "support/WindowFixture.h"
 #include "widgets/DriveComboBox.h"
@@ -24,11 +25,7 @@
 namespace fr {
 namespace {
 
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
+using test::contentOf;
 class OutputSafetyTest : public test::WindowFixture {
 protected:
     void SetUp() override {
