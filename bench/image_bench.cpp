@@ -7,11 +7,11 @@
 // one line of key=value pairs: sectors, seconds, MB/s, reads, failed reads, whether a group
 // could not be read, and the sectors that could not be written.
 
+#include "core/JobSignals.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "disk/SectorDevice.h"
 #include "platform/Platform.h"
-#include "rescue/JobSignals.h"
 
 #include <QFileInfo>
 #include <QString>

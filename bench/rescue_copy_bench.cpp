@@ -8,10 +8,10 @@
 // areas the source really has) it also prints how many reads the plain 4-byte loop would have
 // failed on, the yardstick for the copy's failed reads.
 
+#include "core/CopyJob.h"
 #include "core/FillBuffers.h"
+#include "core/JobSignals.h"
 #include "platform/Platform.h"
-#include "rescue/CopyJob.h"
-#include "rescue/JobSignals.h"
 #include "rescue/KopirovanieEex.h"
 
 #include <QFileInfo>
@@ -103,9 +103,9 @@ int main(int argc, char** argv) {
     job.sourceName = source;
     job.totalSize = static_cast<quint32>(QFileInfo(source).size());
 
-    fr::KopirovanieEex engine(
-        {job, std::make_shared<fr::JobSignals>(), buffers, fillMode, platform, source, args[1]},
-        {});
+    fr::KopirovanieEex engine({job, std::make_shared<fr::JobSignals>(), buffers, fillMode, platform,
+                               source, args[1], nullptr},
+                              {});
     const auto begin = std::chrono::steady_clock::now();
     const fr::CopyOutcome outcome = engine.run();
     const double seconds =

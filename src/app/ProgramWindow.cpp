@@ -4,7 +4,9 @@
 #include "audio/ParanoiaRipLibrary.h"
 #include "platform/ConnectionState.h"
 #include "platform/DriveMap.h"
+#include "platform/Prompts.h"
 #include "program/ProgramContext.h"
+#include "rescue/InterruptedJobs.h"
 #include "window/CopyFilesPage.h"
 #include "window/CopyMusicPage.h"
 #include "window/DiskImagePage.h"
@@ -108,7 +110,27 @@ QString ProgramWindow::create() {
     formatPage_->setDialogOpener([this](int driveIndex, unsigned options) {
         formatDialog_->openFor(form_.get(), driveIndex, options);
     });
+    journalInterruptedJobsOnShow();
     return {};
+}
+
+void ProgramWindow::journalInterruptedJobsOnShow() {
+    // A job that was running when the program ended (killed, a crash, a power cut) goes into
+    // the journal now, where its data on disk ends; the user hears of it once the window is
+    // there to show it.
+    const InterruptedJobs interrupted =
+        journalInterruptedJobs(context_.programDir, context_.file(QStringLiteral("databaza.fgv")));
+    if (interrupted.journalled.empty() && interrupted.errors.isEmpty())
+        return;
+    QObject::connect(
+        form_.get(), &TForm1::firstShown, form_.get(),
+        [this, interrupted] {
+            for (const QString& error : interrupted.errors)
+                context_.prompts.error(error);
+            if (!interrupted.journalled.empty())
+                context_.prompts.information(context_.text(275));
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace fr

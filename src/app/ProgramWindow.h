@@ -64,6 +64,7 @@ public:
     HelpWindow* helpWindow() const { return helpWindow_.get(); }
 
 private:
+    void journalInterruptedJobsOnShow();
     ProgramContext& context_;
     QtFileDialogs qtFileDialogs_;
     std::unique_ptr<TForm1> form_;

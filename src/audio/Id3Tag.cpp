@@ -1,6 +1,6 @@
 #include "audio/Id3Tag.h"
 
-#include "rescue/RecordText.h"
+#include "core/RecordText.h"
 
 #include <QFile>
 #include <algorithm>

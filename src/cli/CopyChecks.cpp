@@ -7,6 +7,8 @@
 #include "program/ProgramContext.h"
 #include "rescue/CopyStartCheck.h"
 
+#include <QFileInfo>
+
 namespace fr::cli {
 
 int applyFillOptions(Session& session) {
@@ -95,6 +97,24 @@ int checkCopyStart(Session& session, const QString& typedSource, const QString& 
     if (const int status = checkRunMap(session, {start->source.native, start->destination.native});
         status != kDone)
         return status;
+    if (!resume) {
+        const QFileInfo source(start->source.native);
+        if (source.isFile()) {
+            if (const int status = mapToContinueFrom(session, source.size(), &start->continueFrom);
+                status != kDone)
+                return status;
+        }
+        // Bytes the map calls read are in the destination, or the map is not this copy's.
+        if (start->continueFrom &&
+            start->continueFrom->pending().totalBytes() < start->continueFrom->size &&
+            !QFileInfo::exists(start->destination.native))
+            return session.refuse(
+                QStringLiteral("--map %1: the map says bytes were read into %2, which does not "
+                               "exist; nothing was read")
+                    .arg(session.arguments().value(QStringLiteral("map")),
+                         start->destination.driveForm));
+        resume = start->continueFrom.has_value();
+    }
     TerminalDialogue dialogue(session);
     fr::CopyStart checked;
     if (!fr::checkCopyStart(session.context(), drives, start->source.driveForm,

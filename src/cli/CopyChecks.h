@@ -1,9 +1,11 @@
 #pragma once
 
 #include "cli/PathArguments.h"
+#include "core/RescueMap.h"
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace fr::cli {
 
@@ -14,12 +16,16 @@ struct CopyStart {
     FileArgument source;
     FileArgument destination;
     std::uint64_t sourceSize = 0;
+    // The map --map names, left by an earlier run over this source: the copy continues into
+    // the destination where the map says, reading only what it has not read.
+    std::optional<RescueMap> continueFrom;
 };
 
 // The copy page's checks before a copy starts, in its order and with its texts, each naming
 // the file and the system's reason; a copy being finished keeps its destination and is not
-// asked about it. Returns kDone when the copy may start, else the exit status (the message is
-// written).
+// asked about it. A new copy whose --map names an earlier run's map of the source continues
+// that run (see CopyStart::continueFrom). Returns kDone when the copy may start, else the exit
+// status (the message is written).
 int checkCopyStart(Session& session, const QString& typedSource, const QString& typedDestination,
                    bool resume, CopyStart* start);
 

@@ -7,6 +7,7 @@
 #include "cli/MapOutput.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
+#include "core/LiveJob.h"
 #include "platform/FileAttributes.h"
 #include "program/ProgramContext.h"
 #include "rescue/KopirovanieEex.h"
@@ -69,16 +70,30 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     }
     resetEX(start.source.native);
     const std::uint32_t from = job.position.load();
-    // The entry being finished, if any: its earlier runs may have left a map to add to.
     const bool resumed = slot.holdsEntry();
-    const QDateTime started = QDateTime::currentDateTime();
+
+    // The job's map and record, kept on disk while it runs; the map --map names is kept up to
+    // date with it.
+    LiveJob::Description description;
+    description.job = job;
+    description.bytes = job.totalSize;
+    description.createdBy = QStringLiteral("Fragmentrove 3.1 (fragmentrove-cli)");
+    description.commandLine = session.commandLine();
+    if (const QString userMap = runMapPath(session); !userMap.isEmpty())
+        description.alsoMapTo << userMap;
+    description.earlier = start.continueFrom;
+    QString liveError;
+    const std::shared_ptr<LiveJob> live =
+        LiveJob::begin(context.programDir, description, &liveError);
+    if (!live)
+        return session.fail(liveError);
 
     JobReports<CopyOutcome> reports;
     reports.position = from;
     reports.percent = percentOf(from, job.totalSize);
     KopirovanieEexHooks hooks = reports.hooks<KopirovanieEexHooks>();
     KopirovanieEex engine({job, jobSignals, context.fillBuffers, context.settings.fillMode,
-                           context.platform, start.source.native, start.destination.native},
+                           context.platform, start.source.native, start.destination.native, live},
                           std::move(hooks));
     StopSignal::install();
     StopSignal::withSignalsBlocked([&engine] { engine.start(); });
@@ -99,10 +114,10 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     };
     watch.stop = [&](int) {
         jobSignals->stopRequested = true;
-        // Journalled at once, never beyond what is written: a second signal that ends the
-        // program before the read under way returns still leaves the entry.
+        // Journalled at once, never beyond what is on the destination's disk: a second signal
+        // that ends the program before the read under way returns still leaves the entry.
         CopyJob stopped = job;
-        stopped.position = reports.position.load();
+        stopped.position = live->committedPosition();
         if (const QString error = slot.put(stopped); !error.isEmpty())
             session.note(error);
         session.note(QStringLiteral("stopping after the read under way (again to quit at once)"));
@@ -111,30 +126,39 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     engine.wait();
 
     const CopyOutcome& outcome = reports.outcome;
-    job.position = outcome.position;
+    // What the journal may say: the position the map and record committed, which the disk
+    // holds (after a failure the last sync may not have reached it).
+    job.position = std::min(outcome.position, live->committedPosition());
     const bool finished =
         outcome.failure.isEmpty() && !outcome.mediumGone && outcome.position >= job.totalSize;
-    const QString mapError =
-        writeRunMap(session, job.totalSize,
-                    {static_cast<std::int64_t>(from), static_cast<std::int64_t>(outcome.position)},
-                    outcome.filledAreas, started, resumed);
+    // Once the journal holds the job, or it is done, the running record goes; the map stays
+    // with a journalled job. Should the journal not take it, the record stays for the next
+    // start to journal.
+    auto journalled = [&live](const QString& error) {
+        if (error.isEmpty())
+            live->retire(true);
+        return error;
+    };
 
     int status = kDone;
     if (!outcome.failure.isEmpty()) {
         session.note(failureMessage(session, start, outcome.failure));
         // A copy that got somewhere can be finished once the cause is mended.
         if (outcome.position > from || resumed) {
-            if (const QString error = slot.put(job); !error.isEmpty())
+            if (const QString error = journalled(slot.put(job)); !error.isEmpty())
                 session.note(error);
             else
                 session.note(QStringLiteral("stopped at byte %1 of %2, %3")
                                  .arg(outcome.position)
                                  .arg(job.totalSize)
                                  .arg(resumeHint(slot)));
+        } else {
+            // Nothing done, nothing to finish later.
+            live->retire(false);
         }
         status = kFailed;
     } else if (!finished) {
-        if (const QString error = slot.put(job); !error.isEmpty())
+        if (const QString error = journalled(slot.put(job)); !error.isEmpty())
             return session.fail(error);
         if (outcome.mediumGone)
             session.say(session.text(262));
@@ -147,6 +171,7 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     } else {
         if (const QString error = slot.remove(); !error.isEmpty())
             session.note(error);
+        live->retire(false);
         if (outcome.readFailed) {
             session.say(QStringLiteral(
                             "Done with unreadable places: %1 bytes became fill blocks, areas: %2")
@@ -175,7 +200,7 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
             break;
         }
     }
-    return withMapResult(session, status, mapError);
+    return status;
 }
 
 } // namespace fr::cli

@@ -7,6 +7,7 @@
 #include "cli/PathArguments.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
+#include "core/RecordText.h"
 #include "disk/DataTrack.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
@@ -17,7 +18,6 @@
 #include "program/ProgramContext.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/OutputTarget.h"
-#include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
 
 #include <QDateTime>

@@ -7,30 +7,12 @@
 #include "rescue/OutputTarget.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace fr::cli {
 
 namespace {
-
-// The areas of `areas` outside `handled`.
-AreaList outside(const AreaList& areas, const ByteRange& handled, std::int64_t size) {
-    AreaList kept;
-    for (const ByteRange& area : areas) {
-        kept.add(area.intersection({0, handled.start}));
-        kept.add(area.intersection({handled.end, size}));
-    }
-    return kept;
-}
-
-// This run over what the earlier runs learnt: inside `handled` this run's word counts.
-RescueMap addRun(const RescueMap& earlier, const RescueMap& run, const ByteRange& handled) {
-    RescueMap map = run;
-    map.unreadable = outside(earlier.unreadable, handled, run.size);
-    map.unreadable.merge(run.unreadable);
-    map.untried = outside(earlier.untried, handled, run.size);
-    return map;
-}
 
 const QString kMapOption = QStringLiteral("map");
 
@@ -60,6 +42,35 @@ int checkRunMap(Session& session, const QStringList& jobFiles) {
     return session.refuse(QStringLiteral("--map: ") + session.text(target.text) + ' ' + named);
 }
 
+QString runMapPath(const Session& session) {
+    if (!session.arguments().hasValue(kMapOption))
+        return {};
+    return checkOutputTarget(typedMapPath(session), {{}, session.programDir(), true}).path;
+}
+
+int mapToContinueFrom(const Session& session, std::int64_t size, std::optional<RescueMap>* map) {
+    map->reset();
+    const QString path = runMapPath(session);
+    QFile file(path);
+    if (path.isEmpty() || !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return kDone;
+    const QByteArray text = file.readAll();
+    if (!looksLikeMapFile(text))
+        return kDone;
+    const QString named = QStringLiteral("--map ") + session.arguments().value(kMapOption);
+    const MapFileContents earlier = parseMapFile(text);
+    if (!earlier.error.isEmpty())
+        return session.refuse(named + QStringLiteral(": the map is damaged (") + earlier.error +
+                              QStringLiteral("); nothing was read"));
+    if (earlier.map.size != size)
+        return session.refuse(named + QStringLiteral(": the map describes %1 bytes, the source "
+                                                     "has %2; nothing was read")
+                                          .arg(earlier.map.size)
+                                          .arg(size));
+    *map = earlier.map;
+    return kDone;
+}
+
 int withMapResult(const Session& session, int status, const QString& mapError) {
     if (mapError.isEmpty())
         return status;
@@ -78,12 +89,16 @@ QString writeRunMap(const Session& session, std::int64_t size, ByteRange handled
         return session.text(target.text) + ' ' + session.arguments().value(kMapOption);
     const QString& path = target.path;
     const MapFileHeader header{QStringLiteral("Fragmentrove 3.1 (fragmentrove-cli)"),
-                               session.commandLine(), started, QDateTime::currentDateTime()};
+                               session.commandLine(),
+                               started,
+                               QDateTime::currentDateTime(),
+                               QString(),
+                               QString()};
     RescueMap map = RescueMap::ofRun(size, handled, unreadable);
     if (resumed && QFileInfo::exists(path)) {
         const MapFileContents earlier = readMapFile(path);
         if (earlier.error.isEmpty() && earlier.map.size == map.size)
-            map = addRun(earlier.map, map, handled.intersection({0, map.size}));
+            map = RescueMap::withRun(earlier.map, map, handled);
     }
     return writeMapFile(path, map, header);
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/AreaList.h"
+#include "core/RescueMap.h"
 
 #include <QDateTime>
 #include <QString>
+#include <optional>
 
 namespace fr::cli {
 
@@ -16,6 +18,16 @@ class Session;
 // no map was asked for or it may be written; otherwise the refusal is said and its status
 // returned.
 int checkRunMap(Session& session, const QStringList& jobFiles);
+
+// The file --map names, with a symbolic link followed to the file it names; empty when no map
+// was asked for. For a job that keeps the map up to date while it runs.
+QString runMapPath(const Session& session);
+
+// A map --map names that an earlier run left: the job continues where it says, reading only
+// its untried and unreadable areas. None when no map was asked for or the file holds no map
+// (it is then replaced, see checkRunMap). A map of a source of another size than `size`, or a
+// damaged one, is refused with its reason: kRefused, and the job does not start.
+int mapToContinueFrom(const Session& session, std::int64_t size, std::optional<RescueMap>* map);
 
 // The map a job's --map option asks for: the bytes of a source of `size` that this run
 // handled, and those it could not read. Written when the option was given; the error names the

@@ -4,6 +4,7 @@
 #include "core/SettingsFile.h"
 #include "program/ProgramContext.h"
 #include "program/SettingsApplication.h"
+#include "rescue/InterruptedJobs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,7 +40,18 @@ QString Session::open() {
         !error.isEmpty())
         return error;
     context_->fillBuffers.setUp(context_->settings.blockSize, context_->random);
-    return SettingsApplication::reapply(*context_);
+    if (QString error = SettingsApplication::reapply(*context_); !error.isEmpty())
+        return error;
+    // A job that ended without being journalled (killed, a crash, a power cut) is journalled
+    // now, where its data on disk ends, before any command looks at the journal.
+    const InterruptedJobs interrupted = journalInterruptedJobs(programDir_, journalPath());
+    for (const QString& error : interrupted.errors)
+        note(error);
+    for (const CopyJob& job : interrupted.journalled)
+        note(QStringLiteral("a job that was running when the program ended is in the journal "
+                            "now: %1 -> %2 (finish it with: fragmentrove-cli resume)")
+                 .arg(job.sourceName, job.destinationName));
+    return {};
 }
 
 QString Session::text(int index) const {

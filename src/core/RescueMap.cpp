@@ -25,6 +25,15 @@ QByteArray stamp(const QDateTime& when) {
                           : QByteArray();
 }
 
+// A comment line's text: a line break in a file name must not start a line of its own, which
+// a reader would take for a block.
+QByteArray oneLine(const QString& text) {
+    QByteArray line = text.toUtf8();
+    line.replace('\n', '?');
+    line.replace('\r', '?');
+    return line;
+}
+
 } // namespace
 
 RescueMap RescueMap::ofRun(std::int64_t size, ByteRange handled, const AreaList& unreadable) {
@@ -41,6 +50,31 @@ RescueMap RescueMap::ofRun(std::int64_t size, ByteRange handled, const AreaList&
     }
     map.currentPosition = handled.empty() ? 0 : handled.end;
     return map;
+}
+
+RescueMap RescueMap::withRun(const RescueMap& earlier, const RescueMap& run, ByteRange handled) {
+    if (earlier.size != run.size)
+        return run;
+    handled = handled.intersection({0, run.size});
+    auto outside = [&handled, &run](const AreaList& areas) {
+        AreaList kept;
+        for (const ByteRange& area : areas) {
+            kept.add(area.intersection({0, handled.start}));
+            kept.add(area.intersection({handled.end, run.size}));
+        }
+        return kept;
+    };
+    RescueMap map = run;
+    map.unreadable = outside(earlier.unreadable);
+    map.unreadable.merge(run.unreadable);
+    map.untried = outside(earlier.untried);
+    return map;
+}
+
+AreaList RescueMap::pending() const {
+    AreaList areas = untried;
+    areas.merge(unreadable);
+    return areas;
 }
 
 std::vector<RescueMap::Block> RescueMap::blocks() const {
@@ -79,9 +113,13 @@ std::vector<RescueMap::Block> RescueMap::blocks() const {
 
 QByteArray mapFileText(const RescueMap& map, const MapFileHeader& header) {
     QByteArray text;
-    text += "# Mapfile. Created by " + header.createdBy.toUtf8() + '\n';
+    text += "# Mapfile. Created by " + oneLine(header.createdBy) + '\n';
     if (!header.commandLine.isEmpty())
-        text += "# Command line: " + header.commandLine.toUtf8() + '\n';
+        text += "# Command line: " + oneLine(header.commandLine) + '\n';
+    if (!header.source.isEmpty())
+        text += "# Source:       " + oneLine(header.source) + '\n';
+    if (!header.destination.isEmpty())
+        text += "# Destination:  " + oneLine(header.destination) + '\n';
     if (header.started.isValid())
         text += "# Start time:   " + stamp(header.started) + '\n';
     if (header.written.isValid())
@@ -172,6 +210,15 @@ MapFileContents parseMapFile(const QByteArray& text) {
     }
     map.size = std::max<std::int64_t>(expected, 0);
     return contents;
+}
+
+bool looksLikeMapFile(const QByteArray& text) {
+    for (const QByteArray& raw : text.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (!line.isEmpty())
+            return line.startsWith('#') || line.startsWith("0x") || line.startsWith("0X");
+    }
+    return false;
 }
 
 MapFileContents readMapFile(const QString& path) {

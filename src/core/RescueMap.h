@@ -33,6 +33,12 @@ struct RescueMap {
     // The map of one run over `handled` of a source of `size` bytes that met `unreadable`:
     // everything outside `handled` is untried, the areas are cut to the source.
     static RescueMap ofRun(std::int64_t size, ByteRange handled, const AreaList& unreadable);
+    // A run over `handled` added to what earlier runs learnt of the same source: inside
+    // `handled` the run's word counts, outside it the earlier map's. An earlier map of another
+    // size says nothing of this source and is left out.
+    static RescueMap withRun(const RescueMap& earlier, const RescueMap& run, ByteRange handled);
+    // The areas a later run still has to read: the untried and the unreadable ones.
+    AreaList pending() const;
 
     // The whole source from byte 0 to its size, one block per stretch of one status,
     // neighbours of the same status merged.
@@ -51,6 +57,8 @@ struct MapFileHeader {
     QString commandLine; // the job as the user gave it
     QDateTime started;
     QDateTime written;
+    QString source;      // what the map describes, as the user knows it
+    QString destination; // where the bytes it calls read were written
 };
 QByteArray mapFileText(const RescueMap& map, const MapFileHeader& header);
 
@@ -66,6 +74,9 @@ struct MapFileContents {
     QString error;
 };
 MapFileContents parseMapFile(const QByteArray& text);
+// Whether a text is meant as a map: its first line that is not blank is a comment or a
+// position. Such a text that does not parse is a damaged map, not some other file.
+bool looksLikeMapFile(const QByteArray& text);
 MapFileContents readMapFile(const QString& path);
 
 } // namespace fr

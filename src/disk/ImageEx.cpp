@@ -1,10 +1,10 @@
 #include "disk/ImageEx.h"
 
+#include "core/JobSignals.h"
 #include "disk/BlockReader.h"
 #include "platform/DestinationLock.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
-#include "rescue/JobSignals.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "disk/ImageJob.h"
 
+#include "core/JobSignals.h"
 #include "core/PostReport.h"
-#include "rescue/JobSignals.h"
 
 #include <cmath>
 #include <system_error>

@@ -1,5 +1,6 @@
 #include "disk/ImageRaw.h"
 
+#include "core/JobSignals.h"
 #include "disk/BlockReader.h"
 #include "disk/CdDisc.h"
 #include "disk/DataTrack.h"
@@ -7,7 +8,6 @@
 #include "platform/MountTable.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
-#include "rescue/JobSignals.h"
 
 #include <QFile>
 #include <algorithm>

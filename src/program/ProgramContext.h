@@ -5,15 +5,15 @@
 #include "audio/MainComponents.h"
 #include "audio/TCDRIP.h"
 #include "audio/TLameCoder.h"
+#include "core/CopyJob.h"
+#include "core/ErrorMarker.h"
 #include "core/FillBuffers.h"
+#include "core/JobSignals.h"
 #include "core/LanguageTable.h"
 #include "core/Settings.h"
 #include "disk/RawDiskAccess.h"
 #include "disk/RawDiskTypes.h"
 #include "disk/Vwin32.h"
-#include "rescue/CopyJob.h"
-#include "rescue/ErrorMarker.h"
-#include "rescue/JobSignals.h"
 
 #include <QString>
 #include <memory>

@@ -1,11 +1,11 @@
 #include "rescue/CopyStartCheck.h"
 
+#include "core/RecordText.h"
 #include "platform/DestinationLock.h"
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
 #include "program/ProgramContext.h"
 #include "rescue/OutputTarget.h"
-#include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
 
 #include <QFile>

@@ -1,12 +1,13 @@
 #include "rescue/KopirovanieEex.h"
 
 #include "core/FillBuffers.h"
+#include "core/JobSignals.h"
+#include "core/LiveJob.h"
 #include "core/PostReport.h"
 #include "disk/BlockReader.h"
 #include "platform/DestinationLock.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
-#include "rescue/JobSignals.h"
 
 #include <QFile>
 #include <algorithm>
@@ -61,23 +62,22 @@ public:
 
     // Opens the files. On failure returns the errno.
     int open() {
-        BlockReader::Options options;
-        options.unit = kUnit;
-        options.afterFailure = fillBytes_;
-        options.from = pos_;
-        options.until = total_;
-        // The page has checked that the source is a file; should a pipe or a device have taken
-        // its name since, it is not copied.
-        options.regularFileOnly = true;
-        // A paused or stopping job reads nothing more from a medium that may be dying.
-        options.hold = [jobSignals = s_.jobSignals] {
-            return jobSignals->paused.load() || jobSignals->stopRequested.load();
-        };
-        if (const int error = source_.open(s_.sourcePath, options)) {
-            // A medium that is gone already is no failure of the copy: it ends as a stop.
-            mediumGone_ = saysMediumGone(error);
-            return mediumGone_ ? 0 : error;
+        // What is left to read: the pending areas of the job's map from the position on (all of
+        // it after the position when no earlier run left a map).
+        const ByteRange rest{static_cast<std::int64_t>(pos_), static_cast<std::int64_t>(total_)};
+        AreaList left;
+        if (s_.live) {
+            for (const ByteRange& area : s_.live->earlier().pending())
+                left.add(area.intersection(rest));
+        } else {
+            left.add(rest);
         }
+        areas_ = left.areas();
+        from_ = areas_.empty() ? total_ : static_cast<std::uint64_t>(areas_.front().start);
+        // Everything before the first area still to read is done; the copy starts there.
+        pos_ = std::max(pos_, from_);
+        if (const int error = openArea())
+            return error;
 
         // Created when missing, never truncated: a resumed copy keeps what an earlier run wrote.
         const QByteArray destination = QFile::encodeName(s_.destinationPath);
@@ -95,6 +95,45 @@ public:
         if (fstat(destination_, &status) != 0)
             return errno;
         startSize_ = static_cast<std::uint64_t>(status.st_size);
+        return 0;
+    }
+
+    // Opens the reader on the next area still to read; none left, the copy is at its end.
+    int openArea() {
+        source_->stop();
+        readsBefore_ += source_->reads();
+        failedReadsBefore_ += source_->failedReads();
+        source_ = std::make_unique<BlockReader>();
+        // With nothing left to read the source is still opened, as every copy opens it: one
+        // that is gone or is no file any more is said so, not passed over.
+        const bool nothingLeft = area_ >= areas_.size();
+        if (nothingLeft && area_ > 0) {
+            pos_ = std::max(pos_, total_);
+            return 0;
+        }
+        const std::uint64_t end = std::max(pos_, total_);
+        const ByteRange area =
+            nothingLeft ? ByteRange{static_cast<std::int64_t>(end), static_cast<std::int64_t>(end)}
+                        : areas_[area_];
+        pos_ = static_cast<std::uint64_t>(area.start);
+        areaEnd_ = static_cast<std::uint64_t>(area.end);
+        BlockReader::Options options;
+        options.unit = kUnit;
+        options.afterFailure = fillBytes_;
+        options.from = pos_;
+        options.until = areaEnd_;
+        // The page has checked that the source is a file; should a pipe or a device have taken
+        // its name since, it is not copied.
+        options.regularFileOnly = true;
+        // A paused or stopping job reads nothing more from a medium that may be dying.
+        options.hold = [jobSignals = s_.jobSignals] {
+            return jobSignals->paused.load() || jobSignals->stopRequested.load();
+        };
+        if (const int error = source_->open(s_.sourcePath, options)) {
+            // A medium that is gone already is no failure of the copy: it ends as a stop.
+            mediumGone_ = saysMediumGone(error);
+            return mediumGone_ ? 0 : error;
+        }
         return 0;
     }
 
@@ -130,7 +169,7 @@ public:
     // state of the box when the job began, the priority state last applied.
     int run(bool lowPriority) {
         int error = 0;
-        while (pos_ < total_ && !s_.jobSignals->stopRequested.load()) {
+        while (pos_ < total_ && !mediumGone_ && !s_.jobSignals->stopRequested.load()) {
             // The priority follows the box only when it changes during the job.
             const bool wanted = s_.jobSignals->lowPriority.load();
             if (wanted != lowPriority) {
@@ -141,18 +180,27 @@ public:
                 std::this_thread::sleep_for(kPauseWait);
                 continue;
             }
+            if (pos_ >= areaEnd_) {
+                // The area is read; between it and the next one the map says all is read.
+                ++area_;
+                if ((error = openArea()) != 0)
+                    break;
+                continue;
+            }
             BlockReader::Chunk chunk;
-            // The reader hands out units until the end of the job; running dry before it
+            // The reader hands out units until the end of the area; running dry before it
             // would be a fault of the reader, not a place of the source, unless the medium
             // went away: then the copy ends where it got, as a stop does.
-            if (!source_.next(chunk) || chunk.offset != pos_) {
-                mediumGone_ = source_.mediumLost() != 0;
+            if (!source_->next(chunk) || chunk.offset != pos_) {
+                mediumGone_ = source_->mediumLost() != 0;
                 if (!mediumGone_)
                     error = EIO;
                 break;
             }
             error = chunk.failed ? fillBlock() : save(chunk.data, chunk.length);
             countReads();
+            if (error == 0 && s_.live && s_.live->due())
+                error = checkpoint();
             if (error != 0)
                 break;
             reportProgress(false);
@@ -163,18 +211,38 @@ public:
         return error;
     }
 
+    // Makes what the copy wrote so far safe on the destination's disk, and only then lets the
+    // map and the journal record say so. 0, or the errno of a failed sync (the destination
+    // cannot be written); a map or record that cannot be written ends the job as well, with
+    // its reason in `checkpointFailure`.
+    int checkpoint() {
+        if (!s_.live || destination_ < 0)
+            return 0;
+        if (const int error = syncDestination(destination_))
+            return error;
+        checkpointFailure_ =
+            s_.live->commit({static_cast<std::int64_t>(from_), static_cast<std::int64_t>(pos_)},
+                            filled_, static_cast<std::uint32_t>(pos_));
+        return checkpointFailure_.isEmpty() ? 0 : EIO;
+    }
+    const QString& checkpointFailure() const { return checkpointFailure_; }
+
     // True once the source is open and the destination too (a medium that was gone when the
     // copy began leaves both closed).
     bool opened() const { return destination_ >= 0; }
 
 private:
     void countReads() {
-        e_.reads_ = source_.reads();
-        e_.failedReads_ = source_.failedReads();
+        // Each area has a reader of its own; the counts go on from the areas before.
+        e_.reads_ = readsBefore_ + source_->reads();
+        e_.failedReads_ = failedReadsBefore_ + source_->failedReads();
     }
 
-    // Writes the whole units read from pos.
+    // Writes the whole units read from pos. Inside the source the area's end is kept: the bytes
+    // behind it are read already, and stay as they are.
     int save(const std::uint8_t* data, std::uint64_t length) {
+        if (areaEnd_ < total_)
+            length = std::min(length, areaEnd_ - pos_);
         const TransferResult put = writeFully(destination_, data, length, pos_);
         // The whole units written before a failure are saved: the step-by-step copy would have
         // written them before its write failed.
@@ -186,13 +254,15 @@ private:
     // block written only in part is not handled: the position stays before it.
     int fillBlock() {
         readFailed_ = true;
-        const TransferResult put = writeFully(destination_, fill_, fillBytes_, pos_);
+        // Inside the source a fill block stops at the area's end, where read bytes follow.
+        const std::uint64_t bytes =
+            areaEnd_ < total_ ? std::min(fillBytes_, areaEnd_ - pos_) : fillBytes_;
+        const TransferResult put = writeFully(destination_, fill_, bytes, pos_);
         if (put.error != 0)
             return put.error;
-        filled_.add(
-            {static_cast<std::int64_t>(pos_), static_cast<std::int64_t>(pos_ + fillBytes_)});
-        e_.filledBytes_ += fillBytes_;
-        pos_ += fillBytes_;
+        filled_.add({static_cast<std::int64_t>(pos_), static_cast<std::int64_t>(pos_ + bytes)});
+        e_.filledBytes_ += bytes;
+        pos_ += bytes;
         return 0;
     }
 
@@ -225,7 +295,14 @@ private:
     bool readFailed_ = false;
     bool mediumGone_ = false;
     AreaList filled_;
-    BlockReader source_;
+    std::vector<ByteRange> areas_; // still to read, in order
+    std::size_t area_ = 0;         // the one being read
+    std::uint64_t areaEnd_ = 0;
+    std::uint64_t from_ = 0; // where this run began: the start of the first area
+    std::unique_ptr<BlockReader> source_ = std::make_unique<BlockReader>();
+    std::uint64_t readsBefore_ = 0;
+    std::uint64_t failedReadsBefore_ = 0;
+    QString checkpointFailure_;
     int destination_ = -1;        // closed by closeDestination(), or here on a failure
     std::uint64_t startSize_ = 0; // the destination's length when this run opened it
     Clock::time_point lastProgress_{};
@@ -267,15 +344,25 @@ CopyOutcome KopirovanieEex::run() {
     CopyOutcome outcome;
     const std::uint32_t startedAt = setup_.job.position.load();
     int error = 0;
+    QString failureText;
     {
         Copy copy(*this);
         error = copy.open();
         if (error == 0 && copy.opened())
             error = copy.run(lowPriority);
+        // However it ended, the map and the record say where: after the data is on the disk.
         if (error == 0)
+            error = copy.checkpoint();
+        if (error == 0) {
             error = copy.closeDestination();
-        else
+        } else {
+            failureText = copy.checkpointFailure();
             copy.dropUnhandledTail();
+            // The failure above is the one reported; should this sync or commit fail too, the
+            // map and record keep their last commit, which the disk holds.
+            if (failureText.isEmpty()) [[maybe_unused]]
+                const int ignored = copy.checkpoint();
+        }
         outcome.position = copy.position();
         outcome.readFailed = copy.readFailed();
         outcome.filledAreas = copy.filledAreas();
@@ -284,7 +371,9 @@ CopyOutcome KopirovanieEex::run() {
     const bool reachedEnd = outcome.position >= setup_.job.totalSize;
     if (error != 0) {
         // Not an unreadable place: the copy cannot go on, and no end action follows.
-        outcome.failure = error == EWOULDBLOCK ? destinationInUseReason() : systemText(error);
+        outcome.failure = !failureText.isEmpty() ? failureText
+                          : error == EWOULDBLOCK ? destinationInUseReason()
+                                                 : systemText(error);
     } else if (jobSignals.deleteSource.load() && reachedEnd && !outcome.mediumGone) {
         // The source goes only when this run read every byte of it: a fill block stands for
         // bytes that exist nowhere else, and the fill blocks of an earlier run of a resumed

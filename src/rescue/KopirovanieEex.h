@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/AreaList.h"
+#include "core/CopyJob.h"
 #include "core/PostReport.h"
-#include "rescue/CopyJob.h"
 
 #include <QString>
 #include <atomic>
@@ -14,6 +14,7 @@
 namespace fr {
 
 struct FillBuffers;
+class LiveJob;
 class Platform;
 struct JobSignals;
 
@@ -39,7 +40,8 @@ struct CopyOutcome {
     // they stand in for), one fill block long each, neighbours merged.
     AreaList filledAreas;
     // Why the copy could not go on (source cannot be opened, destination cannot be written,
-    // disk full): the system's error text; empty when the copy ended or was stopped.
+    // disk full, its progress cannot be kept): the system's error text; empty when the copy
+    // ended or was stopped.
     QString failure;
     // The source's medium went away (unplugged, connection lost): the copy ended as a stop
     // does, at the position reached, with nothing filled after the loss.
@@ -90,6 +92,9 @@ public:
         Platform& platform;                     // process priority
         QString sourcePath;                     // native paths, converted from drive form
         QString destinationPath;
+        // Where the job keeps its map and journal record while it runs; none for the bench.
+        // Its earlier map says what is still to read: the pending areas from the position on.
+        std::shared_ptr<LiveJob> live;
     };
 
     // Counters of the source's reads, for the bench, and the bytes of the fill blocks written

@@ -1,9 +1,10 @@
 #include "rescue/MediumEx.h"
 
+#include "core/CopyJob.h"
+#include "core/JobSignals.h"
+#include "core/LiveJob.h"
 #include "core/PostReport.h"
 #include "platform/FileIdentity.h"
-#include "rescue/CopyJob.h"
-#include "rescue/JobSignals.h"
 #include "rescue/KopirovanieEex.h"
 
 #include <QFile>
@@ -116,11 +117,28 @@ QString MediumEx::copyFile(const QString& file, MediumOutcome& outcome) {
         post(std::move(work));
     };
     hooks.progress = hooks_.progress;
+    // The file's map, while it is copied: a whole-medium copy leaves no journal entry, so a
+    // crash leaves only the map, which names the file and how far it got.
+    std::shared_ptr<LiveJob> live;
+    if (!setup_.programDir.isEmpty()) {
+        job.stampStart(QDateTime::currentDateTime());
+        QString error;
+        LiveJob::Description description;
+        description.job = job;
+        description.journalled = false;
+        description.bytes = static_cast<std::int64_t>(size);
+        description.createdBy = QStringLiteral("Fragmentrove 3.1");
+        live = LiveJob::begin(setup_.programDir, description, &error);
+        if (!live)
+            return named + error;
+    }
     KopirovanieEex engine({job, setup_.jobSignals, setup_.buffers, setup_.fillMode, setup_.platform,
-                           nativeSource, nativeDestination},
+                           nativeSource, nativeDestination, live},
                           std::move(hooks));
     copying = &engine;
     const CopyOutcome copied = engine.run();
+    if (live)
+        live->retire(false);
     failedReads_ = failedBefore + engine.readCounts().failedReads;
     outcome.readFailed = outcome.readFailed || copied.readFailed;
     if (!copied.failure.isEmpty())

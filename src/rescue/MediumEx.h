@@ -70,6 +70,9 @@ public:
         const FillBuffers& buffers;
         std::uint8_t fillMode = 0;
         Platform& platform;
+        // The program folder, whose maps folder holds the map of the file under way while it
+        // is copied; empty: no map is kept (the bench).
+        QString programDir;
     };
 
     MediumEx(Setup setup, MediumExHooks hooks);

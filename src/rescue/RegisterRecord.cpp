@@ -1,7 +1,7 @@
 #include "rescue/RegisterRecord.h"
 
+#include "core/RecordText.h"
 #include "program/ProgramContext.h"
-#include "rescue/RecordText.h"
 
 namespace fr {
 

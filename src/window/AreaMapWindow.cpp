@@ -112,7 +112,7 @@ void AreaMapWindow::saveButtonClick() {
     if (target.isEmpty())
         return;
     const MapFileHeader header{QStringLiteral("Fragmentrove 3.1"), job_.description, job_.started,
-                               QDateTime::currentDateTime()};
+                               QDateTime::currentDateTime(),       job_.source,      QString()};
     if (const QString error = writeMapFile(target, job_.map, header); !error.isEmpty())
         context_.prompts.error(context_.text(260) +
                                withShownPath(error, target, context_.programDir));

@@ -136,7 +136,14 @@ bool CopyFilesPage::SpeedButton13Click(bool resume) {
     context_.errorMarker.clear();
     if (job.position == 0)
         job.stampStart(QDateTime::currentDateTime());
-    startEngine(nativeSource, nativeDestination);
+    // Without its map and record on disk a crash would cost the whole run: it does not start.
+    std::shared_ptr<LiveJob> live =
+        jobControls_.beginLiveJob(static_cast<std::int64_t>(job.totalSize), 1);
+    if (!live) {
+        jobControls_.jobEnded();
+        return false;
+    }
+    startEngine(nativeSource, nativeDestination, std::move(live));
     return true;
 }
 
@@ -191,7 +198,8 @@ void CopyFilesPage::checkbox6MouseDown() {
         form_.CheckBox3->setChecked(false);
 }
 
-void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nativeDestination) {
+void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nativeDestination,
+                                std::shared_ptr<LiveJob> live) {
     const WorkerReports::Job reports = reports_.newJob();
     const auto current = reports.current;
     KopirovanieEexHooks hooks;
@@ -209,7 +217,7 @@ void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nati
     };
     KopirovanieEex::Setup setup{
         context_.copyJob,  context_.jobSignals, context_.fillBuffers, context_.settings.fillMode,
-        context_.platform, nativeSource,        nativeDestination};
+        context_.platform, nativeSource,        nativeDestination,    std::move(live)};
     runStart_ = context_.copyJob.position;
     progressSpeed_.start(runStart_);
     engine_ = std::make_unique<KopirovanieEex>(std::move(setup), std::move(hooks));

@@ -9,6 +9,8 @@
 
 namespace fr {
 
+class LiveJob;
+
 class JobControls;
 class KopirovanieEex;
 struct CopyOutcome;
@@ -38,7 +40,8 @@ public:
     static QString megabytes(quint64 bytes);
 
 private:
-    void startEngine(const QString& nativeSource, const QString& nativeDestination);
+    void startEngine(const QString& nativeSource, const QString& nativeDestination,
+                     std::shared_ptr<LiveJob> live);
     // Ends a previous job's worker (its own stop flag) and waits for its thread.
     void retireEngine();
     // The worker's end, on the main thread: its results into the context's job, then the end

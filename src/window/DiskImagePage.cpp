@@ -1,5 +1,6 @@
 #include "window/DiskImagePage.h"
 
+#include "core/RecordText.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "disk/ImageVolume.h"
@@ -12,7 +13,6 @@
 #include "platform/TypedPath.h"
 #include "program/ProgramContext.h"
 #include "rescue/OutputTarget.h"
-#include "rescue/RecordText.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"

@@ -1,5 +1,6 @@
 #include "window/JobControls.h"
 
+#include "core/LiveJob.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "program/ProgramContext.h"
@@ -40,6 +41,21 @@ bool JobControls::jobRunning() const {
     return !form_.SpeedButton13->isEnabled();
 }
 
+std::shared_ptr<LiveJob> JobControls::beginLiveJob(std::int64_t bytes, std::int64_t unitBytes) {
+    LiveJob::Description description;
+    description.job = context_.copyJob;
+    description.bytes = bytes;
+    description.unitBytes = unitBytes;
+    description.createdBy = QStringLiteral("Fragmentrove 3.1");
+    QString error;
+    std::shared_ptr<LiveJob> live = LiveJob::begin(context_.programDir, description, &error);
+    if (!live)
+        context_.prompts.error(error);
+    liveJob_ = live;
+    journalled_ = false;
+    return live;
+}
+
 void JobControls::jobStarted() {
     auto jobSignals = std::make_shared<JobSignals>();
     jobSignals->deleteSource = form_.CheckBox1->isChecked();
@@ -62,6 +78,21 @@ void JobControls::jobEnded() {
     stopPending_ = false;
     becomeIdle();
     rewriteStopRecord();
+    retireLiveJob();
+}
+
+void JobControls::retireLiveJob() {
+    if (!liveJob_)
+        return;
+    liveJob_->retire(journalled_);
+    liveJob_.reset();
+}
+
+CopyJob JobControls::recordedJob() const {
+    CopyJob job = context_.copyJob;
+    if (liveJob_)
+        job.position = std::min(job.position.load(), liveJob_->committedPosition());
+    return job;
 }
 
 void JobControls::jobCompleted(bool readFailed) {
@@ -145,10 +176,15 @@ void JobControls::appendStopRecord() {
         return;
     RecordFile journal(context_.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes);
     const int index = static_cast<int>(QFileInfo(journal.path()).size() / journal.recordSize());
-    const QByteArray record = context_.copyJob.toRecord();
+    const QByteArray record = recordedJob().toRecord();
     if (const QString error = journal.append(record); !error.isEmpty()) {
+        // The running record stays: the next start journals the job from it.
         context_.prompts.error(error);
-    } else if (stopPending_) {
+        liveJob_.reset();
+        return;
+    }
+    journalled_ = true;
+    if (stopPending_) {
         stopRecordIndex_ = index;
         stopRecord_ = record;
     }

@@ -3,10 +3,14 @@
 #include "window/JobControl.h"
 
 #include <QObject>
+#include <cstdint>
+#include <memory>
 
 namespace fr {
 
+class LiveJob;
 class TForm1;
+struct CopyJob;
 struct ProgramContext;
 
 // The job controls that the copy-files, whole-medium and disk-image pages share: the pause
@@ -22,6 +26,11 @@ public:
     void togglePause() override { SpeedButton14Click(); }
     void stopJob() override { SpeedButton15Click(); }
 
+    // Before a job starts: where it keeps its map and journal record while it runs (the
+    // context's job, `bytes` of source, `unitBytes` a position step). Null, after telling the
+    // user why, when they cannot be written: the job must not start then. The controls keep it
+    // until the job has ended and its record is journalled.
+    std::shared_ptr<LiveJob> beginLiveJob(std::int64_t bytes, std::int64_t unitBytes);
     // The start of a job: new signals for it, taken from the boxes; the start button disabled
     // (the job runs), pause enabled and showing "pause", the commands disabled, the monitor
     // started.
@@ -58,6 +67,12 @@ private:
     void rewriteStopRecord();
     // The stop's journal record of the context's job, except on the whole-medium page.
     void appendStopRecord();
+    // The job's record as the journal may hold it: never ahead of what its destination's disk
+    // holds, so the position of its last commit while the worker still runs.
+    CopyJob recordedJob() const;
+    // The job has ended: its running record goes, and its map too unless the journal holds the
+    // job for a later run.
+    void retireLiveJob();
 
     TForm1& form_;
     ProgramContext& context_;
@@ -68,6 +83,9 @@ private:
     // The journal record the stop appended, and where, until the worker's end corrects it.
     int stopRecordIndex_ = -1;
     QByteArray stopRecord_;
+    // The running job's map and record on disk, and whether the journal holds the job.
+    std::shared_ptr<LiveJob> liveJob_;
+    bool journalled_ = false;
 };
 
 } // namespace fr

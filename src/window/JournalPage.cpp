@@ -1,17 +1,19 @@
 #include "window/JournalPage.h"
 
+#include "core/LiveJob.h"
+#include "core/RecordText.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
 #include "program/ProgramContext.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/RecordFile.h"
-#include "rescue/RecordText.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/LabeledEdit.h"
 #include "window/CopyFilesPage.h"
 #include "window/TForm1.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 
@@ -166,14 +168,25 @@ void JournalPage::SpeedButton21Click() {
         return;
     }
     CopyJob& job = context_.copyJob;
+    // The map of the entry's earlier runs goes with it under its new names.
+    const QString oldMap = LiveJob::mapPathOf(context_.programDir, job);
     // A medium entry shows "medium in drive X" in its field; the entry keeps its medium code.
     if (JournalEntry::kindOf(job) != JournalEntry::Kind::MediumToImage)
         job.sourceName = form_.LabeledEdit1->text();
     if (JournalEntry::kindOf(job) != JournalEntry::Kind::ImageToMedium)
         job.destinationName = form_.LabeledEdit2->text();
     RecordFile journal(journalPath(), CopyJob::kRecordBytes);
-    if (const QString error = journal.rewrite(row, job.toRecord()); !error.isEmpty())
+    if (const QString error = journal.rewrite(row, job.toRecord()); !error.isEmpty()) {
         context_.prompts.error(error);
+        return;
+    }
+    // Should the map not move, the next run reads on from the entry's position in order, as an
+    // entry without a map does: nothing is lost but time.
+    const QString newMap = LiveJob::mapPathOf(context_.programDir, job);
+    if (newMap != oldMap && QFileInfo::exists(oldMap)) {
+        QFile::remove(newMap);
+        QFile::rename(oldMap, newMap);
+    }
 }
 
 void JournalPage::SpeedButton22Click() {
@@ -192,8 +205,14 @@ void JournalPage::removeSelected(bool showAgain) {
     for (int i = 0; i < static_cast<int>(contents.records.size()); ++i)
         if (i != row)
             kept.push_back(contents.records[static_cast<size_t>(i)]);
-    if (const QString error = journal.replaceAll(kept); !error.isEmpty())
+    if (const QString error = journal.replaceAll(kept); !error.isEmpty()) {
         context_.prompts.error(error);
+    } else if (row >= 0 && row < static_cast<int>(contents.records.size())) {
+        // The entry's map describes a job nobody can finish any more.
+        CopyJob removed;
+        removed.fromRecord(contents.records[static_cast<size_t>(row)]);
+        QFile::remove(LiveJob::mapPathOf(context_.programDir, removed));
+    }
     if (showAgain)
         form_.SpeedButton9Click(form_.SpeedButton4);
 }

@@ -245,6 +245,10 @@ void TForm1::changeEvent(QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // Closing the window or ending the session while a job runs ends the job as the stop
+    // button does: it is journalled where its data on disk ends, and can be finished later.
+    if (jobControl_ && jobControl_->jobRunning())
+        jobControl_->stopJob();
     FormDestroy();
     QWidget::closeEvent(event);
 }

@@ -189,7 +189,8 @@ void WholeMediumPage::startWorker(const QStringList& files, const QString& folde
                           context_.jobSignals,
                           context_.fillBuffers,
                           context_.settings.fillMode,
-                          context_.platform};
+                          context_.platform,
+                          context_.programDir};
     bytesBefore_ = 0;
     fileSize_ = 0;
     progressSpeed_.start(0);

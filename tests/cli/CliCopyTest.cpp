@@ -2,9 +2,9 @@
 // the exit statuses and messages a script relies on.
 
 #include "cli/CliProcess.h"
+#include "core/CopyJob.h"
 #include "core/LanguageTable.h"
 #include "core/RescueMap.h"
-#include "rescue/CopyJob.h"
 #include "rescue/RecordFile.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"

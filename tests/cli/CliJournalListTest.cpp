@@ -1,7 +1,7 @@
 // The journal as the command line lists it, from entries the program did not write itself.
 
 #include "cli/CliProcess.h"
-#include "rescue/CopyJob.h"
+#include "core/CopyJob.h"
 #include "support/TempProgramDir.h"
 
 #include <cmath>

@@ -2,8 +2,8 @@
 // finished on the command line: the same journal, the same result as a copy never stopped.
 
 #include "cli/CliProcess.h"
+#include "core/CopyJob.h"
 #include "core/RescueMap.h"
-#include "rescue/CopyJob.h"
 #include "rescue/RecordFile.h"
 #include "support/FaultyMedium.h"
 #include "support/MediaImages.h"

@@ -103,10 +103,10 @@ TEST_F(CliOutputSafetyTest, AMapThatWouldReplaceAnythingButANewFileOrAMapIsRefus
     // A link to a map brings the map it names up to date and stays a link.
     ASSERT_TRUE(QFile::link(file("notes.txt"), file("map-link")));
     const CliResult linked =
-        runCli(dir.path(), {"copy", source, file("again.bin"), "--map", file("map-link")});
+        runCli(dir.path(), {"copy", source, file("new.bin"), "--map", file("map-link")});
     EXPECT_EQ(linked.exitCode, 0) << linked.err.toStdString();
     EXPECT_TRUE(S_ISLNK(modeOf(file("map-link"))));
-    EXPECT_TRUE(contentOf(file("notes.txt")).contains("again.bin"));
+    EXPECT_TRUE(contentOf(file("notes.txt")).contains("map-link"));
 }
 
 TEST_F(CliOutputSafetyTest, TheProgramFoldersFilesAreNeverACopysDestination) {

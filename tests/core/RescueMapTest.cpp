@@ -26,7 +26,7 @@ TEST(RescueMapTest, AStoppedResumedRunReadsBackFromItsMapFile) {
     EXPECT_EQ(map.unreadableBytes(), 1200);
     EXPECT_FALSE(map.finished());
 
-    const QByteArray text = mapFileText(map, {QStringLiteral("test"), QString(), {}, {}});
+    const QByteArray text = mapFileText(map, {QStringLiteral("test"), QString(), {}, {}, {}, {}});
     EXPECT_TRUE(text.contains("\n0x00002328     ?               1\n")) << text.constData();
     EXPECT_TRUE(text.contains("\n0x000007d0  0x000003e8  -\n")) << text.constData();
     const MapFileContents back = parseMapFile(text);
@@ -77,7 +77,8 @@ TEST(RescueMapTest, RescueToolsReadOurMapFiles) {
     const QString path = dir.filePath(QStringLiteral("run.map"));
     ASSERT_EQ(writeMapFile(path, RescueMap::ofRun(10000, {1000, 9000}, bad),
                            {QStringLiteral("test"), QStringLiteral("copy A:\\x to C:\\y"),
-                            QDateTime::currentDateTime(), QDateTime::currentDateTime()}),
+                            QDateTime::currentDateTime(), QDateTime::currentDateTime(),
+                            QStringLiteral("A:\\x"), QStringLiteral("C:\\y")}),
               QString());
     QProcess reader;
     reader.start(QStringLiteral("ddrescuelog"), {QStringLiteral("-t"), path});

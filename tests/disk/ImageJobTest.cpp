@@ -2,9 +2,9 @@
 // the 32-sector groups that fail, a stopped job resumed inside its image, and an image written
 // back whole sectors only, with unreadable groups as zeros and refused writes counted.
 
+#include "core/JobSignals.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
-#include "rescue/JobSignals.h"
 #include "support/FaultyMedium.h"
 #include "support/LoopDevice.h"
 #include "support/MediaImages.h"

@@ -2,8 +2,8 @@
 // driven with the mouse and keyboard, copying from a medium that really fails, and a whole
 // medium copied into a folder.
 
+#include "core/CopyJob.h"
 #include "disk/MediaIdentity.h"
-#include "rescue/CopyJob.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"

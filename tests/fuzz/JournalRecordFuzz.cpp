@@ -1,5 +1,5 @@
 #include "FuzzInput.h"
-#include "rescue/CopyJob.h"
+#include "core/CopyJob.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/RecordFile.h"
 

@@ -3,10 +3,10 @@
 
 #include "rescue/KopirovanieEex.h"
 
+#include "core/CopyJob.h"
 #include "core/FillBuffers.h"
+#include "core/JobSignals.h"
 #include "core/Settings.h"
-#include "rescue/CopyJob.h"
-#include "rescue/JobSignals.h"
 #include "support/FaultyMedium.h"
 #include "support/ReferenceRescue.h"
 #include "support/ScriptedPlatform.h"
@@ -103,7 +103,7 @@ public:
         };
         return std::make_unique<KopirovanieEex>(KopirovanieEex::Setup{job, jobSignals, buffers,
                                                                       fillMode, platform, source,
-                                                                      destination},
+                                                                      destination, nullptr},
                                                 std::move(hooks));
     }
 

@@ -5,8 +5,8 @@
 #include "rescue/MediumEx.h"
 
 #include "core/FillBuffers.h"
+#include "core/JobSignals.h"
 #include "rescue/FileCollector.h"
-#include "rescue/JobSignals.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
 #include "support/ReferenceRescue.h"
@@ -166,7 +166,7 @@ protected:
         };
         MediumEx worker({files, QStringLiteral("G:\\out\\"),
                          DriveMap::fromDosDevices(dosDevices.folder()), jobSignals, buffers, 0,
-                         platform},
+                         platform, QString()},
                         std::move(hooks));
         return worker.run();
     }

@@ -4,7 +4,7 @@
 
 #include "rescue/RecordFile.h"
 
-#include "rescue/CopyJob.h"
+#include "core/CopyJob.h"
 #include "support/TmpfsMount.h"
 
 #include <QFile>

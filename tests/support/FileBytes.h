@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rescue/CopyJob.h"
+#include "core/CopyJob.h"
 #include "rescue/RecordFile.h"
 
 #include <QByteArray>

@@ -4,7 +4,7 @@
 
 #include "window/DiskImagePage.h"
 
-#include "rescue/CopyJob.h"
+#include "core/CopyJob.h"
 #include "rescue/RecordFile.h"
 #include "rescue/RegisterRecord.h"
 #include "support/FaultyMedium.h"

@@ -4,7 +4,7 @@
 // the window shows, the message boxes and dialogs asked, and the program's files, before and
 // after.
 
-#include "rescue/CopyJob.h"
+#include "core/CopyJob.h"
 #include "rescue/RegisterRecord.h"
 #include "support/MediaImages.h"
 #include "support/WindowFixture.h"

@@ -124,7 +124,7 @@ TEST_F(OutputSafetyTest, ACopyIntoADestinationAnotherJobIsWritingIsRefusedAndWri
     job.destinationName = QStringLiteral("D:\\busy.bin");
     job.totalSize = static_cast<std::uint32_t>(QFile(source).size());
     KopirovanieEex engine({job, std::make_shared<JobSignals>(), context.fillBuffers, 0, platform,
-                           source, destination},
+                           source, destination, nullptr},
                           {});
     const CopyOutcome outcome = engine.run();
     EXPECT_EQ(outcome.failure, destinationInUseReason());

@@ -1,6 +1,6 @@
-#include "rescue/CopyJob.h"
+#include "core/CopyJob.h"
 
-#include "rescue/RecordText.h"
+#include "core/RecordText.h"
 
 #include <QtEndian>
 #include <cmath>

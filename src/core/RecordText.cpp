@@ -1,4 +1,4 @@
-#include "rescue/RecordText.h"
+#include "core/RecordText.h"
 
 namespace fr::RecordText {
 
