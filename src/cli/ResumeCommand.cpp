@@ -6,11 +6,13 @@
 #include "cli/ImageCommands.h"
 #include "cli/JournalSlot.h"
 #include "cli/Session.h"
+#include "core/LiveJob.h"
 #include "program/ProgramContext.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/RecordFile.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -58,10 +60,12 @@ int listJournal(Session& session, const RecordFile::Contents& journal) {
 
 // An entry that cannot be finished any more goes when the user agrees; the resume is refused
 // either way.
-int offerRemoval(Session& session, JournalSlot& slot, const QString& question) {
+int offerRemoval(Session& session, const CopyJob& job, JournalSlot& slot, const QString& question) {
     if (session.context().prompts.confirm(question)) {
         if (const QString error = slot.remove(); !error.isEmpty())
             return session.fail(error);
+        // The map of its earlier runs describes a job nobody can finish any more.
+        QFile::remove(LiveJob::mapPathOf(session.programDir(), job));
         session.note(QStringLiteral("the entry was removed from the journal"));
     }
     return kRefused;
@@ -85,10 +89,10 @@ int checkEntry(Session& session, const CopyJob& job, JournalSlot& slot) {
     const bool sourceIsFile = JournalEntry::isPathWithDrive(job.sourceName);
     const bool destinationIsFile = JournalEntry::isPathWithDrive(job.destinationName);
     if (sourceIsFile && missing(job.sourceName))
-        return offerRemoval(session, slot,
+        return offerRemoval(session, job, slot,
                             job.sourceName + QStringLiteral(": ") + session.text(186));
     if (destinationIsFile && missing(job.destinationName))
-        return offerRemoval(session, slot,
+        return offerRemoval(session, job, slot,
                             job.destinationName + QStringLiteral(": ") + session.text(185));
     if (JournalEntry::kindOf(job) != JournalEntry::Kind::FileCopy)
         return kDone;
@@ -99,7 +103,7 @@ int checkEntry(Session& session, const CopyJob& job, JournalSlot& slot) {
     if (sourceIsFile && states.contains(session.text(72))) {
         const qint64 sourceSize = QFileInfo(drives.toNative(job.sourceName)).size();
         if (sourceSize < job.position.load())
-            return offerRemoval(session, slot,
+            return offerRemoval(session, job, slot,
                                 job.sourceName + QStringLiteral(": ") + session.text(189));
         if (!context.prompts.confirm(job.sourceName + QStringLiteral(": ") + session.text(187)))
             return kRefused;

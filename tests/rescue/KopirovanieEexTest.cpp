@@ -6,8 +6,10 @@
 #include "core/CopyJob.h"
 #include "core/FillBuffers.h"
 #include "core/JobSignals.h"
+#include "core/LiveJob.h"
 #include "core/Settings.h"
 #include "support/FaultyMedium.h"
+#include "support/FileBytes.h"
 #include "support/ReferenceRescue.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TmpfsMount.h"
@@ -78,6 +80,7 @@ public:
     std::vector<quint32> positions;
     CopyOutcome outcome; // of the last job that ended
     std::mutex mutex;
+    std::shared_ptr<LiveJob> live; // the next job's map and record, if any
 
     explicit CopyHarness(std::uint8_t blockSizeField = 0) {
         std::mt19937 random(1234);
@@ -103,7 +106,7 @@ public:
         };
         return std::make_unique<KopirovanieEex>(KopirovanieEex::Setup{job, jobSignals, buffers,
                                                                       fillMode, platform, source,
-                                                                      destination, nullptr},
+                                                                      destination, live},
                                                 std::move(hooks));
     }
 
@@ -340,6 +343,124 @@ TEST(KopirovanieEexMediumGone, AMediumThatGoesAwayEndsTheCopyAsAStopAndItsResume
     h.copy(medium.backingPath(), destination);
     EXPECT_FALSE(h.outcome.mediumGone);
     EXPECT_TRUE(readAll(destination) == healthy);
+}
+
+// --- Progress kept on disk ---------------------------------------------------------------
+
+// A job stopped again and again, each run going on where the map and record it left say, ends
+// exactly as one uninterrupted run; after every stop, what the map calls read is on the
+// destination and what it calls unreadable is where the fill blocks went.
+TEST(KopirovanieEexLive, StoppedAtRandomAndResumedFromItsMapItEndsAsOneRun) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    constexpr qint64 size = 3 * MiB + 7;
+    const QList<ByteRange> bad{{100003, 104000}, {MiB + 1, MiB + 2}, {2 * MiB, 2 * MiB + 3000}};
+    FaultyMedium medium(size, bad,
+                        {.delayMs = 2, .bytesPerSecond = 6 * MiB, .multithreaded = true});
+    QTemporaryDir programDir;
+    QTemporaryDir dir;
+    const QString destination = dir.filePath(QStringLiteral("rescued.bin"));
+    CopyHarness h;
+    h.job.sourceName = QStringLiteral("E:\\disk.img");
+    h.job.destinationName = QStringLiteral("C:\\rescued.bin");
+    h.job.totalSize = static_cast<quint32>(size);
+    h.job.stampStart(QDateTime::currentDateTime());
+    const QByteArray source = readAll(medium.backingPath());
+    const QString mapPath = LiveJob::mapPathOf(programDir.path(), h.job);
+
+    std::mt19937 random(23);
+    int runs = 0;
+    while (h.job.position.load() < h.job.totalSize && runs < 40) {
+        ++runs;
+        LiveJob::Description description{h.job, true, size, 1, QStringLiteral("test"), {}, {}, {}};
+        QString error;
+        h.live = LiveJob::begin(programDir.path(), description, &error);
+        ASSERT_TRUE(h.live) << error.toStdString();
+        h.jobSignals = std::make_shared<JobSignals>();
+        auto engine = h.engine(medium.path(), destination);
+        engine->start();
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 150));
+        engine->stop();
+        engine->wait();
+        ASSERT_TRUE(h.outcome.failure.isEmpty()) << h.outcome.failure.toStdString();
+        EXPECT_EQ(h.live->committedPosition(), h.outcome.position);
+
+        const MapFileContents map = readMapFile(mapPath);
+        ASSERT_TRUE(map.error.isEmpty()) << map.error.toStdString();
+        const QByteArray written = readAll(destination);
+        for (const RescueMap::Block& block : map.map.blocks()) {
+            if (block.status != RescueMap::Status::Rescued)
+                continue;
+            ASSERT_GE(written.size(), block.range.end);
+            ASSERT_TRUE(written.mid(block.range.start, block.range.length()) ==
+                        source.mid(block.range.start, block.range.length()))
+                << "the map calls [" << block.range.start << ", " << block.range.end
+                << ") read after run " << runs;
+        }
+        h.live->retire(true);
+        h.job.position = h.outcome.position;
+    }
+    ASSERT_GE(runs, 3) << "the stops came too late to test anything";
+    const ReferenceResult expected =
+        referenceCopy(source, bad, {}, 0, h.job.totalSize, h.buffers.fillBufferZero);
+    EXPECT_TRUE(readAll(destination) == expected.destination);
+    EXPECT_EQ(h.job.position.load(), expected.position);
+    const MapFileContents map = readMapFile(mapPath);
+    EXPECT_TRUE(map.map.finished());
+    EXPECT_EQ(map.map.unreadable, expected.filled);
+}
+
+// A map from an earlier run (another tool's, say) is continued: only its untried and unreadable
+// areas are read, the bytes it calls read are left as they are on the destination, and a fill
+// block never reaches into them.
+TEST(KopirovanieEexLive, AGivenMapIsContinuedReadingOnlyWhatItLeftOpen) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    constexpr qint64 size = 600000;
+    // The unreadable place lies 100 bytes before the end of a pending area: its fill block
+    // would reach 412 bytes into the read area behind it.
+    const QList<ByteRange> bad{{299900, 299904}};
+    FaultyMedium medium(size, bad);
+    QTemporaryDir programDir;
+    QTemporaryDir dir;
+    const QString destination = dir.filePath(QStringLiteral("rescued.bin"));
+    // What the earlier run put on the destination: read areas hold a mark the copy must keep.
+    test::writeFile(destination, QByteArray(size, 'R'));
+    RescueMap given = RescueMap::ofRun(size, {0, size}, {});
+    given.untried.add({100000, 150001});
+    given.unreadable.add({250000, 300000});
+    given.unreadable.add({599990, 600000});
+
+    CopyHarness h;
+    h.job.sourceName = QStringLiteral("E:\\disk.img");
+    h.job.totalSize = static_cast<quint32>(size);
+    h.job.position = 100000;
+    LiveJob::Description description{h.job, true, size, 1, QStringLiteral("test"), {}, {}, given};
+    QString error;
+    h.live = LiveJob::begin(programDir.path(), description, &error);
+    ASSERT_TRUE(h.live) << error.toStdString();
+    h.copy(medium.path(), destination);
+
+    const QByteArray source = readAll(medium.backingPath());
+    QByteArray expected(size, 'R');
+    auto copied = [&](qint64 from, qint64 to) {
+        expected.replace(from, to - from, source.mid(from, to - from));
+    };
+    copied(100000, 150001);
+    copied(250000, 299900);
+    expected.replace(299900, 100, QByteArray(100, '\0')); // the fill block, cut at the area's end
+    copied(599990, 600000);
+    const QByteArray got = readAll(destination);
+    ASSERT_EQ(got.size(), expected.size());
+    for (qint64 i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], expected[i]) << "first difference at byte " << i;
+    EXPECT_EQ(h.outcome.position, size);
+    EXPECT_EQ(h.outcome.filledAreas.areas(), (std::vector<ByteRange>{{299900, 300000}}));
+    const MapFileContents map = readMapFile(LiveJob::mapPathOf(programDir.path(), h.job));
+    EXPECT_EQ(map.map.unreadable.areas(), (std::vector<ByteRange>{{299900, 300000}}));
+    EXPECT_TRUE(map.map.finished());
 }
 
 TEST_F(KopirovanieEexJob, PauseMovesNoByteAndStopWhilePausedEndsTheJob) {
