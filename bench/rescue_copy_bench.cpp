@@ -11,9 +11,11 @@
 #include "core/CopyJob.h"
 #include "core/FillBuffers.h"
 #include "core/JobSignals.h"
+#include "core/LiveJob.h"
 #include "platform/Platform.h"
 #include "rescue/KopirovanieEex.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
@@ -73,14 +75,17 @@ int main(int argc, char** argv) {
         args << QString::fromLocal8Bit(argv[i]);
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: rescue_copy_bench SOURCE DESTINATION [--block-size-field N]"
-                             " [--fill-mode N] [--bad START-END,...]\n");
+                             " [--fill-mode N] [--bad START-END,...] [--live PROGRAM_DIR]\n");
         return 2;
     }
     std::uint8_t blockSizeField = 0;
     std::uint8_t fillMode = 0;
     std::vector<Range> bad;
+    QString liveDir; // keeps the job's map and record there, synced, as the program does
     for (int i = 2; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--block-size-field"))
+        if (args[i] == QLatin1String("--live"))
+            liveDir = args[i + 1];
+        else if (args[i] == QLatin1String("--block-size-field"))
             blockSizeField = static_cast<std::uint8_t>(args[i + 1].toUInt());
         else if (args[i] == QLatin1String("--fill-mode"))
             fillMode = static_cast<std::uint8_t>(args[i + 1].toUInt());
@@ -103,8 +108,23 @@ int main(int argc, char** argv) {
     job.sourceName = source;
     job.totalSize = static_cast<quint32>(QFileInfo(source).size());
 
+    std::shared_ptr<fr::LiveJob> live;
+    if (!liveDir.isEmpty()) {
+        job.destinationName = args[1];
+        job.stampStart(QDateTime::currentDateTime());
+        fr::LiveJob::Description description;
+        description.job = job;
+        description.bytes = job.totalSize;
+        description.createdBy = QStringLiteral("rescue_copy_bench");
+        QString error;
+        live = fr::LiveJob::begin(liveDir, description, &error);
+        if (!live) {
+            std::fprintf(stderr, "rescue_copy_bench: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
     fr::KopirovanieEex engine({job, std::make_shared<fr::JobSignals>(), buffers, fillMode, platform,
-                               source, args[1], nullptr},
+                               source, args[1], live},
                               {});
     const auto begin = std::chrono::steady_clock::now();
     const fr::CopyOutcome outcome = engine.run();

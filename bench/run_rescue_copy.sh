@@ -89,9 +89,14 @@ run_healthy cp cp "$healthy" "$work/out.cp"
 run_healthy dd dd if="$healthy" of="$work/out.dd" bs=1M
 run_healthy ddrescue ddrescue -q "$healthy" "$work/out.ddrescue" "$work/map.ddrescue"
 run_healthy engine "$engine" "$healthy" "$work/out.engine"
+# As the program runs it: the destination synced and the map and journal record committed
+# every two seconds and at the end.
+mkdir -p "$work/live"
+run_healthy synced "$engine" "$healthy" "$work/out.synced" --live "$work/live"
 run_healthy cli cli_copy "$healthy" "$work/out.cli"
-echo "  cli/ddrescue $(ratio "${took[ddrescue]}" "${took[cli]}")  (the command line, progress lines included)"
+echo "  cli/ddrescue $(ratio "${took[ddrescue]}" "${took[cli]}")  (the command line, progress lines and syncing included)"
 echo "  engine/cp $(ratio "${took[cp]}" "${took[engine]}")  engine/dd $(ratio "${took[dd]}" "${took[engine]}")  engine/ddrescue $(ratio "${took[ddrescue]}" "${took[engine]}")  (throughput ratios; target >= 1.0)"
+echo "  synced/cp $(ratio "${took[cp]}" "${took[synced]}")  synced/dd $(ratio "${took[dd]}" "${took[synced]}")  synced/ddrescue $(ratio "${took[ddrescue]}" "${took[synced]}")  synced/engine $(ratio "${took[engine]}" "${took[synced]}")  (with its progress kept on disk)"
 
 echo "== damaged file: ${damaged_mib} MiB on faultyfs, ${delay_ms} ms per failed read"
 damaged="$work/damaged.bin"
