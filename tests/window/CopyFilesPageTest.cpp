@@ -3,6 +3,7 @@
 
 #include "window/CopyFilesPage.h"
 
+#include "core/LiveJob.h"
 #include "platform/SingleInstance.h"
 #include "program/ProgramContext.h"
 #include "rescue/CopyStartCheck.h"
@@ -347,6 +348,40 @@ TEST_F(CopyFilesPageTest, AStoppedCopyEndsBeforeTheNextOneStartsAndChangesNothin
     ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 60000));
     EXPECT_EQ(firstDifference(contentOf(QStringLiteral("second.bin")), expected), -1);
     EXPECT_EQ(context.copyJob.position.load(), static_cast<quint32>(expected.size()));
+}
+
+// Closing the window (or ending the session) while a copy runs journals it as the stop button
+// does; its map stays with the entry, and neither says more than the destination holds.
+TEST_F(CopyFilesPageTest, ClosingTheWindowDuringACopyJournalsItAsAStopWithItsMap) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    constexpr qint64 size = 12 * 1024 * 1024;
+    FaultyMedium medium(size, {}, {.bytesPerSecond = 2 * 1024 * 1024, .multithreaded = true});
+    drives.setRoot('E', medium.mountPoint());
+    fields(QStringLiteral("E:\\disk.img"), QStringLiteral("D:\\copy.bin"));
+    ASSERT_TRUE(page().SpeedButton13Click());
+    const QString record = LiveJob::folderOf(dir.path()) + '/' + LiveJob::idOf(context.copyJob) +
+                           QStringLiteral(".job");
+    EXPECT_TRUE(QFile::exists(record)) << "the job's record is on disk while it runs";
+    // Past the first commit of its progress.
+    QTest::qWait(2500);
+    form->close();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 30000));
+
+    const std::vector<CopyJob> journal =
+        test::journalEntries(dir.file(QStringLiteral("databaza.fgv")));
+    ASSERT_EQ(journal.size(), 1u);
+    const quint32 position = journal[0].position.load();
+    EXPECT_GT(position, 0u);
+    EXPECT_LT(position, size);
+    const QByteArray copied = contentOf(QStringLiteral("copy.bin"));
+    EXPECT_EQ(copied.size(), position);
+    EXPECT_TRUE(copied == FaultyMedium::pattern(0, position));
+    EXPECT_FALSE(QFile::exists(record));
+    const MapFileContents map = readMapFile(LiveJob::mapPathOf(dir.path(), journal[0]));
+    ASSERT_TRUE(map.error.isEmpty()) << map.error.toStdString();
+    EXPECT_EQ(map.map.pending().areas(), (std::vector<ByteRange>{{position, size}}));
 }
 
 TEST_F(CopyFilesPageTest, SwitchOffRegistersAMediumThatFailedToReadAndPowersOff) {

@@ -1,5 +1,7 @@
 // The assembled window comes apart in an order in which nothing reaches a half-destroyed part.
 
+#include "core/LiveJob.h"
+#include "support/FileBytes.h"
 #include "support/WindowFixture.h"
 #include "window/CopyFilesPage.h"
 #include "window/CopyMusicPage.h"
@@ -15,6 +17,7 @@
 #include "window/WholeMediumPage.h"
 
 #include <QObject>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace fr {
@@ -43,6 +46,35 @@ TEST_F(ProgramWindowTest, EveryPageGoesWhileTheMainWindowIsStillWhole) {
     }
     window.reset();
     EXPECT_EQ(goneTooLate, std::vector<QString>{});
+}
+
+// A job that was running when the program was killed is in the journal at the next start, and
+// the user hears of it once the window is there.
+TEST_F(ProgramWindowTest, AJobLeftUnjournalledIsJournalledAtTheStartAndTheUserIsTold) {
+    CopyJob job;
+    job.sourceName = QStringLiteral("D:\\video.mkv");
+    job.destinationName = QStringLiteral("D:\\rescued.mkv");
+    job.totalSize = 5000;
+    job.stampStart(QDateTime::currentDateTime());
+    {
+        LiveJob::Description description;
+        description.job = job;
+        description.bytes = job.totalSize;
+        QString error;
+        const auto live = LiveJob::begin(dir.path(), description, &error);
+        ASSERT_TRUE(live) << error.toStdString();
+        ASSERT_EQ(live->commit({0, 3000}, {}, 3000), QString());
+    } // the lock goes with the program that held it
+    createWindow(test::numberedLanguageFile(QStringLiteral("en "), 276));
+    const std::vector<CopyJob> journal =
+        test::journalEntries(dir.file(QStringLiteral("databaza.fgv")));
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(journal[0].sourceName, job.sourceName);
+    EXPECT_EQ(journal[0].position.load(), 3000u);
+    EXPECT_TRUE(prompts.shown.empty()) << "said once the window is shown";
+    form->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !prompts.shown.empty(); }, 5000));
+    EXPECT_EQ(texts(), std::vector<QString>{QStringLiteral("en 275")});
 }
 
 } // namespace
