@@ -3,6 +3,8 @@
 #include "core/LiveJob.h"
 #include "support/FileBytes.h"
 #include "support/WindowFixture.h"
+#include "widgets/CheckListBox.h"
+#include "widgets/FlatButton.h"
 #include "window/CopyFilesPage.h"
 #include "window/CopyMusicPage.h"
 #include "window/DiskImagePage.h"
@@ -16,6 +18,7 @@
 #include "window/TForm1.h"
 #include "window/WholeMediumPage.h"
 
+#include <QLabel>
 #include <QObject>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -65,6 +68,9 @@ TEST_F(ProgramWindowTest, AJobLeftUnjournalledIsJournalledAtTheStartAndTheUserIs
         ASSERT_TRUE(live) << error.toStdString();
         ASSERT_EQ(live->commit({0, 3000}, {}, 3000), QString());
     } // the lock goes with the program that held it
+    // The copy got further than its last commit before the kill: its destination is longer.
+    test::writeFile(media.filePath(QStringLiteral("video.mkv")), QByteArray(5000, 'v'));
+    test::writeFile(media.filePath(QStringLiteral("rescued.mkv")), QByteArray(3700, 'v'));
     createWindow(test::numberedLanguageFile(QStringLiteral("en "), 276));
     const std::vector<CopyJob> journal =
         test::journalEntries(dir.file(QStringLiteral("databaza.fgv")));
@@ -75,6 +81,12 @@ TEST_F(ProgramWindowTest, AJobLeftUnjournalledIsJournalledAtTheStartAndTheUserIs
     form->show();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !prompts.shown.empty(); }, 5000));
     EXPECT_EQ(texts(), std::vector<QString>{QStringLiteral("en 275")});
+
+    // The journal page shows it with the journal's own status: the destination is not where the
+    // entry says, so a resume asks first.
+    QTest::mouseClick(form->SpeedButton4, Qt::LeftButton);
+    EXPECT_EQ(form->CheckListBox1->count(), 1);
+    EXPECT_EQ(form->Label3->text(), QStringLiteral("en 68en 73"));
 }
 
 } // namespace
