@@ -19,7 +19,6 @@
 namespace fr {
 namespace {
 
-using test::CliResult;
 using test::FaultyMedium;
 
 QByteArray contentOf(const QString& path) {
@@ -77,16 +76,6 @@ TEST(CliMediumTestMapTest, AKilledTestLeavesTheGroupsFoundSoFar) {
     EXPECT_EQ(mapsIn(dir.path()), QStringList{QFileInfo(mapPath).fileName()})
         << "a test has no journal record";
     EXPECT_TRUE(contentOf(userMap) == left) << "the map --map names is the same map";
-
-    // Run to its end, the test leaves its final map where --map says and none of its own.
-    const CliResult tested = test::runCli(dir.path(), {"test", "E:", "--map", userMap});
-    EXPECT_EQ(tested.exitCode, 1) << tested.err.toStdString();
-    const MapFileContents final = readMapFile(userMap);
-    EXPECT_EQ(final.error, QString());
-    EXPECT_EQ(final.map.unreadable.areas(), badGroup);
-    EXPECT_TRUE(final.map.untried.empty());
-    EXPECT_EQ(mapsIn(dir.path()), QStringList{QFileInfo(mapPath).fileName()})
-        << "only the killed test's map stays";
 }
 
 } // namespace
