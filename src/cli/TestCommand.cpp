@@ -6,6 +6,7 @@
 #include "cli/PathArguments.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
+#include "core/LiveJob.h"
 #include "disk/Testovanie.h"
 #include "program/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
@@ -52,11 +53,26 @@ int testCommand(Session& session) {
     const std::uint64_t groups = Testovanie::groupCount(device, info);
     const std::uint64_t volumeBytes = Testovanie::volumeBytes(device, info);
     const std::uint64_t groupBytes = std::max<std::uint32_t>(info.ClusterSize, 1);
+    // The test's map, kept on disk while it runs; the map --map names is kept up to date with
+    // it, and holds the test's last state when it ends.
+    LiveJob::Description description =
+        Testovanie::liveMap(letter, volumeBytes, groupBytes, QDateTime::currentDateTime());
+    description.createdBy = QStringLiteral("Fragmentrove 3.1 (fragmentrove-cli)");
+    description.commandLine = session.commandLine();
+    if (const QString userMap = runMapPath(session); !userMap.isEmpty())
+        description.alsoMapTo << userMap;
+    QString liveError;
+    const std::shared_ptr<LiveJob> live =
+        LiveJob::begin(context.programDir, description, &liveError);
+    if (!live)
+        return session.fail(liveError);
+
     const auto stop = std::make_shared<std::atomic<bool>>(false);
     JobReports<TestOutcome> reports;
     TestovanieHooks hooks = reports.hooks<TestovanieHooks>();
-    Testovanie tester({device, info, stop}, std::move(hooks));
-    const QDateTime started = QDateTime::currentDateTime();
+    Testovanie::Setup setup{device, info, stop};
+    setup.live = live;
+    Testovanie tester(std::move(setup), std::move(hooks));
     StopSignal::install();
     StopSignal::withSignalsBlocked([&tester] { tester.start(); });
 
@@ -87,10 +103,6 @@ int testCommand(Session& session) {
     if (!outcome.failure.isEmpty())
         return session.fail(outcome.failure);
     const auto size = static_cast<std::int64_t>(outcome.volumeBytes);
-    const QString mapError = writeRunMap(
-        session, size,
-        {0, static_cast<std::int64_t>(std::min(outcome.groupsTested * groupBytes, volumeBytes))},
-        outcome.unreadableAreas, started);
     session.say(terminalText(session.text(255))
                     .arg(outcome.unreadableAreas.size())
                     .arg(outcome.unreadableAreas.totalBytes())
@@ -116,7 +128,14 @@ int testCommand(Session& session) {
                                     "fragmentrove-cli register add %1:")
                          .arg(letter));
     }
-    return withMapResult(session, status, mapError);
+    // Without --map the test's map only stood in for it while it ran: one that could not be
+    // written at the end is said, and the result stands.
+    if (description.alsoMapTo.isEmpty()) {
+        if (!outcome.mapFailure.isEmpty())
+            session.note(outcome.mapFailure);
+        return status;
+    }
+    return withMapResult(session, status, outcome.mapFailure);
 }
 
 } // namespace fr::cli

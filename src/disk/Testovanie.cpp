@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace fr {
 
@@ -17,6 +18,13 @@ using Clock = std::chrono::steady_clock;
 
 // The status line counts the groups in steps of this many.
 constexpr std::uint64_t kCountStep = 20;
+
+// A count of groups as a record's 32-bit field holds it. Only a volume of billions of groups
+// (terabytes in sector-sized groups) reaches the limit, and a test is never resumed from it.
+std::uint32_t recordCount(std::uint64_t groups) {
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(groups, std::numeric_limits<std::uint32_t>::max()));
+}
 
 } // namespace
 
@@ -54,6 +62,20 @@ std::uint64_t Testovanie::groupCount(const QString& device, const TDriveInfo& dr
     return (volumeBytes(device, drive) + groupBytes - 1) / groupBytes;
 }
 
+LiveJob::Description Testovanie::liveMap(QChar drive, std::uint64_t volumeBytes,
+                                         std::uint64_t groupBytes, const QDateTime& started) {
+    LiveJob::Description description;
+    // The drive as the user knows it; a test writes nowhere.
+    description.job.sourceName = QString(drive) + QLatin1Char(':');
+    description.job.totalSize = recordCount((volumeBytes + groupBytes - 1) / groupBytes);
+    description.job.stampStart(started);
+    description.journalled = false;
+    description.bytes = static_cast<std::int64_t>(volumeBytes);
+    description.unitBytes = static_cast<std::int64_t>(groupBytes);
+    description.createdBy = QStringLiteral("Fragmentrove 3.1");
+    return description;
+}
+
 TestOutcome Testovanie::run() {
     running_ = true;
     TestOutcome outcome;
@@ -86,6 +108,14 @@ TestOutcome Testovanie::run() {
             post([hook = hooks_.progress, percent] { hook(percent); });
         }
     };
+    // The map on disk: the groups judged so far, those that failed among them. A commit that
+    // fails is tried again at the next one; the last, at the end, decides what is reported.
+    const auto commitMap = [&] {
+        const auto judged =
+            static_cast<std::int64_t>(std::min(volume, outcome.groupsTested * groupBytes));
+        return setup_.live->commit({0, judged}, outcome.unreadableAreas,
+                                   recordCount(outcome.groupsTested));
+    };
     // Judges one group, as the group's own read would have; false when the test is stopped.
     const auto judge = [&](std::uint64_t group, bool readable) {
         if (setup_.stop->load()) {
@@ -105,6 +135,8 @@ TestOutcome Testovanie::run() {
         outcome.groupsTested = group + 1;
         groupsTested_ = outcome.groupsTested;
         report(outcome.groupsTested, false);
+        if (setup_.live && setup_.live->due())
+            commitMap();
         return true;
     };
 
@@ -141,6 +173,12 @@ TestOutcome Testovanie::run() {
     failedReads_ = reader.failedReads();
     if (outcome.groupsTested > 0)
         report(outcome.groupsTested, true);
+    if (setup_.live) {
+        // The test has ended (done, stopped or out of reach) and is never resumed: its map
+        // goes from the maps folder once the files it was also kept in have their last state.
+        outcome.mapFailure = commitMap();
+        setup_.live->retire(false);
+    }
     if (hooks_.ended)
         post([hook = hooks_.ended, outcome] { hook(outcome); });
     running_ = false;

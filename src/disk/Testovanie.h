@@ -1,9 +1,12 @@
 #pragma once
 
 #include "core/AreaList.h"
+#include "core/LiveJob.h"
 #include "core/PostReport.h"
 #include "disk/RawDiskTypes.h"
 
+#include <QChar>
+#include <QDateTime>
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -38,6 +41,9 @@ struct TestOutcome {
     // Why the medium could not be read at all (its device cannot be opened), naming it; empty
     // when the test ran. Such a medium is not damaged, only out of reach.
     QString failure;
+    // Why the test's map could not be written at its end (the file and the reason); empty when
+    // it was, or when the test kept no map.
+    QString mapFailure;
 };
 
 // What the medium test tells the dialog. Every hook runs through `post`, in the order the test
@@ -80,7 +86,16 @@ public:
         // Keep the numbers of the failed groups (the bench, tests). The window needs only
         // whether one failed, and a dead medium has millions of them.
         bool listFailedGroups = false;
+        // The map kept on disk while the test runs (see liveMap()), brought up to date as the
+        // test goes on and once more at its end, then retired: a crash of the program leaves
+        // the groups found so far. None: the test keeps no map.
+        std::shared_ptr<LiveJob> live = nullptr;
     };
+
+    // What the map of a test of `drive` (its letter) keeps: the volume's bytes, in steps of a
+    // group, named after the drive; no journal entry, since a test is never resumed.
+    static LiveJob::Description liveMap(QChar drive, std::uint64_t volumeBytes,
+                                        std::uint64_t groupBytes, const QDateTime& started);
 
     Testovanie(Setup setup, TestovanieHooks hooks);
     ~Testovanie();

@@ -1,6 +1,7 @@
 // The medium-test mode of TForm2: the start and stop button, the worker's reports, and the
 // offer to register a damaged medium on closing.
 
+#include "core/LiveJob.h"
 #include "disk/Testovanie.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
@@ -119,9 +120,24 @@ void TForm2::startWorker() {
         if (current())
             workerEnded(outcome);
     };
-    Testovanie::Setup setup{device, context_.driveInfo, stop_};
-    progressSpeed_->start(0);
     startedAt_ = QDateTime::currentDateTime();
+    // The test's map, kept on disk while it runs so that a crash leaves what it found; the
+    // test does not start without it.
+    QString liveError;
+    std::shared_ptr<LiveJob> live =
+        LiveJob::begin(context_.programDir,
+                       Testovanie::liveMap(DriveComboBox1->drive(), std::uint64_t(volumeBytes),
+                                           std::uint64_t(groupBytes), startedAt_),
+                       &liveError);
+    if (!live) {
+        context_.prompts.error(liveError);
+        setCanvasText(QString());
+        becomeIdle();
+        return;
+    }
+    Testovanie::Setup setup{device, context_.driveInfo, stop_};
+    setup.live = std::move(live);
+    progressSpeed_->start(0);
     worker_ = std::make_unique<Testovanie>(std::move(setup), std::move(hooks));
     worker_->start();
 }
@@ -145,6 +161,10 @@ void TForm2::workerEnded(const TestOutcome& outcome) {
         context_.prompts.error(outcome.failure);
     else if (outcome.mediumGone)
         context_.prompts.warning(context_.text(262));
+    // The program folder could not take the test's last map: the result below is whole, but
+    // the next job would meet the same folder.
+    if (!outcome.mapFailure.isEmpty())
+        context_.prompts.error(outcome.mapFailure);
     progressSpeed_->stop();
     if (!outcome.unreadableAreas.empty()) {
         const std::int64_t groupBytes = static_cast<std::int64_t>(outcome.groupBytes);

@@ -3,10 +3,15 @@
 
 #include "disk/Testovanie.h"
 
+#include "core/RescueMap.h"
 #include "support/FaultyMedium.h"
 #include "support/LoopDevice.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace fr {
 namespace {
@@ -157,6 +162,49 @@ TEST(TestovanieTest, StoppedAfterFortyGroupsHasJudgedExactlyThose) {
     EXPECT_EQ(told.counts, (std::vector<std::uint64_t>{20, 40}));
     EXPECT_EQ(told.damaged, 1);
     EXPECT_EQ(told.ended, 1);
+}
+
+TEST(TestovanieTest, KeepsItsMapOnDiskWhileItRunsAndDropsItAtTheEnd) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    QTemporaryDir programDir;
+    constexpr std::int64_t kBytes = 200 * 512;
+    FaultyMedium medium(kBytes, {{30 * 512 + 7, 30 * 512 + 8}});
+    const LiveJob::Description description =
+        Testovanie::liveMap('E', kBytes, 512, QDateTime::currentDateTime());
+    Testovanie::Setup setup = setupFor(medium.path(), volume(1, kBytes));
+    QString error;
+    setup.live = LiveJob::begin(programDir.path(), description, &error);
+    ASSERT_TRUE(setup.live) << error.toStdString();
+    const QString mapPath = LiveJob::mapPathOf(programDir.path(), description.job);
+
+    // At 40 groups the worker is held until its map is due, so it commits there; at 60 the map
+    // on disk is read back while the worker is held again.
+    QByteArray midwayText;
+    Told told;
+    Testovanie test(std::move(setup), told.hooks([&](std::uint64_t groups) {
+        if (groups == 40)
+            std::this_thread::sleep_for(LiveJob::kInterval + std::chrono::milliseconds(100));
+        if (groups == 60) {
+            QFile file(mapPath);
+            if (file.open(QIODevice::ReadOnly))
+                midwayText = file.readAll();
+        }
+    }));
+    const TestOutcome outcome = test.run();
+
+    const MapFileContents midway = parseMapFile(midwayText);
+    ASSERT_EQ(midway.error, QString()) << midwayText.toStdString();
+    EXPECT_EQ(midway.map.size, kBytes);
+    EXPECT_EQ(midway.map.unreadable.areas(), (std::vector<ByteRange>{{30 * 512, 31 * 512}}));
+    EXPECT_EQ(midway.map.untried.areas(), (std::vector<ByteRange>{{40 * 512, kBytes}}));
+    EXPECT_TRUE(midwayText.contains("E:")) << "the map names the drive it describes";
+
+    EXPECT_EQ(outcome.groupsTested, 200u);
+    EXPECT_EQ(outcome.mapFailure, QString());
+    EXPECT_EQ(QDir(LiveJob::folderOf(programDir.path())).entryList(QDir::Files), QStringList())
+        << "an ended test leaves nothing in the maps folder";
 }
 
 TEST(TestovanieTest, CountsOnlyWholeStepsOfTwenty) {

@@ -241,6 +241,20 @@ TEST_F(TForm2Test, NoMediumOrARegisteredOneDeclinedComesBackAtOnce) {
     EXPECT_TRUE(dialog->SpeedButton2->isEnabled());
     EXPECT_FALSE(dialog->isTesting());
     EXPECT_TRUE(dialog->canvasText().isEmpty());
+
+    // Nowhere to keep the test's map: the reason is shown and the test does not start.
+    dir.remove(QStringLiteral("drives.fgv"));
+    QDir(dir.file(QStringLiteral("maps"))).removeRecursively();
+    dir.write(QStringLiteral("maps"), "a file where the folder belongs");
+    prompts.shown.clear();
+    openTestOnE();
+    dialog->SpeedButton1->click();
+    ASSERT_EQ(texts().size(), 1u);
+    EXPECT_TRUE(texts()[0].contains(dir.file(QStringLiteral("maps")))) << texts()[0].toStdString();
+    EXPECT_EQ(dialog->SpeedButton1->text(), QStringLiteral("en 126"));
+    EXPECT_TRUE(dialog->SpeedButton2->isEnabled());
+    EXPECT_FALSE(dialog->isTesting());
+    EXPECT_TRUE(dialog->canvasText().isEmpty());
 }
 
 TEST_F(TForm2Test, AStoppedTestReturnsToIdleAndKeepsWhatItFound) {
@@ -258,6 +272,9 @@ TEST_F(TForm2Test, AStoppedTestReturnsToIdleAndKeepsWhatItFound) {
     while (!dialog->isDamaged() && !deadline.hasExpired())
         QCoreApplication::processEvents();
     ASSERT_TRUE(dialog->isDamaged());
+    const QDir maps(dir.file(QStringLiteral("maps")));
+    EXPECT_EQ(maps.entryList({QStringLiteral("*.map")}, QDir::Files).size(), 1)
+        << "the running test keeps its map";
     QTest::keyClick(dialog, Qt::Key_Escape);
     EXPECT_TRUE(dialog->isVisible()) << "only the close button leaves a running test";
 
@@ -269,6 +286,7 @@ TEST_F(TForm2Test, AStoppedTestReturnsToIdleAndKeepsWhatItFound) {
     EXPECT_EQ(dialog->ProgressBar1->progress(), 0);
     EXPECT_TRUE(dialog->SpeedButton2->isEnabled());
     EXPECT_TRUE(dialog->isDamaged());
+    EXPECT_EQ(maps.entryList(QDir::Files), QStringList()) << "and drops it once stopped";
     dialog->SpeedButton2->click(); // No to the offer
     EXPECT_EQ(texts(), std::vector<QString>{QStringLiteral("en 130")});
     EXPECT_FALSE(dialog->isVisible());
