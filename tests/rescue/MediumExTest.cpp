@@ -6,6 +6,7 @@
 
 #include "core/FillBuffers.h"
 #include "core/JobSignals.h"
+#include "core/LiveJob.h"
 #include "rescue/FileCollector.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
@@ -136,6 +137,7 @@ protected:
     MediumOutcome outcome;
     int ended = 0;
     std::function<void(int, std::uint32_t)> onProgress;
+    QString programDir; // where the worker keeps each file's map; none when empty
 
     void SetUp() override {
         std::mt19937 random(7);
@@ -166,7 +168,7 @@ protected:
         };
         MediumEx worker({files, QStringLiteral("G:\\out\\"),
                          DriveMap::fromDosDevices(dosDevices.folder()), jobSignals, buffers, 0,
-                         platform, QString()},
+                         platform, programDir},
                         std::move(hooks));
         return worker.run();
     }
@@ -254,6 +256,28 @@ TEST_F(MediumExTest, AStopAfterTheFirstFileLeavesEveryLaterFileAlone) {
     EXPECT_FALSE(QFile::exists(destination(QStringLiteral("out/three.bin"))));
     EXPECT_TRUE(QFile::exists(source(QStringLiteral("two.bin"))));
     EXPECT_TRUE(QFile::exists(source(QStringLiteral("three.bin"))));
+}
+
+// Each file's map is on disk while it is copied, naming the file, and goes when it is done: a
+// whole-medium copy leaves no journal entry to keep it for.
+TEST_F(MediumExTest, EachFileKeepsItsMapWhileItIsCopied) {
+    writeFile(source(QStringLiteral("one.bin")), QByteArray(10000, '1'));
+    writeFile(source(QStringLiteral("two.bin")), QByteArray(10000, '2'));
+    programDir = program.path();
+    const QDir maps(LiveJob::folderOf(programDir));
+    QStringList seen;
+    onProgress = [&](int, std::uint32_t) {
+        for (const QString& name : maps.entryList({QStringLiteral("*")}, QDir::Files))
+            for (const QByteArray& line : readAll(maps.filePath(name)).split('\n'))
+                if (line.startsWith("# Source:"))
+                    seen << name + ' ' + QString::fromUtf8(line.mid(9).trimmed());
+    };
+    const MediumOutcome got = copy({"D:\\one.bin", "D:\\two.bin"});
+    EXPECT_TRUE(got.failure.isEmpty()) << got.failure.toStdString();
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_TRUE(seen[0].endsWith(QStringLiteral(".map D:\\one.bin"))) << seen[0].toStdString();
+    EXPECT_TRUE(seen[1].endsWith(QStringLiteral(".map D:\\two.bin"))) << seen[1].toStdString();
+    EXPECT_EQ(maps.entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{});
 }
 
 TEST_F(MediumExTest, AFileThatCannotBeCopiedEndsTheJobAndNamesIt) {
