@@ -1,11 +1,12 @@
 #include "app/ProgramWindow.h"
 
+#include "audio/EncoderSettings.h"
 #include "audio/MainComponents.h"
 #include "audio/ParanoiaRipLibrary.h"
+#include "core/ProgramContext.h"
 #include "platform/ConnectionState.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "rescue/InterruptedJobs.h"
 #include "window/CopyFilesPage.h"
 #include "window/CopyMusicPage.h"
@@ -31,11 +32,12 @@ namespace fr {
 ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
                              QStringList arguments)
     : context_(context) {
+    configureLameCoder1(lameCoder1_);
     if (!context_.fileDialogs)
         context_.fileDialogs = &qtFileDialogs_;
     form_ = std::make_unique<TForm1>(context_, instance, std::move(arguments));
     TForm1& form = *form_;
-    settingsPage_ = new SettingsPage(form, context_);
+    settingsPage_ = new SettingsPage(form, context_, lameCoder1_);
     registerPage_ = new RegisterPage(form, context_);
     jobControls_ = new JobControls(form, context_);
     copyFilesPage_ = new CopyFilesPage(form, context_, *jobControls_);
@@ -94,12 +96,14 @@ ProgramWindow::~ProgramWindow() {
 QString ProgramWindow::create() {
     if (QString error = form_->FormCreate(); !error.isEmpty())
         return error;
+    // The MP3 fields of the settings just read go to the encoder.
+    applyEncoderSettings(context_.settings, lameCoder1_);
     // The ripper reads the first disc's tracks, titled in the language just loaded.
-    context_.cdRipLibrary = std::make_unique<ParanoiaRipLibrary>(
+    cdRipLibrary_ = std::make_unique<ParanoiaRipLibrary>(
         ParanoiaRipLibrary::cdDrivesOf(DriveMap::build(context_.programDir)));
-    context_.cdrip1 = createCdrip1(*context_.cdRipLibrary, context_.lameCoder1,
-                                   [&context = context_] { return context.text(84); });
-    copyMusicPage_->bindRipper();
+    cdrip1_ = createCdrip1(*cdRipLibrary_, lameCoder1_,
+                           [&context = context_] { return context.text(84); });
+    copyMusicPage_->bindRipper(*cdrip1_);
     form2_ = std::make_unique<TForm2>(context_, form_->skin());
     registerPage_->setTestDialog(form2_.get());
     // The whole-medium and copy-music pages choose their folders in the same dialog.

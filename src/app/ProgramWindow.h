@@ -1,5 +1,8 @@
 #pragma once
 
+#include "audio/CdRipLibrary.h"
+#include "audio/TCDRIP.h"
+#include "audio/TLameCoder.h"
 #include "window/QtFileDialogs.h"
 
 #include <QString>
@@ -63,10 +66,19 @@ public:
     UpdateCheck* updateCheck() const { return updateCheck_; }
     HelpWindow* helpWindow() const { return helpWindow_.get(); }
 
+    // The MP3 encoder the settings configure, and the CD ripper that feeds it (made by create()).
+    TLameCoder& encoder() { return lameCoder1_; }
+    TCDRIP* ripper() const { return cdrip1_.get(); }
+
 private:
     void journalInterruptedJobsOnShow();
     ProgramContext& context_;
     QtFileDialogs qtFileDialogs_;
+    // The audio engines only the window uses: the encoder, the library of CD drives and the
+    // ripper over them. Made before the pages, which are bound to them, and gone after them.
+    TLameCoder lameCoder1_;
+    std::unique_ptr<CdRipLibrary> cdRipLibrary_;
+    std::unique_ptr<TCDRIP> cdrip1_;
     std::unique_ptr<TForm1> form_;
     // The pages are children of the main window; they go just before it (see the destructor).
     SettingsPage* settingsPage_ = nullptr;

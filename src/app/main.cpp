@@ -1,9 +1,10 @@
 // Fragmentrove: rescues files from damaged media.
 
 #include "app/ProgramWindow.h"
+#include "core/ProgramContext.h"
+#include "disk/RawDiskAccess.h"
 #include "platform/LinuxPlatform.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "program/Startup.h"
 #include "window/Fonts.h"
 #include "window/QtPrompts.h"
@@ -41,7 +42,8 @@ int main(int argc, char* argv[]) {
 
     fr::LinuxPlatform platform;
     fr::QtPrompts prompts;
-    fr::ProgramContext context(QDir::currentPath(), platform, prompts);
+    fr::RawDiskAccess disk(QDir::currentPath(), platform);
+    fr::ProgramContext context(QDir::currentPath(), platform, prompts, disk);
 
     QString runtimeError;
     const QString runtimeDir = fr::defaultRuntimeDir(&runtimeError);

@@ -1,7 +1,5 @@
 #include "audio/Id3Tag.h"
 
-#include "core/RecordText.h"
-
 #include <QFile>
 #include <algorithm>
 #include <cstring>
@@ -27,15 +25,6 @@ Id3FileError fileError(const QString& file, const QString& reason) {
 }
 
 } // namespace
-
-QString Id3Record::text(const Text& field) {
-    return RecordText::decode(field.data());
-}
-
-void Id3Record::setText(Text& field, const QString& text) {
-    const QByteArray bytes = RecordText::encode(text);
-    std::memcpy(field.data(), bytes.constData(), field.size());
-}
 
 std::array<std::uint8_t, kId3TagSize> id3v1Tag(const Id3Record& record, int track) {
     std::array<std::uint8_t, kId3TagSize> tag{};

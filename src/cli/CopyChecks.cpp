@@ -3,8 +3,8 @@
 #include "cli/ExitStatus.h"
 #include "cli/MapOutput.h"
 #include "cli/Session.h"
+#include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
-#include "program/ProgramContext.h"
 #include "rescue/CopyStartCheck.h"
 
 #include <QFileInfo>

@@ -8,8 +8,8 @@
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
 #include "core/LiveJob.h"
+#include "core/ProgramContext.h"
 #include "platform/FileAttributes.h"
-#include "program/ProgramContext.h"
 #include "rescue/KopirovanieEex.h"
 #include "rescue/RegisterRecord.h"
 

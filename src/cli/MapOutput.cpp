@@ -2,8 +2,8 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/Session.h"
+#include "core/ProgramContext.h"
 #include "core/RescueMap.h"
-#include "program/ProgramContext.h"
 #include "rescue/OutputTarget.h"
 
 #include <QDir>

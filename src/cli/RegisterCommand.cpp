@@ -3,7 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/PathArguments.h"
 #include "cli/Session.h"
-#include "program/ProgramContext.h"
+#include "core/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
 
 namespace fr::cli {

@@ -7,7 +7,7 @@
 #include "cli/JournalSlot.h"
 #include "cli/Session.h"
 #include "core/LiveJob.h"
-#include "program/ProgramContext.h"
+#include "core/ProgramContext.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/RecordFile.h"
 

@@ -1,8 +1,9 @@
 #include "cli/Session.h"
 
 #include "cli/ExitStatus.h"
+#include "core/ProgramContext.h"
 #include "core/SettingsFile.h"
-#include "program/ProgramContext.h"
+#include "disk/RawDiskAccess.h"
 #include "program/SettingsApplication.h"
 #include "rescue/InterruptedJobs.h"
 
@@ -27,7 +28,8 @@ Session::Session(QStringList commandLine, Arguments arguments)
                                                 : defaultProgramDir())
                                       .absoluteFilePath())),
       prompts_(arguments_.has(QStringLiteral("yes"))),
-      context_(std::make_unique<ProgramContext>(programDir_, platform_, prompts_)) {
+      disk_(std::make_unique<RawDiskAccess>(programDir_, platform_)),
+      context_(std::make_unique<ProgramContext>(programDir_, platform_, prompts_, *disk_)) {
     context_->random.seed(static_cast<std::mt19937::result_type>(
         std::chrono::system_clock::now().time_since_epoch().count()));
 }

@@ -10,8 +10,9 @@
 #include <memory>
 
 namespace fr {
+class RawDiskAccess;
 struct ProgramContext;
-}
+} // namespace fr
 
 namespace fr::cli {
 
@@ -62,6 +63,7 @@ private:
     QString programDir_;
     LinuxPlatform platform_;
     TerminalPrompts prompts_;
+    std::unique_ptr<RawDiskAccess> disk_;
     std::unique_ptr<ProgramContext> context_;
 };
 

@@ -7,8 +7,8 @@
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
 #include "core/LiveJob.h"
+#include "core/ProgramContext.h"
 #include "disk/Testovanie.h"
-#include "program/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
 
 #include <QDateTime>

@@ -4,7 +4,7 @@
 #include "cli/PathArguments.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
-#include "program/ProgramContext.h"
+#include "core/ProgramContext.h"
 #include "rescue/SecureWipe.h"
 
 namespace fr::cli {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "disk/RawDiskTypes.h"
+#include "core/RawDiskTypes.h"
 
 #include <QString>
 

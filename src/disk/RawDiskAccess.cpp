@@ -48,6 +48,13 @@ RawDiskAccess::RawDiskAccess(QString programDir, Platform& platform, Vwin32Devic
           vwin32Device, [this] { return GetPlatformFamily(); },
           [this] { return GetWinVersion(); }) {}
 
+RawDiskAccess::RawDiskAccess(QString programDir, Platform& platform)
+    : programDir_(std::move(programDir)), platform_(platform),
+      ownDevice_(std::make_unique<LinuxVwin32Device>()),
+      vwin32_(
+          *ownDevice_, [this] { return GetPlatformFamily(); }, [this] { return GetWinVersion(); }) {
+}
+
 QString RawDiskAccess::GetPlatformFamily() const {
     return platform_.osFamily();
 }

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "disk/RawDiskTypes.h"
+#include "core/MediaAccess.h"
+#include "core/RawDiskTypes.h"
 #include "disk/Vwin32.h"
 #include "platform/DriveMap.h"
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 namespace fr {
 
@@ -14,32 +16,34 @@ class Platform;
 // The program's only way below the file system: which system runs, which medium is in a
 // drive, how a drive is laid out, and absolute sector transfers. Drives are looked up afresh
 // on every call, so a medium changed between two calls is seen.
-class RawDiskAccess {
+class RawDiskAccess : public MediaAccess {
 public:
     RawDiskAccess(QString programDir, Platform& platform, Vwin32Device& vwin32Device);
+    // Over this system's own sector driver of the old family, which cannot open.
+    RawDiskAccess(QString programDir, Platform& platform);
 
-    QString GetPlatformFamily() const;
-    TWinVersion GetWinVersion() const;
+    QString GetPlatformFamily() const override;
+    TWinVersion GetWinVersion() const override;
 
-    TMediaIdentifier GetMediaIdentifier(QChar letter) const;
+    TMediaIdentifier GetMediaIdentifier(QChar letter) const override;
 
     // Accepts "A", "A:", "A:\" or "A:\some\path". An empty text leaves the record as it is;
     // a drive without a readable medium gives all words zero.
-    void GetDriveInfo(const QString& driveText, TDriveInfo& info) const;
+    void GetDriveInfo(const QString& driveText, TDriveInfo& info) const override;
 
     // Drive numbers are 1-based: 1 = A:, 3 = C:. The buffer holds count sectors. A transfer
     // that cannot move every byte fails as a whole.
     bool ReadSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
-                     void* buffer);
+                     void* buffer) override;
     // Writing is refused on the volume that holds "/" and on a volume in use (mounted, also
     // through another device over the same sectors): a raw write under a live file system
     // would corrupt it. Unmount first.
     bool WriteSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
-                      const void* buffer);
+                      const void* buffer) override;
     // One cluster-sized group of sectors, counted from sector 0 of the volume.
-    bool ReadCluster(std::uint8_t drive, std::uint32_t group, void* buffer);
+    bool ReadCluster(std::uint8_t drive, std::uint32_t group, void* buffer) override;
 
-    DriveMap drives() const { return DriveMap::build(programDir_); }
+    DriveMap drives() const override { return DriveMap::build(programDir_); }
 
 private:
     bool ReadSectorsNT(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
@@ -50,6 +54,7 @@ private:
 
     QString programDir_;
     Platform& platform_;
+    std::unique_ptr<LinuxVwin32Device> ownDevice_; // when no device was given
     Vwin32 vwin32_;
 };
 

@@ -3,7 +3,7 @@
 #include "core/AreaList.h"
 #include "core/LiveJob.h"
 #include "core/PostReport.h"
-#include "disk/RawDiskTypes.h"
+#include "core/RawDiskTypes.h"
 
 #include <QChar>
 #include <QDateTime>

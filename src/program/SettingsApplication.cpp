@@ -1,8 +1,7 @@
 #include "program/SettingsApplication.h"
 
-#include "audio/EncoderSettings.h"
+#include "core/ProgramContext.h"
 #include "core/SettingsFile.h"
-#include "program/ProgramContext.h"
 
 namespace fr::SettingsApplication {
 
@@ -12,7 +11,6 @@ QString applyAtStartup(ProgramContext& context) {
         !error.isEmpty())
         return error;
     context.fillBuffers.setUp(context.settings.blockSize, context.random);
-    applyEncoderSettings(context.settings, context.lameCoder1);
     return reapply(context);
 }
 

@@ -11,8 +11,8 @@ struct ProgramContext;
 namespace SettingsApplication {
 
 // At start-up, when the main window is set up: reads all eleven settings again, sizes the
-// fill buffers from the block size, hands the MP3 fields to the encoder, then the steps of
-// reapply(). The skin and the window's own controls are the window's part.
+// fill buffers from the block size, then the steps of reapply(). The skin, the window's own
+// controls and the MP3 encoder are the window's part.
 QString applyAtStartup(ProgramContext& context);
 
 // After the settings are saved (and as the tail of applyAtStartup): loads the language

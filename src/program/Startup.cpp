@@ -1,11 +1,11 @@
 #include "program/Startup.h"
 
+#include "core/ProgramContext.h"
 #include "core/SettingsFile.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "platform/SingleInstance.h"
 #include "program/AdminMessage.h"
-#include "program/ProgramContext.h"
 
 #include <QFile>
 #include <cstdio>

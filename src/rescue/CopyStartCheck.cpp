@@ -1,10 +1,10 @@
 #include "rescue/CopyStartCheck.h"
 
+#include "core/ProgramContext.h"
 #include "core/RecordText.h"
 #include "platform/DestinationLock.h"
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
-#include "program/ProgramContext.h"
 #include "rescue/OutputTarget.h"
 #include "rescue/RegisterRecord.h"
 

@@ -1,7 +1,7 @@
 #include "rescue/JournalEntry.h"
 
+#include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
-#include "program/ProgramContext.h"
 
 #include <QFileInfo>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "rescue/RegisterEntry.h"
 
-#include "program/ProgramContext.h"
+#include "core/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
 
 namespace fr {

@@ -1,7 +1,7 @@
 #include "rescue/RegisterRecord.h"
 
+#include "core/ProgramContext.h"
 #include "core/RecordText.h"
-#include "program/ProgramContext.h"
 
 namespace fr {
 

@@ -1,9 +1,9 @@
 #include "window/AreaMapWindow.h"
 
+#include "core/ProgramContext.h"
 #include "platform/FileDialogs.h"
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
-#include "program/ProgramContext.h"
 #include "widgets/AreaStrip.h"
 #include "window/OutputChoice.h"
 

@@ -1,5 +1,6 @@
 #include "window/CopyFilesPage.h"
 
+#include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileDialogs.h"
@@ -7,7 +8,6 @@
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
-#include "program/ProgramContext.h"
 #include "rescue/CopyStartCheck.h"
 #include "rescue/KopirovanieEex.h"
 #include "rescue/OutputTarget.h"

@@ -2,11 +2,11 @@
 
 #include "audio/Id3Tag.h"
 #include "audio/TCDRIP.h"
+#include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
-#include "program/ProgramContext.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"
@@ -46,16 +46,15 @@ CopyMusicPage::CopyMusicPage(TForm1& form, ProgramContext& context, SettingsPage
     form_.CheckListBox1->viewport()->installEventFilter(this);
 }
 
-void CopyMusicPage::bindRipper() {
-    if (!context_.cdrip1)
-        return;
-    context_.cdrip1->OnBeginTrack = [this](TCDRIP*, std::uint16_t track) {
+void CopyMusicPage::bindRipper(TCDRIP& ripper) {
+    cdrip1_ = &ripper;
+    cdrip1_->OnBeginTrack = [this](TCDRIP*, std::uint16_t track) {
         CDRIP1BeginTrack(track);
     };
-    context_.cdrip1->OnProgress = [this](TCDRIP*, std::uint16_t percent) {
+    cdrip1_->OnProgress = [this](TCDRIP*, std::uint16_t percent) {
         CDRIP1Progress(percent);
     };
-    context_.cdrip1->OnUnreadableSectors = [this](TCDRIP* ripper, const SectorRun&) {
+    cdrip1_->OnUnreadableSectors = [this](TCDRIP* ripper, const SectorRun&) {
         CDRIP1UnreadableSectors(*ripper);
     };
 }
@@ -71,7 +70,7 @@ bool CopyMusicPage::eventFilter(QObject* watched, QEvent* event) {
 
 void CopyMusicPage::opened() {
     // The tracks are those the ripper read last, at start-up or at the last drive change.
-    const TCDRIP* ripper = context_.cdrip1.get();
+    const TCDRIP* ripper = cdrip1_;
     if (!ripper || ripper->Tracks().empty()) {
         context_.prompts.show(PromptKind::Confirmation, context_.text(79), PromptButtons::Ok);
         return;
@@ -91,7 +90,7 @@ void CopyMusicPage::readDriveInfo(const QString& entry) {
 bool CopyMusicPage::acceptsDisc(const QString& entry) {
     const QString label =
         entry.isEmpty() ? QString() : context_.disk.GetMediaIdentifier(entry.at(0)).VolumeLabel;
-    const auto& tracks = context_.cdrip1->Tracks();
+    const auto& tracks = cdrip1_->Tracks();
     if ((!tracks.empty() && tracks.front().second.Kind == QLatin1String("Audio")) ||
         label == QLatin1String("Audio CD"))
         return true;
@@ -100,7 +99,7 @@ bool CopyMusicPage::acceptsDisc(const QString& entry) {
 }
 
 void CopyMusicPage::ComboBox1Change() {
-    TCDRIP* ripper = context_.cdrip1.get();
+    TCDRIP* ripper = cdrip1_;
     if (!ripper || ripping_)
         return;
     form_.CheckListBox1->clear();
@@ -167,7 +166,7 @@ void CopyMusicPage::SpeedButton16Click() {
         context_.prompts.information(context_.text(82)); // no output folder
         return;
     }
-    TCDRIP* ripper = context_.cdrip1.get();
+    TCDRIP* ripper = cdrip1_;
     if (!ripper)
         return;
     setRipping(true);
@@ -211,8 +210,8 @@ void CopyMusicPage::SpeedButton16Click() {
 }
 
 void CopyMusicPage::SpeedButton17Click() {
-    if (context_.cdrip1)
-        context_.cdrip1->StopRip();
+    if (cdrip1_)
+        cdrip1_->StopRip();
     stopRequested_ = true;
     form_.SpeedButton17->setEnabled(false);
     form_.SpeedButton16->setEnabled(true);

@@ -25,8 +25,8 @@ public:
     // The tag dialog, made after the page with the window's skin.
     void setId3Dialog(Tid3form* dialog) { id3form_ = dialog; }
     // Binds the ripper's track and progress events to this page; the ripper is made when the
-    // window is set up.
-    void bindRipper();
+    // window is set up, and the page has none until then.
+    void bindRipper(TCDRIP& ripper);
 
     void ComboBox1Change();
     void SpeedButton16Click(); // start
@@ -68,6 +68,7 @@ private:
     bool ripping_ = false;
     bool stopRequested_ = false;
     int currentTrack_ = 0;
+    TCDRIP* cdrip1_ = nullptr; // the window's ripper, once it is made
 };
 
 } // namespace fr

@@ -1,5 +1,6 @@
 #include "window/DiskImagePage.h"
 
+#include "core/ProgramContext.h"
 #include "core/RecordText.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
@@ -11,7 +12,6 @@
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
-#include "program/ProgramContext.h"
 #include "rescue/OutputTarget.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/DriveComboBox.h"

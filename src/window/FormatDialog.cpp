@@ -1,9 +1,9 @@
 #include "window/FormatDialog.h"
 
+#include "core/ProgramContext.h"
 #include "disk/MediaIdentity.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "widgets/DriveComboBox.h"
 #include "window/Skin.h"
 

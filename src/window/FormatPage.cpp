@@ -1,9 +1,9 @@
 #include "window/FormatPage.h"
 
+#include "core/ProgramContext.h"
 #include "disk/Formatter.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "window/FormatDialog.h"

@@ -1,9 +1,9 @@
 #include "window/JobControls.h"
 
 #include "core/LiveJob.h"
+#include "core/ProgramContext.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "rescue/RecordFile.h"
 #include "rescue/RegisterEntry.h"
 #include "rescue/RegisterRecord.h"

@@ -1,10 +1,10 @@
 #include "window/JournalPage.h"
 
 #include "core/LiveJob.h"
+#include "core/ProgramContext.h"
 #include "core/RecordText.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/RecordFile.h"
 #include "widgets/CheckListBox.h"

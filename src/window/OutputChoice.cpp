@@ -1,8 +1,8 @@
 #include "window/OutputChoice.h"
 
+#include "core/ProgramContext.h"
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
-#include "program/ProgramContext.h"
 
 namespace fr {
 

@@ -1,6 +1,6 @@
 #include "window/ProgressSpeed.h"
 
-#include "program/ProgramContext.h"
+#include "core/ProgramContext.h"
 #include "widgets/PieGauge.h"
 
 namespace fr {

@@ -1,7 +1,7 @@
 #include "window/RegisterPage.h"
 
+#include "core/ProgramContext.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"

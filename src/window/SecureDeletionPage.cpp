@@ -1,8 +1,8 @@
 #include "window/SecureDeletionPage.h"
 
+#include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "rescue/SecureWipe.h"
 #include "window/TForm1.h"
 

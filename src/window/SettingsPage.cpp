@@ -1,10 +1,10 @@
 #include "window/SettingsPage.h"
 
 #include "audio/EncoderSettings.h"
+#include "core/ProgramContext.h"
 #include "core/SettingsFile.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
 #include "window/Prisposob.h"
@@ -36,8 +36,8 @@ void placeLabel(QLabel* label, const QString& text, int top) {
 
 } // namespace
 
-SettingsPage::SettingsPage(TForm1& form, ProgramContext& context)
-    : Page(form, form.SpeedButton9), form_(form), context_(context) {
+SettingsPage::SettingsPage(TForm1& form, ProgramContext& context, TLameCoder& encoder)
+    : Page(form, form.SpeedButton9), form_(form), context_(context), encoder_(encoder) {
     connect(form_.SpeedButton27, &FlatButton::clicked, this, &SettingsPage::SpeedButton27Click);
     connect(form_.SpeedButton34, &FlatButton::clicked, this, &SettingsPage::SpeedButton34Click);
     connect(form_.SpeedButton35, &FlatButton::clicked, this, &SettingsPage::SpeedButton35Click);
@@ -149,7 +149,7 @@ void SettingsPage::harvestTab(Tab tab) {
         harvestChoice(form_.ComboBox3, settings.mp3SampleRate);
         settings.mp3Vbr = flag(form_.CheckBox4);
         settings.mp3Stereo = flag(form_.CheckBox5);
-        applyEncoderSettings(settings, context_.lameCoder1);
+        applyEncoderSettings(settings, encoder_);
         break;
     }
 }

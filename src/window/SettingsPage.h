@@ -6,6 +6,8 @@
 
 namespace fr {
 
+class TLameCoder;
+
 class FlatButton;
 class TForm1;
 struct ProgramContext;
@@ -17,7 +19,8 @@ class SettingsPage : public Page {
 public:
     enum class Tab { General, Copy, Mp3 };
 
-    SettingsPage(TForm1& form, ProgramContext& context);
+    // `encoder` takes the MP3 settings when they are saved.
+    SettingsPage(TForm1& form, ProgramContext& context, TLameCoder& encoder);
 
     // Opens the page after the dispatcher's reset: its tab buttons, then the general tab.
     void open();
@@ -51,6 +54,7 @@ private:
 
     TForm1& form_;
     ProgramContext& context_;
+    TLameCoder& encoder_;
 };
 
 } // namespace fr

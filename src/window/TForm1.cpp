@@ -1,9 +1,9 @@
 #include "window/TForm1.h"
 
+#include "core/ProgramContext.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "program/SettingsApplication.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/ClickableLabel.h"

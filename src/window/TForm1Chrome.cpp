@@ -1,8 +1,8 @@
 // The window's own chrome, as it has no system frame: the skin, the painted background,
 // moving the window by dragging, the logo link and the hints.
 
+#include "core/ProgramContext.h"
 #include "platform/Platform.h"
-#include "program/ProgramContext.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/ClickableLabel.h"
 #include "widgets/DriveComboBox.h"

@@ -2,11 +2,11 @@
 // the shared controls back at their home positions, and then shows, places and captions the
 // controls of the chosen page and attaches that page's actions.
 
+#include "core/ProgramContext.h"
 #include "disk/DriveLabels.h"
 #include "platform/DriveMap.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "widgets/CheckListBox.h"
 #include "widgets/ClickableLabel.h"
 #include "widgets/DriveComboBox.h"

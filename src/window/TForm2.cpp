@@ -1,9 +1,9 @@
 #include "window/TForm2.h"
 
+#include "core/ProgramContext.h"
 #include "disk/DriveLabels.h"
 #include "disk/Testovanie.h"
 #include "platform/DriveMap.h"
-#include "program/ProgramContext.h"
 #include "widgets/DirectoryListBox.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"

@@ -2,10 +2,10 @@
 // offer to register a damaged medium on closing.
 
 #include "core/LiveJob.h"
+#include "core/ProgramContext.h"
 #include "disk/Testovanie.h"
 #include "platform/DriveMap.h"
 #include "platform/Prompts.h"
-#include "program/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"

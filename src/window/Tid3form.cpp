@@ -1,8 +1,8 @@
 #include "window/Tid3form.h"
 
 #include "audio/Id3Tag.h"
+#include "core/ProgramContext.h"
 #include "core/RecordText.h"
-#include "program/ProgramContext.h"
 #include "widgets/FlatButton.h"
 #include "widgets/LabeledEdit.h"
 #include "widgets/SpinEdit.h"

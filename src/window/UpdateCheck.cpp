@@ -1,10 +1,10 @@
 #include "window/UpdateCheck.h"
 
+#include "core/ProgramContext.h"
 #include "platform/FileAttributes.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "platform/UrlDownload.h"
-#include "program/ProgramContext.h"
 
 #include <QFile>
 

@@ -1,10 +1,10 @@
 #include "window/WholeMediumPage.h"
 
+#include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
 #include "platform/Prompts.h"
 #include "platform/TypedPath.h"
-#include "program/ProgramContext.h"
 #include "rescue/FileCollector.h"
 #include "rescue/MediumEx.h"
 #include "rescue/RegisterRecord.h"

@@ -1,8 +1,9 @@
 #include "program/Startup.h"
 
+#include "core/ProgramContext.h"
+#include "disk/RawDiskAccess.h"
 #include "platform/SingleInstance.h"
 #include "program/AdminMessage.h"
-#include "program/ProgramContext.h"
 #include "program/SettingsApplication.h"
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
@@ -27,7 +28,8 @@ protected:
     QTemporaryDir runtime;
     test::ScriptedPlatform platform;
     test::ScriptedPrompts prompts;
-    ProgramContext context{dir.path(), platform, prompts};
+    RawDiskAccess disk{dir.path(), platform};
+    ProgramContext context{dir.path(), platform, prompts, disk};
 
     Startup::Outcome start() { return Startup(context, runtime.path()).run(); }
 

@@ -2,8 +2,9 @@
 // drive, and the register page in the main window.
 
 #include "app/ProgramWindow.h"
+#include "core/ProgramContext.h"
+#include "disk/RawDiskAccess.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "rescue/RegisterEntry.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
@@ -58,7 +59,8 @@ protected:
     test::TempProgramDir dir;
     test::ScriptedPlatform platform;
     test::ScriptedPrompts prompts;
-    ProgramContext context{dir.path(), platform, prompts};
+    RawDiskAccess disk{dir.path(), platform};
+    ProgramContext context{dir.path(), platform, prompts, disk};
     QString registerPath = dir.file(QStringLiteral("drives.fgv"));
 
     void SetUp() override {

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "app/ProgramWindow.h"
+#include "core/ProgramContext.h"
+#include "disk/RawDiskAccess.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "support/DosDevices.h"
 #include "support/ScriptedFileDialogs.h"
 #include "support/ScriptedPlatform.h"
@@ -27,7 +28,8 @@ protected:
     ScriptedPlatform platform;
     ScriptedPrompts prompts;
     ScriptedFileDialogs dialogs;
-    ProgramContext context{dir.path(), platform, prompts};
+    RawDiskAccess disk{dir.path(), platform};
+    ProgramContext context{dir.path(), platform, prompts, disk};
     SingleInstance instance{runtime.path()};
     DosDevices drives{dir.path()};
     std::unique_ptr<ProgramWindow> window;

@@ -4,8 +4,8 @@
 #include "window/CopyFilesPage.h"
 
 #include "core/LiveJob.h"
+#include "core/ProgramContext.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "rescue/CopyStartCheck.h"
 #include "rescue/RecordFile.h"
 #include "rescue/RegisterRecord.h"

@@ -59,7 +59,7 @@ protected:
     }
 
     CopyMusicPage& page() { return *window->copyMusicPage(); }
-    TCDRIP& ripper() { return *context.cdrip1; }
+    TCDRIP& ripper() { return *window->ripper(); }
     QString music(const QString& name) const { return media.path() + "/music/" + name; }
 
     // Ticks tracks (from 1) and rips them into D:\music.

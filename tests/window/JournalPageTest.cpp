@@ -4,8 +4,8 @@
 
 #include "window/JournalPage.h"
 
+#include "core/ProgramContext.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
 #include "support/ScriptedFileDialogs.h"

@@ -1,8 +1,8 @@
 // Every page of the main window, opened from every other page: which controls show, where,
 // and with which texts. The reset between pages must put everything back.
 
+#include "core/ProgramContext.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "support/DosDevices.h"
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"

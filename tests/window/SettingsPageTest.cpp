@@ -91,8 +91,8 @@ TEST_F(SettingsPageTest, SavingFromTheMp3TabWithVariableRateOffKeepsTheMaximum) 
     EXPECT_EQ(settings.mp3SampleRate, 0);
     EXPECT_EQ(settings.mp3Vbr, 0);
     EXPECT_EQ(settings.mp3MaxBitrate, 3) << "taken from the box as it stood";
-    EXPECT_EQ(context.lameCoder1.Bitrate(), 256u);
-    EXPECT_EQ(context.lameCoder1.EnableVBR(), 0);
+    EXPECT_EQ(window->encoder().Bitrate(), 256u);
+    EXPECT_EQ(window->encoder().EnableVBR(), 0);
     EXPECT_EQ(texts(), std::vector<QString>{"en 169"});
     EXPECT_TRUE(page().isMarked(SettingsPage::Tab::General));
     EXPECT_FALSE(form->SpeedButton12->isVisibleTo(form));

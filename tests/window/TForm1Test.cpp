@@ -3,8 +3,8 @@
 
 #include "window/TForm1.h"
 
+#include "core/ProgramContext.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "program/Startup.h"
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"

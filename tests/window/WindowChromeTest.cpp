@@ -1,7 +1,7 @@
 // The frameless window's own chrome: skins, moving by dragging, the logo link and its hint.
 
+#include "core/ProgramContext.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"

@@ -1,19 +1,14 @@
 #pragma once
 
-#include "audio/CdRipLibrary.h"
-#include "audio/Id3Tag.h"
-#include "audio/MainComponents.h"
-#include "audio/TCDRIP.h"
-#include "audio/TLameCoder.h"
 #include "core/CopyJob.h"
 #include "core/ErrorMarker.h"
 #include "core/FillBuffers.h"
+#include "core/Id3Records.h"
 #include "core/JobSignals.h"
 #include "core/LanguageTable.h"
+#include "core/MediaAccess.h"
+#include "core/RawDiskTypes.h"
 #include "core/Settings.h"
-#include "disk/RawDiskAccess.h"
-#include "disk/RawDiskTypes.h"
-#include "disk/Vwin32.h"
 
 #include <QString>
 #include <memory>
@@ -26,14 +21,12 @@ class FileDialogs;
 class Platform;
 class Prompts;
 
-// Everything the windows and workers of one running program share. There is no other
-// program-wide state: tests build as many contexts as they like.
+// Everything the windows and workers of one running program share: plain values and the
+// services they reach through small interfaces, no engine. There is no other program-wide
+// state: tests build as many contexts as they like.
 struct ProgramContext {
-    ProgramContext(QString programDir, Platform& platform, Prompts& prompts)
-        : programDir(std::move(programDir)), platform(platform), prompts(prompts),
-          disk(this->programDir, platform, vwin32Device) {
-        configureLameCoder1(lameCoder1);
-    }
+    ProgramContext(QString programDir, Platform& platform, Prompts& prompts, MediaAccess& disk)
+        : programDir(std::move(programDir)), platform(platform), prompts(prompts), disk(disk) {}
 
     // The folder the program was started in; all of its own files live there.
     const QString programDir;
@@ -43,11 +36,8 @@ struct ProgramContext {
     Settings settings;
     LanguageTable language;
     FillBuffers fillBuffers;
-    // The MP3 encoder the settings configure, and the CD ripper that feeds it over the
-    // library of CD drives (both made when the main window is set up).
-    TLameCoder lameCoder1;
-    std::unique_ptr<CdRipLibrary> cdRipLibrary;
-    std::unique_ptr<TCDRIP> cdrip1;
+    // The drives' media: what each holds, and its sectors.
+    MediaAccess& disk;
     // The tags of the tracks to be ripped, kept while the program runs, and the track whose
     // tag the tag dialog edits (0 until the copy-music page chooses one).
     Id3Records id3Records;
@@ -74,10 +64,6 @@ struct ProgramContext {
     // Held by every access to the register of damaged media: a job thread may register a
     // medium while the page reads or rewrites the file.
     std::mutex registerLock;
-
-    // The old family's sector driver, which this system lacks, and the disks below the files.
-    LinuxVwin32Device vwin32Device;
-    RawDiskAccess disk;
 
     // A file of the program folder, for a name such as "settings.ini" or "lang/lang.eng".
     QString file(const QString& name) const { return programDir + '/' + name; }
