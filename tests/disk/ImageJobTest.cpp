@@ -3,6 +3,7 @@
 // back whole sectors only, with unreadable groups as zeros and refused writes counted.
 
 #include "core/JobSignals.h"
+#include "core/LiveJob.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "support/FaultyMedium.h"
@@ -50,8 +51,8 @@ QByteArray expectedImage(const QByteArray& medium, const QList<ByteRange>& bad) 
 class ImageJobTest : public testing::Test {
 protected:
     ImageSetup setup(const QString& medium, const QString& image, std::uint32_t end,
-                     std::uint32_t position = 0) {
-        return {medium, image, 512, position, end, signals_, platform};
+                     std::uint32_t position = 0, std::shared_ptr<LiveJob> live = nullptr) {
+        return {medium, image, 512, position, end, signals_, platform, std::move(live)};
     }
     // Runs on this thread, with every report delivered at once.
     static ImageHooks inline_() {
@@ -228,7 +229,7 @@ TEST_F(ImageJobTest, ADiscImageIsWrittenIntoItsBinAndADiscOfRawSectorsNotAtAll) 
                              "    INDEX 01 00:00:00\r\n";
     writeFile(file("cooked.cue"), sheet);
     writeFile(file("cooked.bin"), QByteArray(64 * 2048, 'c'));
-    ImageRaw cooked({file("cooked.cue"), file("new.iso"), 2048, 0, 64, signals_, platform},
+    ImageRaw cooked({file("cooked.cue"), file("new.iso"), 2048, 0, 64, signals_, platform, nullptr},
                     inline_());
     EXPECT_EQ(cooked.run().failure, QString());
     EXPECT_TRUE(contentOf(file("cooked.bin")) == image);
@@ -238,7 +239,8 @@ TEST_F(ImageJobTest, ADiscImageIsWrittenIntoItsBinAndADiscOfRawSectorsNotAtAll) 
     const test::TestDisc mixed =
         test::TestDisc::mixedMode(folder.path(), QStringLiteral("mixed"), image, {75});
     const QByteArray bin = contentOf(mixed.binFile());
-    ImageRaw raw({mixed.cueSheet(), file("new.iso"), 2048, 0, 64, signals_, platform}, inline_());
+    ImageRaw raw({mixed.cueSheet(), file("new.iso"), 2048, 0, 64, signals_, platform, nullptr},
+                 inline_());
     EXPECT_EQ(raw.run().failure, imageFailure(mixed.cueSheet(), EROFS));
     EXPECT_TRUE(contentOf(mixed.binFile()) == bin);
 }
