@@ -183,12 +183,15 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     } else {
         if (const QString error = slot.remove(); !error.isEmpty())
             session.note(error);
+        // The places of the whole job: those an earlier run wrote as zeros count too, though
+        // this run did not read them again.
+        const AreaList unreadable = live->lastMap().unreadable;
         live->retire(false);
-        if (outcome.readFailed) {
+        if (outcome.readFailed || !unreadable.empty()) {
             session.say(QStringLiteral("Done with unreadable places, written as zeros: %1 bytes, "
                                        "areas: %2")
-                            .arg(outcome.unreadableAreas.totalBytes())
-                            .arg(outcome.unreadableAreas.size()));
+                            .arg(unreadable.totalBytes())
+                            .arg(unreadable.size()));
             status = kDoneWithDamage;
         }
         if (outcome.unwrittenSectors > 0) {
