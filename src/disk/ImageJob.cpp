@@ -130,8 +130,10 @@ int ImageWorker::checkpoint(int destination, std::uint64_t position, const AreaL
                             QString* failure) {
     if (!setup_.live || destination < 0)
         return 0;
-    if (const int error = syncDestination(destination))
-        return error;
+    if (syncFailure_ == 0)
+        syncFailure_ = syncDestination(destination);
+    if (syncFailure_ != 0)
+        return syncFailure_;
     const std::uint64_t sector = setup_.bytesPerSector;
     const std::uint64_t first = std::min(firstSector_, position);
     *failure = setup_.live->commit(

@@ -130,6 +130,9 @@ protected:
                    QString* failure);
 
     ImageSetup setup_;
+    // The errno of a sync of the destination that failed. The system reports lost writes to
+    // one sync only, so a later one that passes proves nothing: no checkpoint follows.
+    int syncFailure_ = 0;
     std::atomic<std::uint64_t> reads_{0};
     std::atomic<std::uint64_t> failedReads_{0};
     std::atomic<std::uint64_t> unreadableBytes_{0};

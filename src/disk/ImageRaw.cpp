@@ -164,22 +164,22 @@ ImageOutcome ImageRaw::transfer() {
         countReads(*image);
     }
     // A write the medium refuses only when flushed must not pass for a finished job.
-    const int flushError = ::fsync(medium.fd()) != 0 ? errno : 0;
-    if (flushError != 0 && outcome.failure.isEmpty() && !outcome.mediumGone) {
-        if (mediumGone(medium.fd(), flushError))
-            outcome.mediumGone = true;
-        else
-            outcome.failure = imageFailure(setup_.mediumPath, flushError);
+    if (::fsync(medium.fd()) != 0) {
+        syncFailure_ = errno;
+        if (outcome.failure.isEmpty() && !outcome.mediumGone) {
+            if (mediumGone(medium.fd(), syncFailure_))
+                outcome.mediumGone = true;
+            else
+                outcome.failure = imageFailure(setup_.mediumPath, syncFailure_);
+        }
     }
     // However it ended, the map and the record say where, once the medium holds it. After a
-    // failure or a loss this is a last try only: they keep their last commit otherwise. A
-    // flush that failed is not tried again: a second one may pass without the lost writes.
-    const bool ended = outcome.failure.isEmpty() && !outcome.mediumGone;
-    if (flushError == 0 && ended) {
+    // failure or a loss this is a last try only: they keep their last commit otherwise.
+    if (outcome.failure.isEmpty() && !outcome.mediumGone) {
         if (const int error = checkpoint(medium.fd(), pos, outcome.unreadableAreas, &commitFailure))
             outcome.failure =
                 !commitFailure.isEmpty() ? commitFailure : imageFailure(setup_.mediumPath, error);
-    } else if (flushError == 0 && commitFailure.isEmpty()) {
+    } else if (commitFailure.isEmpty()) {
         QString ignored;
         checkpoint(medium.fd(), pos, outcome.unreadableAreas, &ignored);
     }
