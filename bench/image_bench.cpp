@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
                          0,
                          static_cast<std::uint32_t>(sectors),
                          std::make_shared<fr::JobSignals>(),
-                         platform};
+                         platform,
+                         nullptr};
     fr::ImageHooks hooks;
     hooks.post = [](std::function<void()> work) {
         work();

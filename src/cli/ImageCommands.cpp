@@ -7,6 +7,7 @@
 #include "cli/PathArguments.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
+#include "core/LiveJob.h"
 #include "core/ProgramContext.h"
 #include "core/RecordText.h"
 #include "disk/DataTrack.h"
@@ -23,7 +24,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace fr::cli {
 
@@ -57,23 +60,42 @@ QChar driveOperand(Session& session, const QString& typed, QString* error) {
     return driveArgument(typed, session.drives(), session.programDir(), error);
 }
 
+// The job on its way: `continueFrom` is the map of earlier runs the user named with --map, if
+// any, which says what is still to read.
 int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
-                const QString& nativeImage, Direction direction, JournalSlot& slot) {
+                const QString& nativeImage, Direction direction, JournalSlot& slot,
+                std::optional<RescueMap> continueFrom = {}) {
     ProgramContext& context = session.context();
     if (job.position == 0)
         job.stampStart(QDateTime::currentDateTime());
     const std::uint32_t from = job.position.load();
-    // The entry being finished, if any: its earlier runs may have left a map to add to.
+    // The entry being finished, if any.
     const bool resumed = slot.holdsEntry();
     const std::uint64_t sector = volume.bytesPerSector;
-    const QDateTime started = QDateTime::currentDateTime();
     auto jobSignals = std::make_shared<JobSignals>();
+
+    // The job's map and record, kept on disk while it runs; the map --map names is kept up to
+    // date with it.
+    LiveJob::Description description;
+    description.job = job;
+    description.bytes = static_cast<std::int64_t>(job.totalSize * sector);
+    description.unitBytes = static_cast<std::int64_t>(sector);
+    description.createdBy = QStringLiteral("Fragmentrove 3.1 (fragmentrove-cli)");
+    description.commandLine = session.commandLine();
+    if (const QString userMap = runMapPath(session); !userMap.isEmpty())
+        description.alsoMapTo << userMap;
+    description.earlier = std::move(continueFrom);
+    QString liveError;
+    const std::shared_ptr<LiveJob> live =
+        LiveJob::begin(context.programDir, description, &liveError);
+    if (!live)
+        return session.fail(liveError);
 
     JobReports<ImageOutcome> reports;
     reports.position = from;
     ImageHooks hooks = reports.hooks<ImageHooks>();
     ImageSetup setup{volume.device, nativeImage, volume.bytesPerSector, from,
-                     job.totalSize, jobSignals,  context.platform};
+                     job.totalSize, jobSignals,  context.platform,      live};
     std::unique_ptr<ImageWorker> worker;
     if (direction == Direction::MediumToImage)
         worker = std::make_unique<ImageEx>(std::move(setup), std::move(hooks));
@@ -102,8 +124,10 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     };
     watch.stop = [&](int) {
         jobSignals->stopRequested = true;
+        // Journalled at once, never beyond what is on the destination's disk: a second signal
+        // that ends the program before the read under way returns still leaves the entry.
         CopyJob stopped = job;
-        stopped.position = reports.position.load();
+        stopped.position = live->committedPosition();
         if (const QString error = slot.put(stopped); !error.isEmpty())
             session.note(error);
         session.note(QStringLiteral("stopping after the read under way (again to quit at once)"));
@@ -112,13 +136,19 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     worker->wait();
 
     const ImageOutcome& outcome = reports.outcome;
-    job.position = outcome.position;
+    // What the journal may say: the position the map and record committed, which the disk
+    // holds (after a failure the last sync may not have reached it).
+    job.position = std::min(outcome.position, live->committedPosition());
     const bool finished =
         outcome.failure.isEmpty() && !outcome.mediumGone && outcome.position >= job.totalSize;
-    const QString mapError = writeRunMap(session, static_cast<std::int64_t>(job.totalSize * sector),
-                                         {static_cast<std::int64_t>(from * sector),
-                                          static_cast<std::int64_t>(outcome.position * sector)},
-                                         outcome.unreadableAreas, started, resumed);
+    // Once the journal holds the job, or it is done, the running record goes; the map stays
+    // with a journalled job. Should the journal not take it, the record stays for the next
+    // start to journal.
+    auto journalled = [&live](const QString& error) {
+        if (error.isEmpty())
+            live->retire(true);
+        return error;
+    };
     const auto hint = [&slot] {
         return QStringLiteral("journalled as entry %1; finish it with: fragmentrove-cli resume %1")
             .arg(slot.number());
@@ -128,17 +158,20 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     if (!outcome.failure.isEmpty()) {
         session.note(QStringLiteral("the image job could not go on: ") + outcome.failure);
         if (outcome.position > from || resumed) {
-            if (const QString error = slot.put(job); !error.isEmpty())
+            if (const QString error = journalled(slot.put(job)); !error.isEmpty())
                 session.note(error);
             else
                 session.note(QStringLiteral("stopped at sector %1 of %2, ")
-                                 .arg(outcome.position)
+                                 .arg(job.position.load())
                                  .arg(job.totalSize) +
                              hint());
+        } else {
+            // Nothing done, nothing to finish later.
+            live->retire(false);
         }
         status = kFailed;
     } else if (!finished) {
-        if (const QString error = slot.put(job); !error.isEmpty())
+        if (const QString error = journalled(slot.put(job)); !error.isEmpty())
             return session.fail(error);
         if (outcome.mediumGone)
             session.say(session.text(262));
@@ -150,11 +183,15 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     } else {
         if (const QString error = slot.remove(); !error.isEmpty())
             session.note(error);
-        if (outcome.readFailed) {
+        // The places of the whole job: those an earlier run wrote as zeros count too, though
+        // this run did not read them again.
+        const AreaList unreadable = live->lastMap().unreadable;
+        live->retire(false);
+        if (outcome.readFailed || !unreadable.empty()) {
             session.say(QStringLiteral("Done with unreadable places, written as zeros: %1 bytes, "
                                        "areas: %2")
-                            .arg(outcome.unreadableAreas.totalBytes())
-                            .arg(outcome.unreadableAreas.size()));
+                            .arg(unreadable.totalBytes())
+                            .arg(unreadable.size()));
             status = kDoneWithDamage;
         }
         if (outcome.unwrittenSectors > 0) {
@@ -165,7 +202,7 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
         if (status == kDone)
             session.say(QStringLiteral("Done: every sector was read and written."));
     }
-    return withMapResult(session, status, mapError);
+    return status;
 }
 
 // The checks of the window's image page before a medium is copied into an image file.
@@ -211,7 +248,21 @@ int startMediumToImage(Session& session, QChar drive, const QString& typedImage,
     // Another job writing this image would lose its work to this one.
     if (destinationInUse(image.native))
         return session.refuse(session.text(270) + ' ' + image.native);
+    // A map of this medium that earlier runs left says what is still to read; the image they
+    // wrote is kept and filled in.
+    std::optional<RescueMap> continueFrom;
     if (!resume) {
+        if (const int status = mapToContinueFrom(session, volume.bytes(), &continueFrom);
+            status != kDone)
+            return status;
+        if (continueFrom && continueFrom->pending().totalBytes() < continueFrom->size &&
+            !existing.isFile())
+            return session.refuse(
+                QStringLiteral("--map %1: the map says sectors were read into %2, which does "
+                               "not exist; nothing was read")
+                    .arg(session.arguments().value(QStringLiteral("map")), image.driveForm));
+    }
+    if (!resume && !continueFrom) {
         if (existing.exists() &&
             !context.prompts.confirm(image.native + QStringLiteral(": ") + session.text(179)))
             return kRefused;
@@ -219,12 +270,14 @@ int startMediumToImage(Session& session, QChar drive, const QString& typedImage,
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return session.fail(session.text(134) + ' ' + image.native + QStringLiteral(": ") +
                                 file.errorString());
-        job.position = 0;
     }
+    if (!resume)
+        job.position = 0;
     job.sourceName = QString(2, drive);
     job.destinationName = image.driveForm;
     job.totalSize = static_cast<std::uint32_t>(volume.sectors);
-    return runImageJob(session, job, volume, image.native, Direction::MediumToImage, slot);
+    return runImageJob(session, job, volume, image.native, Direction::MediumToImage, slot,
+                       std::move(continueFrom));
 }
 
 // The checks of the window's image page before an image file is written onto a medium. A

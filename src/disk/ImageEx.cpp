@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -22,7 +23,8 @@ ImageOutcome ImageEx::transfer() {
     bool lowPriority = flags.lowPriority.load();
     const std::uint64_t sector = setup_.bytesPerSector;
     const std::uint64_t group = kImageGroupSectors * sector;
-    std::uint64_t pos = std::min(setup_.position, setup_.end);
+    const std::vector<SectorRange> areas = sectorsToHandle();
+    std::uint64_t pos = areas.empty() ? setup_.end : areas.front().start;
     outcome.position = static_cast<std::uint32_t>(pos);
 
     // Created when missing, never truncated: a resumed job keeps what an earlier run wrote.
@@ -40,33 +42,45 @@ ImageOutcome ImageEx::transfer() {
                               : imageFailure(setup_.imagePath, error);
         return outcome;
     }
-    BlockReader medium;
-    if (pos < setup_.end) {
-        BlockReader::Options options;
-        options.unit = group;
-        options.afterFailure = group; // the next group follows an unreadable one
-        options.from = pos * sector;
-        options.until = std::uint64_t(setup_.end) * sector;
-        // The image holds the volume: a disc's data track of raw sectors gives its user data.
-        options.driveMedium = true;
-        // A paused or stopping job reads nothing more from a medium that may be dying.
-        options.hold = [jobSignals = setup_.jobSignals] {
-            return jobSignals->paused.load() || jobSignals->stopRequested.load();
-        };
-        if (const int error = medium.open(setup_.mediumPath, options)) {
-            ::close(image);
-            // A medium already gone ends the job as a stop, where it stood.
-            outcome.mediumGone = saysMediumGone(error);
-            if (!outcome.mediumGone)
-                outcome.failure = imageFailure(setup_.mediumPath, error);
-            return outcome;
-        }
-    }
-    const std::vector<std::uint8_t> zeros(group, 0);
-
+    BlockReader::Options options;
+    // The image holds the volume: a disc's data track of raw sectors gives its user data.
+    options.driveMedium = true;
+    std::unique_ptr<BlockReader> medium;
+    std::size_t area = 0;
+    std::uint64_t areaEnd = pos;
     int error = 0;
     QString failedFile = setup_.imagePath;
-    while (pos < setup_.end && !flags.stopRequested.load()) {
+    QString commitFailure;
+    // The reader of the next area still to read; a medium already gone ends the job as a stop,
+    // where it stood.
+    const auto openNextArea = [&] {
+        if (const int opened = openArea(medium, setup_.mediumPath, options, areas[area])) {
+            outcome.mediumGone = saysMediumGone(opened);
+            if (!outcome.mediumGone) {
+                error = opened;
+                failedFile = setup_.mediumPath;
+            }
+            return false;
+        }
+        pos = areas[area].start;
+        areaEnd = areas[area].end;
+        ++area;
+        return true;
+    };
+    const bool opened = areas.empty() || openNextArea();
+    const std::vector<std::uint8_t> zeros(group, 0);
+
+    while (opened && !flags.stopRequested.load()) {
+        if (pos >= areaEnd) {
+            // The area is read; between it and the next one the map says all is read.
+            if (area >= areas.size()) {
+                pos = std::max<std::uint64_t>(pos, setup_.end);
+                break;
+            }
+            if (!openNextArea())
+                break;
+            continue;
+        }
         const bool wanted = flags.lowPriority.load();
         if (wanted != lowPriority) {
             setup_.platform.setIdlePriority(wanted);
@@ -75,27 +89,27 @@ ImageOutcome ImageEx::transfer() {
         if (waitWhilePaused())
             continue;
         BlockReader::Chunk chunk;
-        // The reader hands out groups up to the end; running dry before it is no place of
-        // the medium but a fault, and must not pass for a finished image.
-        if (!medium.next(chunk) || chunk.offset != pos * sector) {
+        // The reader hands out groups up to the area's end; running dry before it is no place
+        // of the medium but a fault, and must not pass for a finished image.
+        if (!medium->next(chunk) || chunk.offset != pos * sector) {
             // A medium that went away ends the job as a stop: the groups before the loss are
             // in the image, nothing after it is written as zeros.
-            outcome.mediumGone = medium.mediumLost() != 0;
+            outcome.mediumGone = medium->mediumLost() != 0;
             if (outcome.mediumGone)
                 break;
             error = EIO;
             failedFile = setup_.mediumPath;
             break;
         }
-        const std::uint64_t left = (setup_.end - pos) * sector;
+        // Behind the area's end lie sectors read already: they stay as they are.
+        const std::uint64_t left = (areaEnd - pos) * sector;
         const std::uint8_t* data = chunk.failed ? zeros.data() : chunk.data;
         const std::uint64_t bytes = std::min(chunk.failed ? group : chunk.length, left);
         outcome.readFailed = outcome.readFailed || chunk.failed;
         if (chunk.failed)
             noteUnreadable(outcome, pos * sector, bytes);
         const TransferResult put = writeFully(image, data, bytes, pos * sector);
-        reads_ = medium.reads();
-        failedReads_ = medium.failedReads();
+        countReads(*medium);
         if (put.error != 0) {
             // The whole groups written before the failure are handled.
             pos += put.bytes / group * kImageGroupSectors;
@@ -103,16 +117,31 @@ ImageOutcome ImageEx::transfer() {
             break;
         }
         // A short last group still ends the volume.
-        pos = std::min<std::uint64_t>(setup_.end, pos + (bytes + sector - 1) / sector);
+        pos = std::min<std::uint64_t>(areaEnd, pos + (bytes + sector - 1) / sector);
+        if (checkpointDue() &&
+            (error = checkpoint(image, pos, outcome.unreadableAreas, &commitFailure)) != 0)
+            break;
         reportProgress(static_cast<std::uint32_t>(pos), false);
     }
     outcome.position = static_cast<std::uint32_t>(pos);
-    medium.stop();
+    if (medium) {
+        medium->stop();
+        countReads(*medium);
+    }
+    // However it ended, the map and the record say where: after the data is on the disk. After
+    // a failure this is a last try only: the map and record keep their last commit otherwise.
+    if (error == 0) {
+        error = checkpoint(image, pos, outcome.unreadableAreas, &commitFailure);
+    } else if (commitFailure.isEmpty()) {
+        QString ignored;
+        checkpoint(image, pos, outcome.unreadableAreas, &ignored);
+    }
     // A write the system could only refuse late shows at the close.
     if (::close(image) != 0 && error == 0)
         error = errno;
     if (error != 0) {
-        outcome.failure = imageFailure(failedFile, error);
+        outcome.failure =
+            !commitFailure.isEmpty() ? commitFailure : imageFailure(failedFile, error);
         return outcome;
     }
     reportProgress(outcome.position, true);

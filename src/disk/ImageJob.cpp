@@ -1,8 +1,11 @@
 #include "disk/ImageJob.h"
 
 #include "core/JobSignals.h"
+#include "core/LiveJob.h"
 #include "core/PostReport.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <system_error>
 
@@ -63,6 +66,80 @@ void ImageWorker::noteUnreadable(ImageOutcome& outcome, std::uint64_t offset, st
     outcome.unreadableAreas.add(
         {static_cast<std::int64_t>(offset), static_cast<std::int64_t>(offset + bytes)});
     unreadableBytes_ += bytes;
+}
+
+std::vector<SectorRange> ImageWorker::sectorsToHandle() {
+    const std::uint64_t sector = setup_.bytesPerSector;
+    const std::uint64_t from = std::min(setup_.position, setup_.end);
+    std::vector<SectorRange> areas;
+    if (!setup_.live) {
+        if (from < setup_.end)
+            areas.push_back({from, setup_.end});
+    } else {
+        const ByteRange rest{static_cast<std::int64_t>(from * sector),
+                             static_cast<std::int64_t>(std::uint64_t(setup_.end) * sector)};
+        // Counted in sectors: a map that ends its areas inside a sector (one written in
+        // another unit) has the whole sector handled again, never half of it.
+        AreaList sectors;
+        for (const ByteRange& area : setup_.live->earlier().pending()) {
+            const ByteRange left = area.intersection(rest);
+            if (left.empty())
+                continue;
+            const auto first = static_cast<std::uint64_t>(left.start) / sector;
+            const auto last = (static_cast<std::uint64_t>(left.end) + sector - 1) / sector;
+            sectors.add({static_cast<std::int64_t>(first), static_cast<std::int64_t>(last)});
+        }
+        for (const ByteRange& area : sectors)
+            areas.push_back(
+                {static_cast<std::uint64_t>(area.start), static_cast<std::uint64_t>(area.end)});
+    }
+    firstSector_ = areas.empty() ? std::max<std::uint64_t>(from, setup_.end) : areas.front().start;
+    return areas;
+}
+
+int ImageWorker::openArea(std::unique_ptr<BlockReader>& reader, const QString& path,
+                          BlockReader::Options options, SectorRange area) {
+    if (reader) {
+        reader->stop();
+        readsBefore_ += reader->reads();
+        failedReadsBefore_ += reader->failedReads();
+    }
+    reader = std::make_unique<BlockReader>();
+    const std::uint64_t sector = setup_.bytesPerSector;
+    options.unit = kImageGroupSectors * sector;
+    options.afterFailure = options.unit; // the next group follows an unreadable one
+    options.from = area.start * sector;
+    options.until = area.end * sector;
+    // A paused or stopping job reads nothing more from a medium that may be dying.
+    options.hold = [jobSignals = setup_.jobSignals] {
+        return jobSignals->paused.load() || jobSignals->stopRequested.load();
+    };
+    return reader->open(path, options);
+}
+
+void ImageWorker::countReads(const BlockReader& reader) {
+    reads_ = readsBefore_ + reader.reads();
+    failedReads_ = failedReadsBefore_ + reader.failedReads();
+}
+
+bool ImageWorker::checkpointDue() const {
+    return setup_.live && setup_.live->due();
+}
+
+int ImageWorker::checkpoint(int destination, std::uint64_t position, const AreaList& unreadable,
+                            QString* failure) {
+    if (!setup_.live || destination < 0)
+        return 0;
+    if (syncFailure_ == 0)
+        syncFailure_ = syncDestination(destination);
+    if (syncFailure_ != 0)
+        return syncFailure_;
+    const std::uint64_t sector = setup_.bytesPerSector;
+    const std::uint64_t first = std::min(firstSector_, position);
+    *failure = setup_.live->commit(
+        {static_cast<std::int64_t>(first * sector), static_cast<std::int64_t>(position * sector)},
+        unreadable, static_cast<std::uint32_t>(position));
+    return failure->isEmpty() ? 0 : EIO;
 }
 
 void ImageWorker::reportProgress(std::uint32_t position, bool last) {

@@ -2,6 +2,7 @@
 
 #include "core/AreaList.h"
 #include "core/PostReport.h"
+#include "disk/BlockReader.h"
 
 #include <QString>
 #include <atomic>
@@ -10,14 +11,23 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace fr {
 
+class LiveJob;
 class Platform;
 struct JobSignals;
 
-// Both image jobs move a medium's sectors in groups of this many, from sector 0 up.
+// Both image jobs move a medium's sectors in groups of this many, from the start of each
+// stretch they handle (sector 0 for a whole run).
 constexpr std::uint32_t kImageGroupSectors = 32;
+
+// Sectors [start, end) of a medium or an image.
+struct SectorRange {
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+};
 
 // How an image job ended, for the page.
 struct ImageOutcome {
@@ -60,6 +70,9 @@ struct ImageSetup {
     std::uint32_t end = 0;      // sectors in the job
     std::shared_ptr<JobSignals> jobSignals;
     Platform& platform;
+    // Where the job keeps its map and journal record while it runs; none for the bench. Its
+    // earlier map says what is left to handle: the pending areas from the position on.
+    std::shared_ptr<LiveJob> live;
 };
 
 // The thread and the reports both image jobs share. One object serves one job; start() runs
@@ -96,13 +109,41 @@ protected:
     // Marks `bytes` from `offset` as unreadable in the outcome and the live count.
     void noteUnreadable(ImageOutcome& outcome, std::uint64_t offset, std::uint64_t bytes);
 
+    // The sectors still to handle, in order: from the position on, the areas the job's earlier
+    // runs left untried or unreadable, each widened to whole sectors; everything from the
+    // position to the end for a job that keeps no map. Everything before the first of them is
+    // handled: this run starts there.
+    std::vector<SectorRange> sectorsToHandle();
+    // Opens a fresh `reader` of `path` on `area`, its groups from the area's start; 0 or the
+    // errno. The reads of the reader it replaces stay counted.
+    int openArea(std::unique_ptr<BlockReader>& reader, const QString& path,
+                 BlockReader::Options options, SectorRange area);
+    // Brings the counts of reads up to date with the reader under way.
+    void countReads(const BlockReader& reader);
+    // Whether the job's map and record are due to be brought up to date.
+    bool checkpointDue() const;
+    // Makes what the job wrote so far safe on the destination's disk, and only then lets the
+    // map and the journal record say that everything before `position` is handled. 0, or the
+    // errno of a failed sync; a map or record that cannot be written sets `failure` and gives
+    // EIO. Nothing to do for a job that keeps no map.
+    int checkpoint(int destination, std::uint64_t position, const AreaList& unreadable,
+                   QString* failure);
+
     ImageSetup setup_;
+    // The errno of a sync of the destination that failed. The system reports lost writes to
+    // one sync only, so a later one that passes proves nothing: no checkpoint follows.
+    int syncFailure_ = 0;
     std::atomic<std::uint64_t> reads_{0};
     std::atomic<std::uint64_t> failedReads_{0};
     std::atomic<std::uint64_t> unreadableBytes_{0};
 
 private:
     void post(std::function<void()> work) const;
+
+    // Where this run began: the first sector it had to handle.
+    std::uint64_t firstSector_ = 0;
+    std::uint64_t readsBefore_ = 0;
+    std::uint64_t failedReadsBefore_ = 0;
 
     ImageHooks hooks_;
     std::thread thread_;

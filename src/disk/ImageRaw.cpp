@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -49,7 +50,8 @@ ImageOutcome ImageRaw::transfer() {
     const bool startPriority = flags.lowPriority.load();
     const std::uint64_t sector = setup_.bytesPerSector;
     const std::uint64_t group = kImageGroupSectors * sector;
-    std::uint64_t pos = std::min(setup_.position, setup_.end);
+    const std::vector<SectorRange> areas = sectorsToHandle();
+    std::uint64_t pos = areas.empty() ? setup_.end : areas.front().start;
     outcome.position = static_cast<std::uint32_t>(pos);
 
     // A disc whose data track holds raw sectors is a CD as a drive reads it: only read. A cue
@@ -76,26 +78,38 @@ ImageOutcome ImageRaw::transfer() {
                               : imageFailure(setup_.mediumPath, error);
         return outcome;
     }
-    BlockReader image;
-    if (pos < setup_.end) {
-        BlockReader::Options options;
-        options.unit = group;
-        options.afterFailure = group;
-        options.from = pos * sector;
-        options.until = std::uint64_t(setup_.end) * sector;
-        // A device or a pipe that took the image's name since the start is not written out.
-        options.regularFileOnly = true;
-        options.hold = [jobSignals = setup_.jobSignals] {
-            return jobSignals->paused.load() || jobSignals->stopRequested.load();
-        };
-        if (const int error = image.open(setup_.imagePath, options)) {
+    BlockReader::Options options;
+    // A device or a pipe that took the image's name since the start is not written out.
+    options.regularFileOnly = true;
+    std::unique_ptr<BlockReader> image;
+    std::size_t area = 0;
+    std::uint64_t areaEnd = pos;
+    const auto openNextArea = [&] {
+        if (const int error = openArea(image, setup_.imagePath, options, areas[area])) {
             outcome.failure = imageFailure(setup_.imagePath, error);
-            return outcome;
+            return false;
         }
-    }
+        pos = areas[area].start;
+        areaEnd = areas[area].end;
+        ++area;
+        return true;
+    };
+    const bool opened = areas.empty() || openNextArea();
     const std::vector<std::uint8_t> zeros(group, 0);
+    // Why the map or record could not be brought up to date, which ends the job.
+    QString commitFailure;
 
-    while (pos < setup_.end && !flags.stopRequested.load()) {
+    while (opened && !flags.stopRequested.load()) {
+        if (pos >= areaEnd) {
+            // The area is written; between it and the next one the map says all is done.
+            if (area >= areas.size()) {
+                pos = std::max<std::uint64_t>(pos, setup_.end);
+                break;
+            }
+            if (!openNextArea())
+                break;
+            continue;
+        }
         // The box is followed while it differs from its state at the start of the job.
         const bool wanted = flags.lowPriority.load();
         if (wanted != startPriority)
@@ -103,14 +117,14 @@ ImageOutcome ImageRaw::transfer() {
         if (waitWhilePaused())
             continue;
         BlockReader::Chunk chunk;
-        if (!image.next(chunk) || chunk.offset != pos * sector) {
-            outcome.mediumGone = image.mediumLost() != 0;
+        if (!image->next(chunk) || chunk.offset != pos * sector) {
+            outcome.mediumGone = image->mediumLost() != 0;
             // The image shrank under the job: what is left of it cannot be written out.
             if (!outcome.mediumGone)
                 outcome.failure = imageFailure(setup_.imagePath, EIO);
             break;
         }
-        const std::uint64_t left = (setup_.end - pos) * sector;
+        const std::uint64_t left = (areaEnd - pos) * sector;
         const std::uint8_t* data = chunk.failed ? zeros.data() : chunk.data;
         // Only whole sectors reach the medium.
         const std::uint64_t bytes =
@@ -121,28 +135,53 @@ ImageOutcome ImageRaw::transfer() {
         bool lost = false;
         const std::uint64_t unwritten =
             writeSectors(medium, data, bytes, pos * sector, group, sector, lost);
-        reads_ = image.reads();
-        failedReads_ = image.failedReads();
+        countReads(*image);
         if (lost) {
             // The medium went away: the job stops before this run of sectors, as a stop would.
             outcome.mediumGone = true;
             break;
         }
         outcome.unwrittenSectors += unwritten;
-        pos = std::min<std::uint64_t>(setup_.end, pos + bytes / sector);
+        pos = std::min<std::uint64_t>(areaEnd, pos + bytes / sector);
         if (bytes == 0)
-            pos = setup_.end; // the partial sector at the image's end is all there was
+            pos = areaEnd; // the partial sector at the image's end is all there was
+        if (checkpointDue()) {
+            if (const int error =
+                    checkpoint(medium.fd(), pos, outcome.unreadableAreas, &commitFailure)) {
+                outcome.mediumGone = commitFailure.isEmpty() && mediumGone(medium.fd(), error);
+                if (!outcome.mediumGone)
+                    outcome.failure = !commitFailure.isEmpty()
+                                          ? commitFailure
+                                          : imageFailure(setup_.mediumPath, error);
+                break;
+            }
+        }
         reportProgress(static_cast<std::uint32_t>(pos), false);
     }
     outcome.position = static_cast<std::uint32_t>(pos);
-    image.stop();
+    if (image) {
+        image->stop();
+        countReads(*image);
+    }
     // A write the medium refuses only when flushed must not pass for a finished job.
-    if (::fsync(medium.fd()) != 0 && outcome.failure.isEmpty() && !outcome.mediumGone) {
-        const int error = errno;
-        if (mediumGone(medium.fd(), error))
-            outcome.mediumGone = true;
-        else
-            outcome.failure = imageFailure(setup_.mediumPath, error);
+    if (::fsync(medium.fd()) != 0) {
+        syncFailure_ = errno;
+        if (outcome.failure.isEmpty() && !outcome.mediumGone) {
+            if (mediumGone(medium.fd(), syncFailure_))
+                outcome.mediumGone = true;
+            else
+                outcome.failure = imageFailure(setup_.mediumPath, syncFailure_);
+        }
+    }
+    // However it ended, the map and the record say where, once the medium holds it. After a
+    // failure or a loss this is a last try only: they keep their last commit otherwise.
+    if (outcome.failure.isEmpty() && !outcome.mediumGone) {
+        if (const int error = checkpoint(medium.fd(), pos, outcome.unreadableAreas, &commitFailure))
+            outcome.failure =
+                !commitFailure.isEmpty() ? commitFailure : imageFailure(setup_.mediumPath, error);
+    } else if (commitFailure.isEmpty()) {
+        QString ignored;
+        checkpoint(medium.fd(), pos, outcome.unreadableAreas, &ignored);
     }
     medium.close();
     if (outcome.failure.isEmpty())

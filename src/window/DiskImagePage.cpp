@@ -1,5 +1,6 @@
 #include "window/DiskImagePage.h"
 
+#include "core/LiveJob.h"
 #include "core/ProgramContext.h"
 #include "core/RecordText.h"
 #include "disk/ImageEx.h"
@@ -175,8 +176,7 @@ bool DiskImagePage::startMediumToImage(bool resume) {
     job.sourceName = QString(2, source);
     job.destinationName = image;
     job.totalSize = static_cast<std::uint32_t>(volume.sectors);
-    startJob<ImageEx>(volume, nativeImage, true);
-    return true;
+    return startJob<ImageEx>(volume, nativeImage, true);
 }
 
 bool DiskImagePage::startImageToMedium(bool resume) {
@@ -231,25 +231,32 @@ bool DiskImagePage::startImageToMedium(bool resume) {
     job.destinationName = QString(2, target);
     // A trailing partial sector of the image is not written.
     job.totalSize = static_cast<std::uint32_t>(imageBytes / volume.bytesPerSector);
-    startJob<ImageRaw>(volume, nativeImage, false);
-    return true;
+    return startJob<ImageRaw>(volume, nativeImage, false);
 }
 
 template <typename Worker>
-void DiskImagePage::startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage) {
+bool DiskImagePage::startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage) {
     CopyJob& job = context_.copyJob;
     if (job.position == 0)
         job.stampStart(QDateTime::currentDateTime());
     context_.errorMarker.clear();
     form_.Gauge1->setProgress(0);
     jobControls_.jobStarted();
+    // Without its map and record on disk a crash would cost the whole run: it does not start.
+    std::shared_ptr<LiveJob> live = jobControls_.beginLiveJob(
+        static_cast<std::int64_t>(job.totalSize) * volume.bytesPerSector, volume.bytesPerSector);
+    if (!live) {
+        jobControls_.jobEnded();
+        return false;
+    }
     ImageSetup setup{volume.device, nativeImage,         volume.bytesPerSector, job.position.load(),
-                     job.totalSize, context_.jobSignals, context_.platform};
+                     job.totalSize, context_.jobSignals, context_.platform,     std::move(live)};
     bytesPerSector_ = volume.bytesPerSector;
     runStart_ = job.position;
     progressSpeed_.start(std::int64_t(runStart_) * bytesPerSector_);
     worker_ = std::make_unique<Worker>(std::move(setup), hooks(toImage));
     worker_->start();
+    return true;
 }
 
 ImageHooks DiskImagePage::hooks(bool toImage) {

@@ -50,9 +50,10 @@ private:
     // The image file typed in the field, in drive form (the field shows it so).
     QString imageField();
     // The reports of the job about to start, to the main thread; toImage: medium to image.
-    // The job's common start: dates, marker, gauge, the controls, then the worker.
+    // The job's common start: dates, marker, gauge, the controls, its map and record on disk,
+    // then the worker. False when the map and record cannot be written: the job does not start.
     template <typename Worker>
-    void startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage);
+    bool startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage);
     ImageHooks hooks(bool toImage);
     void retireWorker();
     void workerEnded(const ImageOutcome& outcome, bool toImage);

@@ -2,7 +2,10 @@
 // the 32-sector groups that fail, a stopped job resumed inside its image, and an image written
 // back whole sectors only, with unreadable groups as zeros and refused writes counted.
 
+#include "core/CopyJob.h"
 #include "core/JobSignals.h"
+#include "core/LiveJob.h"
+#include "core/RescueMap.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "support/FaultyMedium.h"
@@ -12,6 +15,7 @@
 #include "support/TestDisc.h"
 #include "support/TmpfsMount.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -50,8 +54,8 @@ QByteArray expectedImage(const QByteArray& medium, const QList<ByteRange>& bad) 
 class ImageJobTest : public testing::Test {
 protected:
     ImageSetup setup(const QString& medium, const QString& image, std::uint32_t end,
-                     std::uint32_t position = 0) {
-        return {medium, image, 512, position, end, signals_, platform};
+                     std::uint32_t position = 0, std::shared_ptr<LiveJob> live = nullptr) {
+        return {medium, image, 512, position, end, signals_, platform, std::move(live)};
     }
     // Runs on this thread, with every report delivered at once.
     static ImageHooks inline_() {
@@ -155,6 +159,87 @@ TEST_F(ImageJobTest, AStoppedJobResumesInsideItsImageToTheSameResult) {
                 expectedImage(FaultyMedium::pattern(0, size), bad));
 }
 
+TEST_F(ImageJobTest, AStoppedJobKeepsItsMapAndAResumedOneEndsItAsAnUninterruptedRunWould) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    // 8 MiB at 4 MiB a second, a bad sector in each half.
+    const qint64 size = 8 << 20;
+    const QList<ByteRange> bad = {{(1 << 20) + 512, (1 << 20) + 1024},
+                                  {(6 << 20) + 100, (6 << 20) + 101}};
+    FaultyMedium medium(size, bad, {.bytesPerSecond = 4 << 20});
+    const auto end = static_cast<std::uint32_t>(size / 512);
+    QTemporaryDir programDir;
+    CopyJob job;
+    job.sourceName = QStringLiteral("EE");
+    job.destinationName = QStringLiteral("D:\\live.ima");
+    job.totalSize = end;
+    job.stampStart(QDateTime::currentDateTime());
+    const auto begin = [&](const CopyJob& from) {
+        LiveJob::Description description;
+        description.job = from;
+        description.bytes = size;
+        description.unitBytes = 512;
+        QString error;
+        auto live = LiveJob::begin(programDir.path(), description, &error);
+        EXPECT_EQ(error, QString());
+        return live;
+    };
+
+    ImageHooks stopping = inline_();
+    stopping.progress = [this, end](int, std::uint32_t position) {
+        if (position >= end / 2)
+            signals_->stopRequested = true;
+    };
+    auto live = begin(job);
+    ASSERT_TRUE(live);
+    ImageEx first(setup(medium.path(), file("live.ima"), end, 0, live), stopping);
+    const ImageOutcome stopped = first.run();
+    ASSERT_EQ(stopped.failure, QString());
+    ASSERT_LT(stopped.position, end);
+    // The map and the record say where the stop left the job: all of it on the image's disk.
+    EXPECT_EQ(live->committedPosition(), stopped.position);
+    const QString mapPath = LiveJob::mapPathOf(programDir.path(), job);
+    const MapFileContents atStop = readMapFile(mapPath);
+    ASSERT_EQ(atStop.error, QString());
+    EXPECT_EQ(atStop.map.size, size);
+    EXPECT_EQ(atStop.map.untried.areas(),
+              (std::vector<ByteRange>{{qint64(stopped.position) * 512, size}}));
+    EXPECT_EQ(atStop.map.unreadable.areas(),
+              (std::vector<ByteRange>{{1 << 20, (1 << 20) + kGroup}}));
+    live->retire(true);
+
+    // A later run of the same job takes up the map its earlier run left.
+    signals_ = std::make_shared<JobSignals>();
+    job.position = stopped.position;
+    live = begin(job);
+    ASSERT_TRUE(live);
+    // The bad place before the stop reads now: it is behind the position, so it stays zeros.
+    medium.setBadRanges({bad[1]});
+    ImageEx rest(setup(medium.path(), file("live.ima"), end, stopped.position, live), inline_());
+    const ImageOutcome resumed = rest.run();
+    EXPECT_EQ(resumed.failure, QString());
+    EXPECT_EQ(resumed.position, end);
+    const QByteArray image = contentOf(file("live.ima"));
+    EXPECT_TRUE(image == expectedImage(FaultyMedium::pattern(0, size), bad));
+
+    const MapFileContents done = readMapFile(mapPath);
+    ASSERT_EQ(done.error, QString());
+    EXPECT_TRUE(done.map.finished());
+    EXPECT_EQ(done.map.unreadable.areas(), (std::vector<ByteRange>{{1 << 20, (1 << 20) + kGroup},
+                                                                   {6 << 20, (6 << 20) + kGroup}}));
+    // Every byte the map calls rescued holds the medium's byte.
+    for (const RescueMap::Block& block : done.map.blocks()) {
+        if (block.status != RescueMap::Status::Rescued)
+            continue;
+        EXPECT_TRUE(image.mid(block.range.start, block.range.length()) ==
+                    FaultyMedium::pattern(block.range.start, block.range.length()))
+            << block.range.start;
+    }
+    live->retire(false);
+    EXPECT_FALSE(QFile::exists(mapPath));
+}
+
 TEST_F(ImageJobTest, AFullDiskEndsTheJobWithItsReasonAtTheLastWholeGroup) {
     test::TmpfsMount small(file("small"), 64 * 1024);
     if (!small.mounted())
@@ -228,7 +313,7 @@ TEST_F(ImageJobTest, ADiscImageIsWrittenIntoItsBinAndADiscOfRawSectorsNotAtAll) 
                              "    INDEX 01 00:00:00\r\n";
     writeFile(file("cooked.cue"), sheet);
     writeFile(file("cooked.bin"), QByteArray(64 * 2048, 'c'));
-    ImageRaw cooked({file("cooked.cue"), file("new.iso"), 2048, 0, 64, signals_, platform},
+    ImageRaw cooked({file("cooked.cue"), file("new.iso"), 2048, 0, 64, signals_, platform, nullptr},
                     inline_());
     EXPECT_EQ(cooked.run().failure, QString());
     EXPECT_TRUE(contentOf(file("cooked.bin")) == image);
@@ -238,7 +323,8 @@ TEST_F(ImageJobTest, ADiscImageIsWrittenIntoItsBinAndADiscOfRawSectorsNotAtAll) 
     const test::TestDisc mixed =
         test::TestDisc::mixedMode(folder.path(), QStringLiteral("mixed"), image, {75});
     const QByteArray bin = contentOf(mixed.binFile());
-    ImageRaw raw({mixed.cueSheet(), file("new.iso"), 2048, 0, 64, signals_, platform}, inline_());
+    ImageRaw raw({mixed.cueSheet(), file("new.iso"), 2048, 0, 64, signals_, platform, nullptr},
+                 inline_());
     EXPECT_EQ(raw.run().failure, imageFailure(mixed.cueSheet(), EROFS));
     EXPECT_TRUE(contentOf(mixed.binFile()) == bin);
 }

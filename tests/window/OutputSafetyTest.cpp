@@ -134,8 +134,8 @@ TEST_F(OutputSafetyTest, ACopyIntoADestinationAnotherJobIsWritingIsRefusedAndWri
     // An image job whose image file another job is writing.
     const QString medium = file("medium.img");
     write(medium, QByteArray(64 * 512, 'm'));
-    ImageEx imaging({medium, destination, 512, 0, 64, std::make_shared<JobSignals>(), platform},
-                    {});
+    ImageEx imaging(
+        {medium, destination, 512, 0, 64, std::make_shared<JobSignals>(), platform, nullptr}, {});
     EXPECT_EQ(imaging.run().failure, destination + QStringLiteral(": ") + destinationInUseReason());
     EXPECT_EQ(contentOf(destination), "another job's bytes");
 

@@ -1,0 +1,180 @@
+// Image jobs on the command line that do not end as planned: killed outright and finished by a
+// later resume, byte for byte; and a map of an earlier rescue, by another tool, taken up by
+// image --map, which then reads only what the map leaves to read.
+
+#include "cli/CliProcess.h"
+#include "core/RescueMap.h"
+#include "support/DosDevices.h"
+#include "support/FaultyMedium.h"
+#include "support/FileBytes.h"
+#include "support/TempProgramDir.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace fr {
+namespace {
+
+using test::CliResult;
+using test::contentOf;
+using test::FaultyMedium;
+using test::runCli;
+
+constexpr qint64 kSize = 1 << 20;
+// A medium read at kSpeed takes 4 seconds: the first commit after the start comes in the middle.
+constexpr qint64 kSlowSize = 4 << 20;
+constexpr qint64 kSpeed = 1 << 20;
+constexpr qint64 kGroup = 32 * 512;
+
+class CliImageLiveTest : public testing::Test {
+protected:
+    void SetUp() override {
+        QString why;
+        if (!FaultyMedium::available(&why))
+            GTEST_SKIP() << why.toStdString();
+        drives.setRoot('D', media.path());
+    }
+
+    // The position the running job's record in the maps folder holds; 0 while there is none.
+    std::uint32_t recordedPosition() const {
+        const QDir maps(dir.file(QStringLiteral("maps")));
+        for (const QString& name : maps.entryList({QStringLiteral("*.job")}, QDir::Files)) {
+            const QByteArray record = contentOf(maps.filePath(name));
+            if (record.size() == CopyJob::kRecordBytes)
+                return qFromLittleEndian<std::uint32_t>(record.constData() + 512);
+        }
+        return 0;
+    }
+
+    // Starts the command, kills it outright once its record says some sectors are on the
+    // destination's disk and some are still to do, and returns the position it had.
+    std::uint32_t killMidway(const QStringList& arguments, std::uint32_t sectors) {
+        const auto cli = test::startCli(dir.path(), arguments);
+        std::uint32_t reached = 0;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (reached = recordedPosition()) > 0; }, 30000));
+        ::kill(static_cast<pid_t>(cli->processId()), SIGKILL);
+        cli->waitForFinished();
+        EXPECT_LT(reached, sectors) << "the job ended before it was killed";
+        return reached;
+    }
+
+    std::vector<CopyJob> journal() const {
+        return test::journalEntries(dir.file(QStringLiteral("databaza.fgv")));
+    }
+
+    // What is left in the maps folder.
+    QStringList mapsLeft() const {
+        return QDir(dir.file(QStringLiteral("maps"))).entryList(QDir::Files);
+    }
+
+    test::TempProgramDir dir;
+    QTemporaryDir media;
+    test::DosDevices drives{dir.path()};
+};
+
+TEST_F(CliImageLiveTest, AKilledImageJobIsJournalledAtTheNextStartAndResumedByteExact) {
+    // A bad sector read before the kill, one after it; the medium slow enough to be caught.
+    const QList<ByteRange> bad = {{2 * kGroup + 7, 2 * kGroup + 8},
+                                  {kSlowSize - 1000, kSlowSize - 999}};
+    FaultyMedium medium(kSlowSize, bad, {.bytesPerSecond = kSpeed});
+    drives.setDevice('E', medium.path());
+    const std::uint32_t reached = killMidway({"image", "E:", "D:\\disk.ima"}, kSlowSize / 512);
+
+    // The next start journals the job; the resume reads on from where the record says.
+    const CliResult listed = runCli(dir.path(), {"resume"});
+    EXPECT_TRUE(listed.out.startsWith("1. ")) << listed.out.toStdString();
+    ASSERT_EQ(journal().size(), 1u);
+    EXPECT_EQ(journal()[0].position.load(), reached);
+    const CliResult resumed = runCli(dir.path(), {"resume", "1"});
+    EXPECT_EQ(resumed.exitCode, 1) << resumed.out.toStdString() << resumed.err.toStdString();
+    EXPECT_TRUE(resumed.out.contains(QStringLiteral("from sector %1").arg(reached)))
+        << resumed.out.toStdString();
+    // Both zeroed groups count, the one the killed run met as well.
+    EXPECT_TRUE(resumed.out.contains(QStringLiteral("%1 bytes, areas: 2").arg(2 * kGroup)))
+        << resumed.out.toStdString();
+
+    QByteArray expected = FaultyMedium::pattern(0, kSlowSize);
+    for (const qint64 group : {2 * kGroup, kSlowSize - kGroup})
+        expected.replace(group, kGroup, QByteArray(kGroup, '\0'));
+    EXPECT_TRUE(contentOf(media.filePath("disk.ima")) == expected);
+    EXPECT_TRUE(journal().empty());
+    EXPECT_TRUE(mapsLeft().isEmpty()) << mapsLeft().join(' ').toStdString();
+}
+
+TEST_F(CliImageLiveTest, AKilledRestoreIsResumedByteExact) {
+    // The image is read slowly from its own medium; the drive is an image file.
+    FaultyMedium image(kSlowSize, {}, {.bytesPerSecond = kSpeed});
+    drives.setRoot('F', image.mountPoint());
+    const QString target = media.filePath("target.img");
+    test::writeFile(target, QByteArray(kSlowSize, '\xee'));
+    drives.setDevice('E', target);
+    killMidway({"-y", "restore", "F:\\disk.img", "E:"}, kSlowSize / 512);
+
+    const CliResult resumed = runCli(dir.path(), {"-y", "resume", "1"});
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.out.toStdString() << resumed.err.toStdString();
+    EXPECT_TRUE(resumed.out.contains("from sector")) << resumed.out.toStdString();
+    EXPECT_TRUE(contentOf(target) == FaultyMedium::pattern(0, kSlowSize));
+    EXPECT_TRUE(journal().empty());
+    EXPECT_TRUE(mapsLeft().isEmpty()) << mapsLeft().join(' ').toStdString();
+}
+
+// A map in the mapfile format, made by GNU ddrescuelog: the sectors listed are rescued, the
+// others untried.
+QString ddrescueMap(const QString& path, qint64 size, const QList<std::pair<int, int>>& rescued) {
+    QByteArray list;
+    for (const auto& [first, end] : rescued)
+        for (int sector = first; sector < end; ++sector)
+            list += QByteArray::number(sector) + '\n';
+    QProcess tool;
+    tool.start(QStringLiteral("ddrescuelog"),
+               {"-b", "512", "-s", QString::number(size), "--create-mapfile=+?", path});
+    tool.write(list);
+    tool.closeWriteChannel();
+    if (!tool.waitForFinished() || tool.exitCode() != 0)
+        return QStringLiteral("ddrescuelog: ") + QString::fromUtf8(tool.readAllStandardError());
+    return {};
+}
+
+TEST_F(CliImageLiveTest, AMapOfAnEarlierRescueIsContinuedAndOneOfAnotherSizeRefused) {
+    if (QStandardPaths::findExecutable(QStringLiteral("ddrescuelog")).isEmpty())
+        GTEST_SKIP() << "ddrescuelog is not installed";
+    // An earlier rescue read the start and the end of the medium into the image; the sectors
+    // between are still to read. The places it read fail now: reading them again would show.
+    const QList<std::pair<int, int>> rescued = {{0, 1000}, {1500, 2048}};
+    FaultyMedium medium(kSize, {{100 * 512, 101 * 512}, {1800 * 512, 1801 * 512}});
+    drives.setDevice('E', medium.path());
+    QByteArray earlier = FaultyMedium::pattern(0, kSize);
+    earlier.replace(1000 * 512, 500 * 512, QByteArray(500 * 512, 'x'));
+    test::writeFile(media.filePath("disk.ima"), earlier);
+    const QString map = media.filePath("disk.map");
+    ASSERT_EQ(ddrescueMap(map, kSize, rescued), QString());
+
+    const CliResult continued = runCli(dir.path(), {"image", "E:", "D:\\disk.ima", "--map", map});
+    EXPECT_EQ(continued.exitCode, 0) << continued.out.toStdString() << continued.err.toStdString();
+    EXPECT_GT(medium.reads(), 0);
+    EXPECT_EQ(medium.failedReads(), 0);
+    EXPECT_TRUE(contentOf(media.filePath("disk.ima")) == FaultyMedium::pattern(0, kSize));
+    const MapFileContents done = readMapFile(map);
+    EXPECT_EQ(done.error, QString());
+    EXPECT_TRUE(done.map.finished());
+    EXPECT_TRUE(done.map.unreadable.empty());
+
+    // A map of a medium of another size says nothing of this one: refused, nothing written.
+    const QString other = media.filePath("other.map");
+    ASSERT_EQ(ddrescueMap(other, 2 * kSize, rescued), QString());
+    const QByteArray otherText = contentOf(other);
+    const CliResult refused = runCli(dir.path(), {"image", "E:", "D:\\other.ima", "--map", other});
+    EXPECT_EQ(refused.exitCode, 2) << refused.out.toStdString() << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(media.filePath("other.ima")));
+    EXPECT_TRUE(contentOf(other) == otherText);
+    EXPECT_TRUE(journal().empty());
+}
+
+} // namespace
+} // namespace fr
