@@ -3,7 +3,7 @@
  *
  * It serves one file, the medium, whose bytes live in a real source file. Reads that touch any
  * of the chosen bad byte ranges fail with EIO as a whole, the way a dying disk refuses a
- * request; all other reads and writes pass straight through to the source file. Two more files
+ * request; all other reads and writes pass straight through to the source file. Three more files
  * let a test watch and steer it while it runs:
  *
  *   stats  "reads N\nfailed N\nbytes N\n": read requests of the medium so far, how many failed,
