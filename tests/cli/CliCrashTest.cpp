@@ -277,10 +277,10 @@ TEST_F(CliCrashTest, AfterAPowerCutTheMapAndRecordClaimOnlyWhatTheDestinationHol
     EXPECT_TRUE(test::journalEntries(journalPath()).empty());
 }
 
-// A map another rescue tool made of this source says what is read already: the copy reads only
-// the rest. A map for a source of another size, or one that does not parse, is refused before
+// A map GNU ddrescue or ddrescuelog made of this source says what is read already: the copy reads
+// only the rest. A map for a source of another size, or one that does not parse, is refused before
 // anything is read or written.
-TEST_F(CliCrashTest, AMapMadeByDdrescuelogIsContinuedAndAForeignOrDamagedOneRefused) {
+TEST_F(CliCrashTest, AMapFromGnuDdrescueIsContinuedAndAForeignOrDamagedOneRefused) {
     QString why;
     if (!FaultyMedium::available(&why))
         GTEST_SKIP() << why.toStdString();
@@ -335,6 +335,28 @@ TEST_F(CliCrashTest, AMapMadeByDdrescuelogIsContinuedAndAForeignOrDamagedOneRefu
     ASSERT_EQ(map.error, QString());
     EXPECT_TRUE(map.map.finished());
     EXPECT_EQ(map.map.unreadable, expected.filled);
+
+    // GNU ddrescue itself, run over the first 600,000 bytes: the copy takes its output and map
+    // and finishes them as one rescue never interrupted.
+    if (!QStandardPaths::findExecutable(QStringLiteral("ddrescue")).isEmpty()) {
+        const QString ddOutput = media.filePath(QStringLiteral("dd.bin"));
+        const QString ddMap = media.filePath(QStringLiteral("dd.map"));
+        QProcess ddrescue;
+        ddrescue.start(QStringLiteral("ddrescue"),
+                       {QStringLiteral("--size=600000"), medium->path(), ddOutput, ddMap});
+        ASSERT_TRUE(ddrescue.waitForFinished(60000));
+        ASSERT_EQ(ddrescue.exitCode(), 0) << ddrescue.readAllStandardError().toStdString();
+        const qint64 readBefore = medium->bytesRead();
+        const CliResult finished =
+            test::runCli(dir.path(), {QStringLiteral("copy"), QStringLiteral("E:\\disk.img"),
+                                      QStringLiteral("D:\\dd.bin"), QStringLiteral("--map"), ddMap,
+                                      QStringLiteral("--yes")});
+        EXPECT_EQ(finished.exitCode, 1) << finished.err.toStdString();
+        EXPECT_TRUE(contentOf(ddOutput) == expected.destination);
+        EXPECT_LE(medium->bytesRead() - readBefore, kSize - 600000 + 64 * 1024)
+            << "what ddrescue read is not read again";
+        EXPECT_EQ(readMapFile(ddMap).map.unreadable, expected.filled);
+    }
 
     // Refused: a map of a source one sector larger, and a map with a line cut in half.
     const QByteArray before = contentOf(destinationPath);
