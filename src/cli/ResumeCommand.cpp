@@ -125,8 +125,8 @@ int resumeCopy(Session& session, CopyJob job, JournalSlot& slot) {
     job.sourceName = start.source.driveForm;
     job.destinationName = start.destination.driveForm;
     job.totalSize = static_cast<std::uint32_t>(start.sourceSize);
-    if (job.position == 0)
-        job.stampStart(QDateTime::currentDateTime());
+    // The entry keeps its start, also at position 0: it names the job's map and running
+    // record, so a resume that is killed brings this entry up to date instead of leaving a twin.
     return runCopy(session, job, start, slot);
 }
 

@@ -2,8 +2,12 @@
 // driven with the mouse and keyboard, copying from a medium that really fails, and a whole
 // medium copied into a folder.
 
+#include "app/ProgramWindow.h"
 #include "core/CopyJob.h"
+#include "core/LiveJob.h"
 #include "disk/MediaIdentity.h"
+#include "platform/SingleInstance.h"
+#include "program/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
@@ -11,8 +15,13 @@
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
 #include "support/ReferenceRescue.h"
+#include "support/ScriptedPlatform.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempProgramDir.h"
 #include "support/TestDisc.h"
+#include "widgets/CheckListBox.h"
+#include "widgets/FlatButton.h"
+#include "window/TForm1.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -20,14 +29,18 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <iostream>
+#include <random>
 #include <unistd.h>
 
 namespace fr {
@@ -281,6 +294,83 @@ TEST_F(RescueThroughWindowTest, RescuesStopsAndFinishesAfterARestart) {
     EXPECT_TRUE(waitFor([&] { return readAll(partial) == finished.destination; }, 60000))
         << "the finished copy differs from an uninterrupted step-by-step rescue";
     EXPECT_EQ(QFileInfo(journal).size(), 0) << "the resumed entry is still in the journal";
+}
+
+// The program killed in the middle of a copy: the next start says that a job was put in the
+// journal, the journal page shows it with its state, and resuming it finishes as a copy never
+// interrupted.
+TEST_F(RescueThroughWindowTest, ACopyKilledMidwayIsInTheJournalAtTheNextStartAndFinishesExact) {
+    const QList<ByteRange> bad{{(1 << 20) + 512, (1 << 20) + 1536}};
+    FaultyMedium dying(4 << 20, bad,
+                       {.name = QStringLiteral("dying.img"),
+                        .delayMs = 50,
+                        .bytesPerSecond = 1 << 20,
+                        .multithreaded = true});
+    test::DosDevices drives(program.path());
+    drives.setRoot('F', dying.mountPoint());
+    drives.setRoot('E', destinations.path());
+    startProgram();
+    rescue(QStringLiteral("F:\\dying.img"), QStringLiteral("E:\\dying.img"));
+
+    // Killed at a random moment after the job's first commit.
+    const QDir maps(LiveJob::folderOf(program.path()));
+    const auto running = [&maps] {
+        const QStringList records = maps.entryList({QStringLiteral("*.job")}, QDir::Files);
+        CopyJob job;
+        if (records.size() == 1)
+            job.fromRecord(readAll(maps.filePath(records.front())));
+        return job;
+    };
+    ASSERT_TRUE(waitFor([&] { return running().position.load() > 0; }, 30000))
+        << "the copy never committed its progress";
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    const int ms = std::uniform_int_distribution<int>(0, 1500)(random);
+    std::cout << "killed " << ms << " ms after the first commit (seed " << seed << ")\n";
+    QThread::msleep(ms);
+    window.kill();
+    ASSERT_TRUE(window.waitForFinished(10000));
+    const CopyJob left = running();
+    ASSERT_GT(left.position.load(), 0u);
+
+    // The next start, in this process with scripted message boxes, so that their texts and the
+    // journal page's labels can be read.
+    test::ScriptedPlatform platform;
+    test::ScriptedPrompts prompts;
+    ProgramContext context(program.path(), platform, prompts);
+    QTemporaryDir freshRuntime;
+    SingleInstance instance(freshRuntime.path());
+    ProgramWindow restarted(context, instance, {});
+    ASSERT_EQ(restarted.create(), QString());
+    TForm1& form = restarted.form();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.shown.empty(); }, 5000));
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, context.text(275));
+
+    form.SpeedButton9Click(form.SpeedButton4);
+    ASSERT_EQ(form.CheckListBox1->count(), 1);
+    EXPECT_EQ(context.copyJob.position.load(), left.position.load());
+    // The journal's rule: a destination that ends at the position, or one fill block past it,
+    // is as a stop leaves it; one the killed copy wrote further is of an unexpected size.
+    const qint64 size = QFileInfo(destinations.filePath(QStringLiteral("dying.img"))).size();
+    const qint64 past = size - qint64(left.position.load());
+    const bool asStopped = past == 0 || past == 512 || past == 1024 || past == 2048;
+    EXPECT_EQ(form.Label3->text(), context.text(68) + context.text(asStopped ? 69 : 73));
+
+    // Resumed: yes to the unexpected size (when asked) and to writing into the copy.
+    prompts.answers = {PromptAnswer::Yes, PromptAnswer::Yes};
+    if (asStopped)
+        prompts.answers.pop_front();
+    QTest::mouseClick(form.SpeedButton20, Qt::LeftButton, {}, form.SpeedButton20->rect().center());
+    ASSERT_FALSE(form.SpeedButton13->isEnabled()) << "the resume did not start";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.SpeedButton13->isEnabled(); }, 60000));
+    const std::vector<std::uint8_t> zeros(512, 0);
+    const test::ReferenceResult finished = test::referenceCopy(
+        readAll(dying.backingPath()), bad, {}, 0, static_cast<quint32>(dying.size()), zeros);
+    EXPECT_TRUE(readAll(destinations.filePath(QStringLiteral("dying.img"))) == finished.destination)
+        << "the finished copy differs from an uninterrupted step-by-step rescue";
+    EXPECT_EQ(QFileInfo(program.file(QStringLiteral("databaza.fgv"))).size(), 0);
 }
 
 TEST_F(RescueThroughWindowTest, CopiesAWholeMediumIntoAFolder) {

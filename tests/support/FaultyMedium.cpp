@@ -137,9 +137,16 @@ void FaultyMedium::mount(const QList<ByteRange>& badRanges, const Options& optio
     if (!available(&why))
         fail(why);
     QDir(dir_.path()).mkdir(QStringLiteral("mnt"));
+    // Files created in the mount are kept here, beside the mount point.
+    QDir(dir_.path()).mkdir(QStringLiteral("files"));
 
-    QStringList arguments{QStringLiteral("--source"), backing_, QStringLiteral("--name"), name_,
-                          QStringLiteral("--exit-with-parent")};
+    QStringList arguments{QStringLiteral("--source"),
+                          backing_,
+                          QStringLiteral("--name"),
+                          name_,
+                          QStringLiteral("--exit-with-parent"),
+                          QStringLiteral("--files"),
+                          dir_.filePath(QStringLiteral("files"))};
     if (!badRanges.isEmpty())
         arguments << QStringLiteral("--bad") << rangesText(badRanges);
     if (options.delayMs > 0)
@@ -150,6 +157,8 @@ void FaultyMedium::mount(const QList<ByteRange>& badRanges, const Options& optio
         arguments << QStringLiteral("--rate") << QString::number(options.bytesPerSecond);
     if (options.multithreaded)
         arguments << QStringLiteral("--multithreaded");
+    if (options.keepsOnlySynced)
+        arguments << QStringLiteral("--keep-only-synced");
     arguments << mountPoint();
 
     process_ = std::make_unique<QProcess>();
@@ -239,6 +248,18 @@ void FaultyMedium::setBadRanges(const QList<ByteRange>& ranges) {
         fail(QStringLiteral("faultyfs refused the bad ranges ") + rangesText(ranges));
 }
 
+void FaultyMedium::powerCut() {
+    const QString file = controlFile(QStringLiteral("powercut"));
+    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail(QStringLiteral("cannot open ") + file);
+    const int error = ::write(fd, "1", 1) == 1 ? 0 : errno;
+    ::close(fd);
+    if (error != 0)
+        fail(QStringLiteral("faultyfs could not put back the unsynced writes: ") +
+             QString::fromLocal8Bit(strerror(error)));
+}
+
 QList<ByteRange> FaultyMedium::badRanges() const {
     QList<ByteRange> ranges;
     for (const QByteArray& item :
@@ -265,6 +286,10 @@ qint64 FaultyMedium::reads() const {
 
 qint64 FaultyMedium::failedReads() const {
     return statsValue(QStringLiteral("failed"));
+}
+
+qint64 FaultyMedium::bytesRead() const {
+    return statsValue(QStringLiteral("bytes"));
 }
 
 char FaultyMedium::patternByte(qint64 offset) {

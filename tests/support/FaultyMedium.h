@@ -34,11 +34,17 @@ struct FaultyMediumOptions {
     // Requests are answered at once, so a slow failing read holds up neither a stat nor
     // another read (a single-threaded medium makes every caller wait behind it).
     bool multithreaded = false;
+    // Writes to the medium and to files created in the mount reach the disk at once but count
+    // as lost by powerCut() until an fsync or fdatasync of their file: a disk with a cache
+    // that a power cut empties.
+    bool keepsOnlySynced = false;
 };
 
 // A medium whose chosen byte ranges cannot be read: a file served by faultyfs, where every
 // read(2) that touches a bad range fails whole with EIO, and writes pass through to a backing
-// file. Unmounts, and waits for faultyfs to end, when it goes out of scope.
+// file. Files can be created in the mount beside the medium (they never fail), so a copy's
+// destination can sit on the same disk. Unmounts, and waits for faultyfs to end, when it goes
+// out of scope.
 class FaultyMedium {
 public:
     using Options = FaultyMediumOptions;
@@ -68,9 +74,15 @@ public:
     // Replaces the bad ranges while mounted, e.g. to make a place readable again.
     void setBadRanges(const QList<ByteRange>& ranges);
     QList<ByteRange> badRanges() const;
+    // The power goes: with Options::keepsOnlySynced, every byte written to the medium or a
+    // file in the mount since that file's last sync is put back as it was, and files are cut
+    // back to their synced size. Without it, nothing changes.
+    void powerCut();
     // Read requests of the medium so far, and how many of them failed with EIO.
     qint64 reads() const;
     qint64 failedReads() const;
+    // The bytes the medium's reads delivered so far (failed reads deliver none).
+    qint64 bytesRead() const;
 
     // The medium goes away as a pulled stick or a lost connection does: faultyfs is killed, and
     // every later request of the mount (a read under way too) fails with ENOTCONN or

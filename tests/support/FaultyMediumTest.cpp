@@ -184,6 +184,39 @@ TEST(FaultyMedium, MultithreadedMediumAnswersOthersDuringASlowFailingRead) {
     slow.join();
 }
 
+// A destination beside the medium, on a disk whose cache a power cut empties: what was synced
+// stays, everything after it (writes, growth, a cut) is put back, in the medium too.
+TEST(FaultyMedium, APowerCutKeepsExactlyWhatEachFileLastSynced) {
+    SKIP_WITHOUT(FaultyMedium);
+    FaultyMedium medium(16 * 1024, {}, {.keepsOnlySynced = true});
+    const QString copy = medium.mountPoint() + QStringLiteral("/copy.bin");
+    const Fd out(copy, O_RDWR | O_CREAT | O_EXCL);
+    ASSERT_GE(out.get(), 0) << "a file can be created beside the medium";
+    const QByteArray synced(8192, 'a');
+    ASSERT_EQ(::pwrite(out.get(), synced.constData(), synced.size(), 0), synced.size());
+    ASSERT_EQ(::fdatasync(out.get()), 0);
+    ASSERT_EQ(::pwrite(out.get(), QByteArray(1000, 'b').constData(), 1000, 4000), 1000);
+    ASSERT_EQ(::pwrite(out.get(), QByteArray(5000, 'c').constData(), 5000, 7000), 5000);
+    ASSERT_EQ(::ftruncate(out.get(), 100), 0);
+    ASSERT_EQ(::pwrite(out.get(), "d", 1, 200), 1);
+    const Fd disk(medium.path(), O_RDWR);
+    ASSERT_EQ(::pwrite(disk.get(), "fresh", 5, 100), 5);
+    EXPECT_EQ(QFileInfo(copy).size(), 201);
+    EXPECT_TRUE(QDir(medium.mountPoint()).entryList(QDir::Files).contains("copy.bin"));
+
+    medium.powerCut();
+    EXPECT_EQ(out.read(0, 20000).bytes, synced);
+    EXPECT_EQ(disk.read(0, 4096).bytes, FaultyMedium::pattern(0, 4096));
+
+    // Synced work survives the next cut; the medium's reads count nothing of the copy's.
+    ASSERT_EQ(::pwrite(out.get(), "e", 1, 8192), 1);
+    ASSERT_EQ(::fsync(out.get()), 0);
+    medium.powerCut();
+    EXPECT_EQ(out.read(0, 20000).bytes, synced + 'e');
+    EXPECT_EQ(medium.reads(), 1);
+    EXPECT_EQ(medium.bytesRead(), 4096);
+}
+
 TEST(LoopDevice, DirectReadsOverAFaultyMediumFailOnlyTheBadSectors) {
     SKIP_WITHOUT(FaultyMedium);
     SKIP_WITHOUT(LoopDevice);
