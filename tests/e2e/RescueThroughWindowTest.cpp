@@ -5,9 +5,10 @@
 #include "app/ProgramWindow.h"
 #include "core/CopyJob.h"
 #include "core/LiveJob.h"
+#include "core/ProgramContext.h"
 #include "disk/MediaIdentity.h"
+#include "disk/RawDiskAccess.h"
 #include "platform/SingleInstance.h"
-#include "program/ProgramContext.h"
 #include "rescue/RegisterRecord.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
@@ -337,7 +338,8 @@ TEST_F(RescueThroughWindowTest, ACopyKilledMidwayIsInTheJournalAtTheNextStartAnd
     // journal page's labels can be read.
     test::ScriptedPlatform platform;
     test::ScriptedPrompts prompts;
-    ProgramContext context(program.path(), platform, prompts);
+    RawDiskAccess disk(program.path(), platform);
+    ProgramContext context(program.path(), platform, prompts, disk);
     QTemporaryDir freshRuntime;
     SingleInstance instance(freshRuntime.path());
     ProgramWindow restarted(context, instance, {});
