@@ -60,14 +60,19 @@ Options:
   --low-priority        read and write at idle priority, leaving the machine to others
   --delete-source       delete SRC once every byte of it is read; a SRC that needed fill
                         blocks (or a resumed copy's) is kept, as it may hold the only copy
-  --map FILE            write the map of this run (read, unreadable and untried areas) in
-                        the mapfile format of rescue tools; never over SRC, DST, a device
-                        or the program's own files, and over a file that is no map only
-                        when the question is answered yes
+  --map FILE            keep the job's map (read, unreadable and untried areas) in FILE
+                        while it runs, in the mapfile format of rescue tools; never over
+                        SRC, DST, a device or the program's own files, and over a file
+                        that is no map only when the question is answered yes. An existing
+                        map of SRC (GNU ddrescue's too) is continued: DST is kept and only
+                        its untried and unreadable areas are read; a map of another size
+                        or a damaged one is refused
   -y, --yes             replace an existing DST and answer the other questions yes
 
 Ctrl-C stops the copy and journals it: "fragmentrove-cli resume" finishes it, as does the
-window's journal page. Exit status 0 when every byte was read, 1 with fill blocks.
+window's journal page. A copy that is killed or cut off by a power failure is journalled at
+the next start, where its data on disk ends. Exit status 0 when every byte was read, 1 with
+fill blocks.
 )";
 
 const char* const kResumeHelp = R"(Usage: fragmentrove-cli resume [N] [OPTIONS]
@@ -88,7 +93,9 @@ const char* const kImageHelp = R"(Usage: fragmentrove-cli image DRIVE FILE [--ma
 Copies every sector of the medium in DRIVE into the image FILE (.ima, .iso or any name); a
 group of sectors that cannot be read is written as zeros and the job goes on. FILE may not
 lie on the medium itself and its drive needs room for the whole medium. An existing FILE is
-replaced only with --yes or a "y" on the terminal. Ctrl-C journals the job.
+replaced only with --yes or a "y" on the terminal. Ctrl-C journals the job. --map FILE keeps
+the job's map in FILE while it runs; an existing map of this medium is continued into the
+kept FILE, reading only its untried and unreadable areas.
 )";
 
 const char* const kRestoreHelp = R"(Usage: fragmentrove-cli restore FILE DRIVE [--map FILE]

@@ -218,8 +218,12 @@ public:
     int checkpoint() {
         if (!s_.live || destination_ < 0)
             return 0;
-        if (const int error = syncDestination(destination_))
-            return error;
+        // The system reports lost writes to one sync only: after a failed one, a later sync
+        // that passes proves nothing, and no commit follows.
+        if (syncFailure_ == 0)
+            syncFailure_ = syncDestination(destination_);
+        if (syncFailure_ != 0)
+            return syncFailure_;
         checkpointFailure_ =
             s_.live->commit({static_cast<std::int64_t>(from_), static_cast<std::int64_t>(pos_)},
                             filled_, static_cast<std::uint32_t>(pos_));
@@ -303,6 +307,7 @@ private:
     std::uint64_t readsBefore_ = 0;
     std::uint64_t failedReadsBefore_ = 0;
     QString checkpointFailure_;
+    int syncFailure_ = 0;         // the errno of a sync of the destination that failed
     int destination_ = -1;        // closed by closeDestination(), or here on a failure
     std::uint64_t startSize_ = 0; // the destination's length when this run opened it
     Clock::time_point lastProgress_{};
