@@ -8,11 +8,13 @@
 // could not be read, and the sectors that could not be written.
 
 #include "core/JobSignals.h"
+#include "core/LiveJob.h"
 #include "disk/ImageEx.h"
 #include "disk/ImageRaw.h"
 #include "disk/SectorDevice.h"
 #include "platform/Platform.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QString>
 #include <chrono>
@@ -39,12 +41,19 @@ public:
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s DEVICE IMAGE [--write]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DEVICE IMAGE [--write] [--live PROGRAM_DIR]\n", argv[0]);
         return 2;
     }
     const QString device = QString::fromLocal8Bit(argv[1]);
     const QString image = QString::fromLocal8Bit(argv[2]);
-    const bool write = argc > 3 && std::strcmp(argv[3], "--write") == 0;
+    bool write = false;
+    QString liveDir; // keeps the job's map and record there, synced, as the program does
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--write") == 0)
+            write = true;
+        else if (std::strcmp(argv[i], "--live") == 0 && i + 1 < argc)
+            liveDir = QString::fromLocal8Bit(argv[++i]);
+    }
 
     fr::SectorDevice probe;
     QString error;
@@ -58,6 +67,22 @@ int main(int argc, char** argv) {
                                       : probe.size() / sector;
     probe.close();
 
+    std::shared_ptr<fr::LiveJob> live;
+    if (!liveDir.isEmpty()) {
+        fr::LiveJob::Description description;
+        description.job.sourceName = write ? image : device;
+        description.job.destinationName = write ? device : image;
+        description.job.totalSize = static_cast<std::uint32_t>(sectors);
+        description.job.stampStart(QDateTime::currentDateTime());
+        description.bytes = static_cast<std::int64_t>(sectors * sector);
+        description.unitBytes = sector;
+        description.createdBy = QStringLiteral("image_bench");
+        live = fr::LiveJob::begin(liveDir, description, &error);
+        if (!live) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+    }
     BenchPlatform platform;
     fr::ImageSetup setup{device,
                          image,
@@ -66,7 +91,7 @@ int main(int argc, char** argv) {
                          static_cast<std::uint32_t>(sectors),
                          std::make_shared<fr::JobSignals>(),
                          platform,
-                         nullptr};
+                         live};
     fr::ImageHooks hooks;
     hooks.post = [](std::function<void()> work) {
         work();

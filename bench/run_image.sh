@@ -92,29 +92,41 @@ bytes=$(stat -c %s "$medium")
 echo "== medium to image: ${image_mib} MiB read-only loop device, ${rounds} rounds, caches dropped"
 loop=$(losetup --read-only --find --show "$medium")
 loops+=("$loop")
-times_dd=() times_ddrescue=() times_image=()
+# "synced" is the job as the program runs it: its map and journal record kept on disk, the image
+# synced before every commit and at the end; "dd+fsync" is dd made to wait for the disk as well.
+live="$work/live"
+mkdir -p "$live"
+times_dd=() times_ddrescue=() times_image=() times_synced=() times_ddsync=()
 for round in $(seq "$rounds"); do
     rm -f "$work"/img.* "$work"/map.*
     drop_caches
     times_dd+=("$(seconds dd if="$loop" of="$work/img.dd" bs=1M)")
     drop_caches
+    times_ddsync+=("$(seconds dd if="$loop" of="$work/img.ddsync" bs=1M conv=fsync)")
+    drop_caches
     times_ddrescue+=("$(seconds ddrescue -q "$loop" "$work/img.ddrescue" "$work/map.ddrescue")")
     drop_caches
     times_image+=("$(seconds "$job" "$loop" "$work/img.image")")
-    for name in dd ddrescue image; do
+    drop_caches
+    times_synced+=("$(seconds "$job" "$loop" "$work/img.synced" --live "$live")")
+    for name in dd ddsync ddrescue image synced; do
         cmp -s "$medium" "$work/img.$name" || { echo "$name: the image differs" >&2; exit 1; }
     done
-    printf '  round %d: dd %6.3f s, ddrescue %6.3f s, image %6.3f s\n' "$round" \
-        "${times_dd[-1]}" "${times_ddrescue[-1]}" "${times_image[-1]}"
+    printf '  round %d: dd %6.3f s, dd+fsync %6.3f s, ddrescue %6.3f s, image %6.3f s, synced %6.3f s\n' \
+        "$round" "${times_dd[-1]}" "${times_ddsync[-1]}" "${times_ddrescue[-1]}" \
+        "${times_image[-1]}" "${times_synced[-1]}"
 done
-summary "$bytes" dd ddrescue image
+summary "$bytes" dd ddsync ddrescue image
+echo "  synced/dd median $(ratio "$(median "${times_dd[@]}")" "$(median "${times_synced[@]}")")," \
+    "synced/dd+fsync median $(ratio "$(median "${times_ddsync[@]}")" "$(median "${times_synced[@]}")")," \
+    "synced/ddrescue median $(ratio "$(median "${times_ddrescue[@]}")" "$(median "${times_synced[@]}")")"
 rm -f "$work"/img.* "$work"/map.*
 
 echo "== image to medium: ${image_mib} MiB onto a loop device, flushed, ${rounds} rounds"
 truncate -s "$bytes" "$work/target.img"
 target=$(losetup --find --show "$work/target.img")
 loops+=("$target")
-times_dd=() times_ddrescue=() times_image=()
+times_dd=() times_ddrescue=() times_image=() times_synced=()
 for round in $(seq "$rounds"); do
     rm -f "$work"/map.*
     drop_caches
@@ -126,10 +138,16 @@ for round in $(seq "$rounds"); do
     drop_caches
     times_image+=("$(seconds "$job" "$target" "$medium" --write)")
     cmp -s "$medium" "$target" || { echo "image: the medium differs" >&2; exit 1; }
-    printf '  round %d: dd %6.3f s, ddrescue %6.3f s, image %6.3f s\n' "$round" \
-        "${times_dd[-1]}" "${times_ddrescue[-1]}" "${times_image[-1]}"
+    dd if=/dev/zero of="$target" bs=1M count=1 conv=fsync status=none
+    drop_caches
+    times_synced+=("$(seconds "$job" "$target" "$medium" --write --live "$live")")
+    cmp -s "$medium" "$target" || { echo "synced: the medium differs" >&2; exit 1; }
+    printf '  round %d: dd %6.3f s, ddrescue %6.3f s, image %6.3f s, synced %6.3f s\n' "$round" \
+        "${times_dd[-1]}" "${times_ddrescue[-1]}" "${times_image[-1]}" "${times_synced[-1]}"
 done
 summary "$bytes" dd ddrescue image
+echo "  synced/dd median $(ratio "$(median "${times_dd[@]}")" "$(median "${times_synced[@]}")")," \
+    "synced/ddrescue median $(ratio "$(median "${times_ddrescue[@]}")" "$(median "${times_synced[@]}")")"
 
 echo "== medium to image with damaged areas: ${damaged_mib} MiB on faultyfs through a loop device, ${delay_ms} ms per failed read"
 damaged="$work/damaged.img"
