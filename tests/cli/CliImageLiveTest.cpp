@@ -9,6 +9,7 @@
 #include "support/FileBytes.h"
 #include "support/TempProgramDir.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -16,7 +17,9 @@
 #include <QTest>
 #include <QtEndian>
 #include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace fr {
 namespace {
@@ -107,19 +110,57 @@ TEST_F(CliImageLiveTest, AKilledImageJobIsJournalledAtTheNextStartAndResumedByte
     EXPECT_TRUE(mapsLeft().isEmpty()) << mapsLeft().join(' ').toStdString();
 }
 
-TEST_F(CliImageLiveTest, AKilledRestoreIsResumedByteExact) {
-    // The image is read slowly from its own medium; the drive is an image file.
-    FaultyMedium image(kSlowSize, {}, {.bytesPerSecond = kSpeed});
+// Killed again and again at random moments, each run started by the resume the journal offers,
+// a restore still ends with the medium exactly the image; after each kill the journal holds the
+// job once and its map calls only sectors read that the medium holds.
+TEST_F(CliImageLiveTest, ARestoreKilledAtRandomMomentsIsResumedByteExact) {
+    // The image is read slowly from its own medium, for about ten seconds; the drive is an image
+    // file.
+    constexpr qint64 kRestoreSize = 10 << 20;
+    FaultyMedium image(kRestoreSize, {}, {.bytesPerSecond = kSpeed});
     drives.setRoot('F', image.mountPoint());
     const QString target = media.filePath("target.img");
-    test::writeFile(target, QByteArray(kSlowSize, '\xee'));
+    test::writeFile(target, QByteArray(kRestoreSize, '\xee'));
     drives.setDevice('E', target);
-    killMidway({"-y", "restore", "F:\\disk.img", "E:"}, kSlowSize / 512);
+    const QByteArray expected = FaultyMedium::pattern(0, kRestoreSize);
+    killMidway({"-y", "restore", "F:\\disk.img", "E:"}, kRestoreSize / 512);
 
-    const CliResult resumed = runCli(dir.path(), {"-y", "resume", "1"});
-    EXPECT_EQ(resumed.exitCode, 0) << resumed.out.toStdString() << resumed.err.toStdString();
-    EXPECT_TRUE(resumed.out.contains("from sector")) << resumed.out.toStdString();
-    EXPECT_TRUE(contentOf(target) == FaultyMedium::pattern(0, kSlowSize));
+    std::mt19937 random(
+        static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch()));
+    int kills = 1;
+    for (; kills < 6; ++kills) {
+        // The next start journals the killed job; the list shows it once.
+        const CliResult listed = runCli(dir.path(), {"resume"});
+        EXPECT_TRUE(listed.out.startsWith("1. ")) << listed.out.toStdString();
+        ASSERT_EQ(journal().size(), 1u) << "kill " << kills;
+        const QByteArray onMedium = contentOf(target);
+        const QDir maps(dir.file(QStringLiteral("maps")));
+        for (const QString& name : maps.entryList({QStringLiteral("*.map")}, QDir::Files)) {
+            const MapFileContents map = readMapFile(maps.filePath(name));
+            ASSERT_EQ(map.error, QString());
+            for (const RescueMap::Block& block : map.map.blocks()) {
+                if (block.status != RescueMap::Status::Rescued)
+                    continue;
+                ASSERT_TRUE(onMedium.mid(block.range.start, block.range.length()) ==
+                            expected.mid(block.range.start, block.range.length()))
+                    << "kill " << kills << ": the map calls [" << block.range.start << ", "
+                    << block.range.end << ") written";
+            }
+        }
+        const auto cli = test::startCli(dir.path(), {"-y", "resume", "1"});
+        QTest::qWait(static_cast<int>(1500 + random() % 2000));
+        const qint64 pid = cli->processId();
+        if (pid <= 0 || cli->state() != QProcess::Running)
+            break; // the restore ended before this kill
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+        cli->waitForFinished();
+    }
+    if (!journal().empty()) {
+        const CliResult resumed = runCli(dir.path(), {"-y", "resume", "1"});
+        EXPECT_EQ(resumed.exitCode, 0) << resumed.out.toStdString() << resumed.err.toStdString();
+    }
+    EXPECT_TRUE(contentOf(target) == expected) << kills << " kills";
+    std::printf("restore killed %d times\n", kills);
     EXPECT_TRUE(journal().empty());
     EXPECT_TRUE(mapsLeft().isEmpty()) << mapsLeft().join(' ').toStdString();
 }
