@@ -94,9 +94,14 @@ run_healthy engine "$engine" "$healthy" "$work/out.engine"
 mkdir -p "$work/live"
 run_healthy synced "$engine" "$healthy" "$work/out.synced" --live "$work/live"
 run_healthy cli cli_copy "$healthy" "$work/out.cli"
+# The peers made to wait for the disk as well, as the synced job does before it says done.
+run_healthy cp+sync bash -c "cp '$healthy' '$work/out.cp+sync' && sync --data '$work/out.cp+sync'"
+run_healthy dd+sync dd if="$healthy" of="$work/out.dd+sync" bs=1M conv=fsync
+run_healthy ddrescue+sync bash -c "ddrescue -q '$healthy' '$work/out.ddrescue+sync' '$work/map.ddrescue+sync' && sync --data '$work/out.ddrescue+sync'"
 echo "  cli/ddrescue $(ratio "${took[ddrescue]}" "${took[cli]}")  (the command line, progress lines and syncing included)"
 echo "  engine/cp $(ratio "${took[cp]}" "${took[engine]}")  engine/dd $(ratio "${took[dd]}" "${took[engine]}")  engine/ddrescue $(ratio "${took[ddrescue]}" "${took[engine]}")  (throughput ratios; target >= 1.0)"
 echo "  synced/cp $(ratio "${took[cp]}" "${took[synced]}")  synced/dd $(ratio "${took[dd]}" "${took[synced]}")  synced/ddrescue $(ratio "${took[ddrescue]}" "${took[synced]}")  synced/engine $(ratio "${took[engine]}" "${took[synced]}")  (with its progress kept on disk)"
+echo "  synced/cp+sync $(ratio "${took[cp+sync]}" "${took[synced]}")  synced/dd+sync $(ratio "${took[dd+sync]}" "${took[synced]}")  synced/ddrescue+sync $(ratio "${took[ddrescue+sync]}" "${took[synced]}")  (every tool's copy on the disk when it ends)"
 
 echo "== damaged file: ${damaged_mib} MiB on faultyfs, ${delay_ms} ms per failed read"
 damaged="$work/damaged.bin"

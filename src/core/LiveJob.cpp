@@ -1,5 +1,7 @@
 #include "core/LiveJob.h"
 
+#include "platform/DestinationLock.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -49,6 +51,16 @@ int writeAll(int fd, const QByteArray& bytes, off_t offset) {
         done += put;
     }
     return 0;
+}
+
+// Whether another running program holds the record at `path`: the same job runs there.
+bool heldByAnother(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
 }
 
 } // namespace
@@ -108,6 +120,10 @@ std::shared_ptr<LiveJob> LiveJob::begin(const QString& programDir, Description d
             live->earlier_ = earlier.map;
     }
 
+    if (d.journalled && heldByAnother(live->recordPath_)) {
+        *error = d.job.destinationName + QStringLiteral(": ") + destinationInUseReason();
+        return nullptr;
+    }
     if (d.journalled) {
         // Written and locked under a name of its own first: a program starting meanwhile never
         // sees a record that nobody holds, or half of one.

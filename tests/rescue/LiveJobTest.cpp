@@ -58,9 +58,16 @@ TEST_F(LiveJobTest, AJobThatEndedUnjournalledIsJournalledOnceWhereItsCommitSaid)
     committed.position = 4000;
     EXPECT_EQ(contentOf(recordPath()), committed.toRecord());
 
-    // While the job runs nobody takes its record.
+    // While the job runs nobody takes its record, and the same job cannot run twice.
     EXPECT_TRUE(journalInterruptedJobs(programDir.path(), journalPath()).journalled.empty());
     EXPECT_TRUE(journal().empty());
+    LiveJob::Description again;
+    again.job = job;
+    again.bytes = job.totalSize;
+    QString error;
+    EXPECT_FALSE(LiveJob::begin(programDir.path(), again, &error));
+    EXPECT_TRUE(error.startsWith(job.destinationName)) << error.toStdString();
+    EXPECT_EQ(contentOf(recordPath()), committed.toRecord()) << "the running job's record stays";
 
     // The program ends without journalling it (its lock goes with it, as with a kill).
     live.reset();
