@@ -119,7 +119,7 @@ ImageOutcome ImageEx::transfer() {
         // A short last group still ends the volume.
         pos = std::min<std::uint64_t>(areaEnd, pos + (bytes + sector - 1) / sector);
         if (checkpointDue() &&
-            (error = checkpoint(image, pos, outcome.unreadableAreas, &commitFailure)) != 0)
+            (error = handOver(image, pos, outcome.unreadableAreas, &commitFailure)) != 0)
             break;
         reportProgress(static_cast<std::uint32_t>(pos), false);
     }
@@ -136,6 +136,7 @@ ImageOutcome ImageEx::transfer() {
         QString ignored;
         checkpoint(image, pos, outcome.unreadableAreas, &ignored);
     }
+    stopCommits();
     // A write the system could only refuse late shows at the close.
     if (::close(image) != 0 && error == 0)
         error = errno;

@@ -1,5 +1,6 @@
 #include "disk/ImageJob.h"
 
+#include "core/BackgroundCommit.h"
 #include "core/JobSignals.h"
 #include "core/LiveJob.h"
 #include "core/PostReport.h"
@@ -126,20 +127,49 @@ bool ImageWorker::checkpointDue() const {
     return setup_.live && setup_.live->due();
 }
 
-int ImageWorker::checkpoint(int destination, std::uint64_t position, const AreaList& unreadable,
-                            QString* failure) {
-    if (!setup_.live || destination < 0)
-        return 0;
-    if (syncFailure_ == 0)
-        syncFailure_ = syncDestination(destination);
-    if (syncFailure_ != 0)
-        return syncFailure_;
+ByteRange ImageWorker::handledBytes(std::uint64_t position) const {
     const std::uint64_t sector = setup_.bytesPerSector;
     const std::uint64_t first = std::min(firstSector_, position);
-    *failure = setup_.live->commit(
-        {static_cast<std::int64_t>(first * sector), static_cast<std::int64_t>(position * sector)},
-        unreadable, static_cast<std::uint32_t>(position));
-    return failure->isEmpty() ? 0 : EIO;
+    return {static_cast<std::int64_t>(first * sector),
+            static_cast<std::int64_t>(position * sector)};
+}
+
+int ImageWorker::failureOf(const BackgroundCommit::Failure& failure, QString* text) {
+    if (!failure.failed())
+        return 0;
+    *text = failure.commitError;
+    return failure.syncError != 0 ? failure.syncError : EIO;
+}
+
+BackgroundCommit* ImageWorker::commitsTo(int destination) {
+    if (!setup_.live || destination < 0)
+        return nullptr;
+    if (!commits_)
+        commits_ = std::make_unique<BackgroundCommit>(*setup_.live, destination);
+    return commits_.get();
+}
+
+int ImageWorker::handOver(int destination, std::uint64_t position, const AreaList& unreadable,
+                          QString* failure) {
+    BackgroundCommit* commits = commitsTo(destination);
+    if (!commits)
+        return 0;
+    commits->offer(handledBytes(position), unreadable, static_cast<std::uint32_t>(position));
+    return failureOf(commits->failure(), failure);
+}
+
+int ImageWorker::checkpoint(int destination, std::uint64_t position, const AreaList& unreadable,
+                            QString* failure) {
+    BackgroundCommit* commits = commitsTo(destination);
+    if (!commits)
+        return 0;
+    return failureOf(
+        commits->finish(handledBytes(position), unreadable, static_cast<std::uint32_t>(position)),
+        failure);
+}
+
+void ImageWorker::stopCommits() {
+    commits_.reset();
 }
 
 void ImageWorker::reportProgress(std::uint32_t position, bool last) {

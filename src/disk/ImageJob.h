@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AreaList.h"
+#include "core/BackgroundCommit.h"
 #include "core/PostReport.h"
 #include "disk/BlockReader.h"
 
@@ -122,17 +123,20 @@ protected:
     void countReads(const BlockReader& reader);
     // Whether the job's map and record are due to be brought up to date.
     bool checkpointDue() const;
-    // Makes what the job wrote so far safe on the destination's disk, and only then lets the
-    // map and the journal record say that everything before `position` is handled. 0, or the
-    // errno of a failed sync; a map or record that cannot be written sets `failure` and gives
-    // EIO. Nothing to do for a job that keeps no map.
+    // Hands the job's progress to the background commit, which syncs `destination` and only
+    // then lets the map and the journal record say that everything before `position` is
+    // handled; the job goes on meanwhile. 0, or the errno of an earlier commit's failure (a
+    // failed sync; EIO with `failure` set for a map or record that could not be written).
+    int handOver(int destination, std::uint64_t position, const AreaList& unreadable,
+                 QString* failure);
+    // The last commit, on this thread, after the one under way; as handOver() otherwise.
+    // Nothing to do for a job that keeps no map.
     int checkpoint(int destination, std::uint64_t position, const AreaList& unreadable,
                    QString* failure);
+    // Ends the background commits: before the destination they sync is closed.
+    void stopCommits();
 
     ImageSetup setup_;
-    // The errno of a sync of the destination that failed. The system reports lost writes to
-    // one sync only, so a later one that passes proves nothing: no checkpoint follows.
-    int syncFailure_ = 0;
     std::atomic<std::uint64_t> reads_{0};
     std::atomic<std::uint64_t> failedReads_{0};
     std::atomic<std::uint64_t> unreadableBytes_{0};
@@ -140,8 +144,15 @@ protected:
 private:
     void post(std::function<void()> work) const;
 
+    ByteRange handledBytes(std::uint64_t position) const;
+    static int failureOf(const BackgroundCommit::Failure& failure, QString* text);
+    BackgroundCommit* commitsTo(int destination);
+
     // Where this run began: the first sector it had to handle.
     std::uint64_t firstSector_ = 0;
+    // Syncs the destination and commits the job's progress beside it; made at the first
+    // commit of a job that keeps a map.
+    std::unique_ptr<BackgroundCommit> commits_;
     std::uint64_t readsBefore_ = 0;
     std::uint64_t failedReadsBefore_ = 0;
 

@@ -147,7 +147,7 @@ ImageOutcome ImageRaw::transfer() {
             pos = areaEnd; // the partial sector at the image's end is all there was
         if (checkpointDue()) {
             if (const int error =
-                    checkpoint(medium.fd(), pos, outcome.unreadableAreas, &commitFailure)) {
+                    handOver(medium.fd(), pos, outcome.unreadableAreas, &commitFailure)) {
                 outcome.mediumGone = commitFailure.isEmpty() && mediumGone(medium.fd(), error);
                 if (!outcome.mediumGone)
                     outcome.failure = !commitFailure.isEmpty()
@@ -164,14 +164,12 @@ ImageOutcome ImageRaw::transfer() {
         countReads(*image);
     }
     // A write the medium refuses only when flushed must not pass for a finished job.
-    if (::fsync(medium.fd()) != 0) {
-        syncFailure_ = errno;
-        if (outcome.failure.isEmpty() && !outcome.mediumGone) {
-            if (mediumGone(medium.fd(), syncFailure_))
-                outcome.mediumGone = true;
-            else
-                outcome.failure = imageFailure(setup_.mediumPath, syncFailure_);
-        }
+    const int flushFailure = ::fsync(medium.fd()) != 0 ? errno : 0;
+    if (flushFailure != 0 && outcome.failure.isEmpty() && !outcome.mediumGone) {
+        if (mediumGone(medium.fd(), flushFailure))
+            outcome.mediumGone = true;
+        else
+            outcome.failure = imageFailure(setup_.mediumPath, flushFailure);
     }
     // However it ended, the map and the record say where, once the medium holds it. After a
     // failure or a loss this is a last try only: they keep their last commit otherwise.
@@ -179,10 +177,13 @@ ImageOutcome ImageRaw::transfer() {
         if (const int error = checkpoint(medium.fd(), pos, outcome.unreadableAreas, &commitFailure))
             outcome.failure =
                 !commitFailure.isEmpty() ? commitFailure : imageFailure(setup_.mediumPath, error);
-    } else if (commitFailure.isEmpty()) {
+    } else if (commitFailure.isEmpty() && flushFailure == 0) {
+        // After a failed flush nothing more is committed: a later sync that passes proves
+        // nothing of the writes the flush lost.
         QString ignored;
         checkpoint(medium.fd(), pos, outcome.unreadableAreas, &ignored);
     }
+    stopCommits();
     medium.close();
     if (outcome.failure.isEmpty())
         reportProgress(outcome.position, true);

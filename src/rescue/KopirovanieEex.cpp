@@ -1,5 +1,6 @@
 #include "rescue/KopirovanieEex.h"
 
+#include "core/BackgroundCommit.h"
 #include "core/FillBuffers.h"
 #include "core/JobSignals.h"
 #include "core/LiveJob.h"
@@ -56,6 +57,8 @@ public:
     }
 
     ~Copy() {
+        // The commits stop before the destination they sync is closed.
+        commits_.reset();
         if (destination_ >= 0)
             ::close(destination_);
     }
@@ -95,6 +98,8 @@ public:
         if (fstat(destination_, &status) != 0)
             return errno;
         startSize_ = static_cast<std::uint64_t>(status.st_size);
+        if (s_.live)
+            commits_ = std::make_unique<BackgroundCommit>(*s_.live, destination_);
         return 0;
     }
 
@@ -158,6 +163,7 @@ public:
 
     // Closes the destination; the errno when that fails (a delayed write error).
     int closeDestination() {
+        commits_.reset();
         const int fd = destination_;
         destination_ = -1;
         if (fd >= 0 && ::close(fd) != 0)
@@ -199,8 +205,8 @@ public:
             }
             error = chunk.failed ? fillBlock() : save(chunk.data, chunk.length);
             countReads();
-            if (error == 0 && s_.live && s_.live->due())
-                error = checkpoint();
+            if (error == 0 && commits_ && s_.live->due())
+                error = handOverProgress();
             if (error != 0)
                 break;
             reportProgress(false);
@@ -211,23 +217,21 @@ public:
         return error;
     }
 
-    // Makes what the copy wrote so far safe on the destination's disk, and only then lets the
-    // map and the journal record say so. 0, or the errno of a failed sync (the destination
-    // cannot be written); a map or record that cannot be written ends the job as well, with
-    // its reason in `checkpointFailure`.
+    // Hands what the copy has done to the background commit, which makes it safe on the
+    // destination's disk and only then lets the map and the journal record say so; the copy
+    // goes on meanwhile. 0, or the errno of a failure of an earlier commit.
+    int handOverProgress() {
+        commits_->offer(handled(), filled_, static_cast<std::uint32_t>(pos_));
+        return failureOf(commits_->failure());
+    }
+
+    // The last commit, however the copy ended, after the data is on the disk. 0, or the errno
+    // of a failed sync (the destination cannot be written); a map or record that cannot be
+    // written ends the job as well, with its reason in `checkpointFailure`.
     int checkpoint() {
-        if (!s_.live || destination_ < 0)
+        if (!commits_)
             return 0;
-        // The system reports lost writes to one sync only: after a failed one, a later sync
-        // that passes proves nothing, and no commit follows.
-        if (syncFailure_ == 0)
-            syncFailure_ = syncDestination(destination_);
-        if (syncFailure_ != 0)
-            return syncFailure_;
-        checkpointFailure_ =
-            s_.live->commit({static_cast<std::int64_t>(from_), static_cast<std::int64_t>(pos_)},
-                            filled_, static_cast<std::uint32_t>(pos_));
-        return checkpointFailure_.isEmpty() ? 0 : EIO;
+        return failureOf(commits_->finish(handled(), filled_, static_cast<std::uint32_t>(pos_)));
     }
     const QString& checkpointFailure() const { return checkpointFailure_; }
 
@@ -240,6 +244,16 @@ private:
         // Each area has a reader of its own; the counts go on from the areas before.
         e_.reads_ = readsBefore_ + source_->reads();
         e_.failedReads_ = failedReadsBefore_ + source_->failedReads();
+    }
+
+    ByteRange handled() const {
+        return {static_cast<std::int64_t>(from_), static_cast<std::int64_t>(pos_)};
+    }
+    int failureOf(const BackgroundCommit::Failure& failure) {
+        if (!failure.failed())
+            return 0;
+        checkpointFailure_ = failure.commitError;
+        return failure.syncError != 0 ? failure.syncError : EIO;
     }
 
     // Writes the whole units read from pos. Inside the source the area's end is kept: the bytes
@@ -307,7 +321,8 @@ private:
     std::uint64_t readsBefore_ = 0;
     std::uint64_t failedReadsBefore_ = 0;
     QString checkpointFailure_;
-    int syncFailure_ = 0;         // the errno of a sync of the destination that failed
+    // Syncs the destination and commits the copy's progress beside it; none without a map.
+    std::unique_ptr<BackgroundCommit> commits_;
     int destination_ = -1;        // closed by closeDestination(), or here on a failure
     std::uint64_t startSize_ = 0; // the destination's length when this run opened it
     Clock::time_point lastProgress_{};

@@ -1,0 +1,81 @@
+#include "core/BackgroundCommit.h"
+
+#include "core/LiveJob.h"
+
+namespace fr {
+
+BackgroundCommit::BackgroundCommit(LiveJob& live, int destination)
+    : live_(live), destination_(destination), thread_([this] { work(); }) {}
+
+BackgroundCommit::~BackgroundCommit() {
+    {
+        std::lock_guard guard(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void BackgroundCommit::offer(ByteRange handled, const AreaList& unreadable,
+                             std::uint32_t position) {
+    {
+        std::lock_guard guard(mutex_);
+        if (busy_ || pending_ || failure_.failed())
+            return;
+        pending_ = State{handled, unreadable, position};
+    }
+    changed_.notify_all();
+}
+
+BackgroundCommit::Failure BackgroundCommit::failure() const {
+    std::lock_guard guard(mutex_);
+    return failure_;
+}
+
+BackgroundCommit::Failure BackgroundCommit::finish(ByteRange handled, const AreaList& unreadable,
+                                                   std::uint32_t position) {
+    {
+        // The commit under way and the one handed over go first, in order.
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !busy_ && !pending_; });
+        busy_ = true;
+    }
+    commitNow({handled, unreadable, position});
+    std::lock_guard guard(mutex_);
+    busy_ = false;
+    changed_.notify_all();
+    return failure_;
+}
+
+void BackgroundCommit::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || (pending_ && !busy_); });
+        if (!pending_ || busy_)
+            return; // stopping, nothing handed over
+        const State state = std::move(*pending_);
+        pending_.reset();
+        busy_ = true;
+        lock.unlock();
+        commitNow(state);
+        lock.lock();
+        busy_ = false;
+        changed_.notify_all();
+    }
+}
+
+void BackgroundCommit::commitNow(const State& state) {
+    {
+        std::lock_guard guard(mutex_);
+        if (failure_.failed())
+            return;
+    }
+    const int syncError = syncDestination(destination_);
+    const QString commitError =
+        syncError != 0 ? QString() : live_.commit(state.handled, state.unreadable, state.position);
+    std::lock_guard guard(mutex_);
+    failure_.syncError = syncError;
+    failure_.commitError = commitError;
+}
+
+} // namespace fr
