@@ -23,8 +23,7 @@ ImageOutcome ImageEx::transfer() {
     bool lowPriority = flags.lowPriority.load();
     const std::uint64_t sector = setup_.bytesPerSector;
     const std::uint64_t group = kImageGroupSectors * sector;
-    const std::vector<SectorRange> areas = sectorsToHandle();
-    std::uint64_t pos = areas.empty() ? setup_.end : areas.front().start;
+    std::uint64_t pos = planAreas();
     outcome.position = static_cast<std::uint32_t>(pos);
 
     // Created when missing, never truncated: a resumed job keeps what an earlier run wrote.
@@ -37,16 +36,13 @@ ImageOutcome ImageEx::transfer() {
     // Held until the image is closed: a second job on this file is refused.
     if (const int error = lockDestination(image)) {
         ::close(image);
-        outcome.failure = error == EWOULDBLOCK
-                              ? setup_.imagePath + QStringLiteral(": ") + destinationInUseReason()
-                              : imageFailure(setup_.imagePath, error);
+        outcome.failure = destinationFailure(setup_.imagePath, error);
         return outcome;
     }
     BlockReader::Options options;
     // The image holds the volume: a disc's data track of raw sectors gives its user data.
     options.driveMedium = true;
     std::unique_ptr<BlockReader> medium;
-    std::size_t area = 0;
     std::uint64_t areaEnd = pos;
     int error = 0;
     QString failedFile = setup_.imagePath;
@@ -54,7 +50,7 @@ ImageOutcome ImageEx::transfer() {
     // The reader of the next area still to read; a medium already gone ends the job as a stop,
     // where it stood.
     const auto openNextArea = [&] {
-        if (const int opened = openArea(medium, setup_.mediumPath, options, areas[area])) {
+        if (const int opened = enterNextArea(medium, setup_.mediumPath, options, pos, areaEnd)) {
             outcome.mediumGone = saysMediumGone(opened);
             if (!outcome.mediumGone) {
                 error = opened;
@@ -62,18 +58,15 @@ ImageOutcome ImageEx::transfer() {
             }
             return false;
         }
-        pos = areas[area].start;
-        areaEnd = areas[area].end;
-        ++area;
         return true;
     };
-    const bool opened = areas.empty() || openNextArea();
+    const bool opened = !areasLeft() || openNextArea();
     const std::vector<std::uint8_t> zeros(group, 0);
 
     while (opened && !flags.stopRequested.load()) {
         if (pos >= areaEnd) {
             // The area is read; between it and the next one the map says all is read.
-            if (area >= areas.size()) {
+            if (!areasLeft()) {
                 pos = std::max<std::uint64_t>(pos, setup_.end);
                 break;
             }

@@ -4,6 +4,7 @@
 #include "core/JobSignals.h"
 #include "core/LiveJob.h"
 #include "core/PostReport.h"
+#include "platform/DestinationLock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,6 +23,11 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 QString imageFailure(const QString& file, int error) {
     return file + QStringLiteral(": ") +
            QString::fromStdString(std::generic_category().message(error));
+}
+
+QString destinationFailure(const QString& file, int error) {
+    return error == EWOULDBLOCK ? file + QStringLiteral(": ") + destinationInUseReason()
+                                : imageFailure(file, error);
 }
 
 ImageWorker::ImageWorker(ImageSetup setup, ImageHooks hooks)
@@ -69,10 +75,12 @@ void ImageWorker::noteUnreadable(ImageOutcome& outcome, std::uint64_t offset, st
     unreadableBytes_ += bytes;
 }
 
-std::vector<SectorRange> ImageWorker::sectorsToHandle() {
+std::uint64_t ImageWorker::planAreas() {
     const std::uint64_t sector = setup_.bytesPerSector;
     const std::uint64_t from = std::min(setup_.position, setup_.end);
-    std::vector<SectorRange> areas;
+    std::vector<SectorRange>& areas = areas_;
+    areas.clear();
+    nextArea_ = 0;
     if (!setup_.live) {
         if (from < setup_.end)
             areas.push_back({from, setup_.end});
@@ -94,12 +102,15 @@ std::vector<SectorRange> ImageWorker::sectorsToHandle() {
             areas.push_back(
                 {static_cast<std::uint64_t>(area.start), static_cast<std::uint64_t>(area.end)});
     }
+    // With nothing left to handle, the job is at its end.
     firstSector_ = areas.empty() ? std::max<std::uint64_t>(from, setup_.end) : areas.front().start;
-    return areas;
+    return areas.empty() ? setup_.end : firstSector_;
 }
 
-int ImageWorker::openArea(std::unique_ptr<BlockReader>& reader, const QString& path,
-                          BlockReader::Options options, SectorRange area) {
+int ImageWorker::enterNextArea(std::unique_ptr<BlockReader>& reader, const QString& path,
+                               BlockReader::Options options, std::uint64_t& pos,
+                               std::uint64_t& areaEnd) {
+    const SectorRange area = areas_.at(nextArea_);
     if (reader) {
         reader->stop();
         readsBefore_ += reader->reads();
@@ -115,7 +126,12 @@ int ImageWorker::openArea(std::unique_ptr<BlockReader>& reader, const QString& p
     options.hold = [jobSignals = setup_.jobSignals] {
         return jobSignals->paused.load() || jobSignals->stopRequested.load();
     };
-    return reader->open(path, options);
+    if (const int error = reader->open(path, options))
+        return error;
+    pos = area.start;
+    areaEnd = area.end;
+    ++nextArea_;
+    return 0;
 }
 
 void ImageWorker::countReads(const BlockReader& reader) {

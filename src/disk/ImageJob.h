@@ -110,15 +110,17 @@ protected:
     // Marks `bytes` from `offset` as unreadable in the outcome and the live count.
     void noteUnreadable(ImageOutcome& outcome, std::uint64_t offset, std::uint64_t bytes);
 
-    // The sectors still to handle, in order: from the position on, the areas the job's earlier
-    // runs left untried or unreadable, each widened to whole sectors; everything from the
-    // position to the end for a job that keeps no map. Everything before the first of them is
-    // handled: this run starts there.
-    std::vector<SectorRange> sectorsToHandle();
-    // Opens a fresh `reader` of `path` on `area`, its groups from the area's start; 0 or the
-    // errno. The reads of the reader it replaces stay counted.
-    int openArea(std::unique_ptr<BlockReader>& reader, const QString& path,
-                 BlockReader::Options options, SectorRange area);
+    // Plans the sectors still to handle, in order: from the position on, the areas the job's
+    // earlier runs left untried or unreadable, each widened to whole sectors; everything from
+    // the position to the end for a job that keeps no map. Everything before the first of them
+    // is handled: returns where this run starts.
+    std::uint64_t planAreas();
+    bool areasLeft() const { return nextArea_ < areas_.size(); }
+    // Moves on to the next planned area: a fresh `reader` of `path` on it, its groups from the
+    // area's start, and `pos` and `areaEnd` its bounds. 0, or the errno of a reader that cannot
+    // be opened. The reads of the reader it replaces stay counted.
+    int enterNextArea(std::unique_ptr<BlockReader>& reader, const QString& path,
+                      BlockReader::Options options, std::uint64_t& pos, std::uint64_t& areaEnd);
     // Brings the counts of reads up to date with the reader under way.
     void countReads(const BlockReader& reader);
     // Whether the job's map and record are due to be brought up to date.
@@ -150,6 +152,8 @@ private:
 
     // Where this run began: the first sector it had to handle.
     std::uint64_t firstSector_ = 0;
+    std::vector<SectorRange> areas_; // the planned areas, in order
+    std::size_t nextArea_ = 0;       // the next of them to enter
     // Syncs the destination and commits the job's progress beside it; made at the first
     // commit of a job that keeps a map.
     std::unique_ptr<BackgroundCommit> commits_;
@@ -165,5 +169,7 @@ private:
 
 // "<file>: <the system's reason>".
 QString imageFailure(const QString& file, int error);
+// Why a job could not take its destination `file`: another job holds it, or the system's reason.
+QString destinationFailure(const QString& file, int error);
 
 } // namespace fr

@@ -50,8 +50,7 @@ ImageOutcome ImageRaw::transfer() {
     const bool startPriority = flags.lowPriority.load();
     const std::uint64_t sector = setup_.bytesPerSector;
     const std::uint64_t group = kImageGroupSectors * sector;
-    const std::vector<SectorRange> areas = sectorsToHandle();
-    std::uint64_t pos = areas.empty() ? setup_.end : areas.front().start;
+    std::uint64_t pos = planAreas();
     outcome.position = static_cast<std::uint32_t>(pos);
 
     // A disc whose data track holds raw sectors is a CD as a drive reads it: only read. A cue
@@ -73,28 +72,22 @@ ImageOutcome ImageRaw::transfer() {
     }
     // Held until the medium is closed: a second job writing this device is refused.
     if (const int error = lockDestination(medium.fd())) {
-        outcome.failure = error == EWOULDBLOCK
-                              ? setup_.mediumPath + QStringLiteral(": ") + destinationInUseReason()
-                              : imageFailure(setup_.mediumPath, error);
+        outcome.failure = destinationFailure(setup_.mediumPath, error);
         return outcome;
     }
     BlockReader::Options options;
     // A device or a pipe that took the image's name since the start is not written out.
     options.regularFileOnly = true;
     std::unique_ptr<BlockReader> image;
-    std::size_t area = 0;
     std::uint64_t areaEnd = pos;
     const auto openNextArea = [&] {
-        if (const int error = openArea(image, setup_.imagePath, options, areas[area])) {
+        if (const int error = enterNextArea(image, setup_.imagePath, options, pos, areaEnd)) {
             outcome.failure = imageFailure(setup_.imagePath, error);
             return false;
         }
-        pos = areas[area].start;
-        areaEnd = areas[area].end;
-        ++area;
         return true;
     };
-    const bool opened = areas.empty() || openNextArea();
+    const bool opened = !areasLeft() || openNextArea();
     const std::vector<std::uint8_t> zeros(group, 0);
     // Why the map or record could not be brought up to date, which ends the job.
     QString commitFailure;
@@ -102,7 +95,7 @@ ImageOutcome ImageRaw::transfer() {
     while (opened && !flags.stopRequested.load()) {
         if (pos >= areaEnd) {
             // The area is written; between it and the next one the map says all is done.
-            if (area >= areas.size()) {
+            if (!areasLeft()) {
                 pos = std::max<std::uint64_t>(pos, setup_.end);
                 break;
             }

@@ -5,11 +5,11 @@
 #include "core/RescueMap.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
+#include "support/FileBytes.h"
 #include "support/MediaImages.h"
 #include "support/TempProgramDir.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,12 +19,8 @@
 namespace fr {
 namespace {
 
+using test::contentOf;
 using test::FaultyMedium;
-
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 QStringList mapsIn(const QString& programDir) {
     return QDir(programDir + QStringLiteral("/maps"))
