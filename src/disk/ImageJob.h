@@ -3,6 +3,7 @@
 #include "core/AreaList.h"
 #include "core/BackgroundCommit.h"
 #include "core/PostReport.h"
+#include "core/RescueMap.h"
 #include "disk/BlockReader.h"
 
 #include <QString>
@@ -59,6 +60,9 @@ struct ImageHooks {
     // Percent of the sectors handled (at most 100) and the position reached, at most 20 times
     // a second and once more at the end.
     std::function<void(int percent, std::uint32_t position)> progress;
+    // The job's map in bytes of the medium, and whether it is reading around damaged places;
+    // as KopirovanieEexHooks::mapped.
+    std::function<void(const RescueMap& map, bool damagedArea)> mapped;
     std::function<void(const ImageOutcome& outcome)> ended;
 };
 

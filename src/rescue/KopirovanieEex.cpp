@@ -32,6 +32,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint64_t kUnit = 4;
 constexpr auto kPauseWait = std::chrono::milliseconds(20);
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+constexpr auto kMapInterval = std::chrono::milliseconds(250);
 
 QString systemText(int error) {
     return QString::fromStdString(std::generic_category().message(error));
@@ -301,6 +302,13 @@ private:
         lastPosition_ = position;
         if (e_.hooks_.progress)
             e_.post([hook = e_.hooks_.progress, percent, position] { hook(percent, position); });
+        if (e_.hooks_.mapped && (last || now - lastMapped_ >= kMapInterval)) {
+            lastMapped_ = now;
+            RescueMap map = RescueMap::ofRun(static_cast<std::int64_t>(total_), handled(), filled_);
+            if (s_.live)
+                map = RescueMap::withRun(s_.live->earlier(), map, handled());
+            e_.post([hook = e_.hooks_.mapped, map] { hook(map, false); });
+        }
     }
 
     KopirovanieEex& e_;
@@ -326,6 +334,7 @@ private:
     int destination_ = -1;        // closed by closeDestination(), or here on a failure
     std::uint64_t startSize_ = 0; // the destination's length when this run opened it
     Clock::time_point lastProgress_{};
+    Clock::time_point lastMapped_{};
     int lastPercent_ = -1;
     std::uint32_t lastPosition_ = 0;
 };

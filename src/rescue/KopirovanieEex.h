@@ -3,6 +3,7 @@
 #include "core/AreaList.h"
 #include "core/CopyJob.h"
 #include "core/PostReport.h"
+#include "core/RescueMap.h"
 
 #include <QString>
 #include <atomic>
@@ -61,6 +62,11 @@ struct KopirovanieEexHooks {
     // when the last fill block reaches past the end of the source. Posted when either changes,
     // at most 20 times a second, and once more at the end.
     std::function<void(int percent, std::uint32_t position)> progress;
+    // The job's map as it stands (what is read, what is unreadable, what is not tried yet) and
+    // whether the copy is now reading around damaged places (trimming and going over them unit
+    // by unit) rather than sweeping healthy stretches. Posted at most 4 times a second while it
+    // changes, and once more at the end, before `ended`.
+    std::function<void(const RescueMap& map, bool damagedArea)> mapped;
     // The copy is over: finished, stopped, or failed (CopyOutcome::failure). When it ran to its
     // end with the delete-source flag set and read every byte, the source is already deleted
     // (CopyOutcome::sourceDeletion says whether it was). The rest of the end
