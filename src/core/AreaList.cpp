@@ -32,6 +32,48 @@ void AreaList::merge(const AreaList& other) {
         add(area);
 }
 
+void AreaList::remove(const ByteRange& range) {
+    if (range.empty())
+        return;
+    std::vector<ByteRange> kept;
+    kept.reserve(areas_.size() + 1);
+    for (const ByteRange& area : areas_) {
+        if (!area.overlaps(range)) {
+            kept.push_back(area);
+            continue;
+        }
+        if (area.start < range.start)
+            kept.push_back({area.start, range.start});
+        if (range.end < area.end)
+            kept.push_back({range.end, area.end});
+    }
+    areas_ = std::move(kept);
+}
+
+std::vector<ByteRange> AreaList::gapsIn(const ByteRange& range) const {
+    std::vector<ByteRange> gaps;
+    std::int64_t at = range.start;
+    for (const ByteRange& area : areas_) {
+        if (area.end <= at)
+            continue;
+        if (area.start >= range.end)
+            break;
+        if (area.start > at)
+            gaps.push_back({at, area.start});
+        at = std::max(at, area.end);
+    }
+    if (at < range.end)
+        gaps.push_back({at, range.end});
+    return gaps;
+}
+
+ByteRange AreaList::areaAt(std::int64_t offset) const {
+    const auto area = std::upper_bound(
+        areas_.begin(), areas_.end(), offset,
+        [](std::int64_t at, const ByteRange& candidate) { return at < candidate.end; });
+    return area != areas_.end() && area->start <= offset ? *area : ByteRange{};
+}
+
 std::int64_t AreaList::totalBytes() const {
     std::int64_t total = 0;
     for (const ByteRange& area : areas_)

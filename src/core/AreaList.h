@@ -19,6 +19,12 @@ public:
     void add(const ByteRange& range);
     // Takes in every area of another list.
     void merge(const AreaList& other);
+    // Takes a run out of the areas: an area it cuts through keeps its parts on either side.
+    void remove(const ByteRange& range);
+    // The stretches of `range` that lie in no area, in order.
+    std::vector<ByteRange> gapsIn(const ByteRange& range) const;
+    // The area that holds the byte at `offset`; empty when none does.
+    ByteRange areaAt(std::int64_t offset) const;
 
     // Bytes in all areas together.
     std::int64_t totalBytes() const;

@@ -22,7 +22,16 @@ void BackgroundCommit::offer(ByteRange handled, const AreaList& unreadable,
         std::lock_guard guard(mutex_);
         if (busy_ || pending_ || failure_.failed())
             return;
-        pending_ = State{handled, unreadable, position};
+    }
+    offerMap(live_.mapWith(handled, unreadable), position);
+}
+
+void BackgroundCommit::offerMap(const RescueMap& map, std::uint32_t position) {
+    {
+        std::lock_guard guard(mutex_);
+        if (busy_ || pending_ || failure_.failed())
+            return;
+        pending_ = State{map, position};
     }
     changed_.notify_all();
 }
@@ -34,13 +43,18 @@ BackgroundCommit::Failure BackgroundCommit::failure() const {
 
 BackgroundCommit::Failure BackgroundCommit::finish(ByteRange handled, const AreaList& unreadable,
                                                    std::uint32_t position) {
+    return finishMap(live_.mapWith(handled, unreadable), position);
+}
+
+BackgroundCommit::Failure BackgroundCommit::finishMap(const RescueMap& map,
+                                                      std::uint32_t position) {
     {
         // The commit under way and the one handed over go first, in order.
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return !busy_ && !pending_; });
         busy_ = true;
     }
-    commitNow({handled, unreadable, position});
+    commitNow({map, position});
     std::lock_guard guard(mutex_);
     busy_ = false;
     changed_.notify_all();
@@ -72,7 +86,7 @@ void BackgroundCommit::commitNow(const State& state) {
     }
     const int syncError = syncDestination(destination_);
     const QString commitError =
-        syncError != 0 ? QString() : live_.commit(state.handled, state.unreadable, state.position);
+        syncError != 0 ? QString() : live_.commitMap(state.map, state.position);
     std::lock_guard guard(mutex_);
     failure_.syncError = syncError;
     failure_.commitError = commitError;

@@ -2,6 +2,7 @@
 
 #include "core/AreaList.h"
 #include "core/ByteRange.h"
+#include "core/RescueMap.h"
 
 #include <QString>
 #include <condition_variable>
@@ -42,16 +43,18 @@ public:
     // When the job's commit is due: hands this state over, unless a commit is under way (the
     // next due one then takes the newer state). Cheap otherwise.
     void offer(ByteRange handled, const AreaList& unreadable, std::uint32_t position);
+    // The same with the job's whole map (see LiveJob::commitMap).
+    void offerMap(const RescueMap& map, std::uint32_t position);
     // The failure so far, without waiting.
     Failure failure() const;
     // The last commit, on the caller's thread, after the one under way: sync, then commit. The
     // failure that stopped the commits, if any.
     Failure finish(ByteRange handled, const AreaList& unreadable, std::uint32_t position);
+    Failure finishMap(const RescueMap& map, std::uint32_t position);
 
 private:
     struct State {
-        ByteRange handled;
-        AreaList unreadable;
+        RescueMap map;
         std::uint32_t position = 0;
     };
     void work();

@@ -193,13 +193,20 @@ QString LiveJob::writeMaps(const RescueMap& map) {
     return {};
 }
 
+RescueMap LiveJob::mapWith(ByteRange handled, const AreaList& unreadable) const {
+    const RescueMap run = RescueMap::ofRun(description_.bytes, handled, unreadable);
+    return RescueMap::withRun(earlier_, run, handled);
+}
+
 QString LiveJob::commit(ByteRange handled, const AreaList& unreadable, std::uint32_t position) {
+    return commitMap(mapWith(handled, unreadable), position);
+}
+
+QString LiveJob::commitMap(const RescueMap& map, std::uint32_t position) {
     std::lock_guard guard(lock_);
     if (retired_)
         return {};
     lastCommit_ = ticksNow();
-    const RescueMap run = RescueMap::ofRun(description_.bytes, handled, unreadable);
-    const RescueMap map = RescueMap::withRun(earlier_, run, handled);
     if (const QString error = writeMaps(map); !error.isEmpty())
         return error;
     last_ = map;

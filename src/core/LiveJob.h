@@ -59,6 +59,9 @@ public:
                                           QString* error);
     // What the job's earlier runs learnt: its pending areas are what is left to read.
     const RescueMap& earlier() const { return earlier_; }
+    // The earlier map is one the user named (another tool's, or a map kept elsewhere), not
+    // this job's own: its read areas stay as they are, and only its pending areas are read.
+    bool earlierNamedByUser() const { return description_.earlier.has_value(); }
 
     ~LiveJob();
     LiveJob(const LiveJob&) = delete;
@@ -70,6 +73,11 @@ public:
     // could not read within them, and the position the journal would resume from. The map
     // adds it to what earlier runs learnt. Empty on success, else the file and the reason.
     QString commit(ByteRange handled, const AreaList& unreadable, std::uint32_t position);
+    // The same for a job that reads out of order: `map` is the whole job's map, what earlier
+    // runs learnt already in it.
+    QString commitMap(const RescueMap& map, std::uint32_t position);
+    // This run's knowledge over `handled` added to what earlier runs learnt.
+    RescueMap mapWith(ByteRange handled, const AreaList& unreadable) const;
     // The map of the last commit.
     RescueMap lastMap() const;
     // The position of the last commit: on the destination's disk for sure.

@@ -23,6 +23,10 @@ constexpr std::uint64_t kAlign = TransferFile::kDirectAlignment;
 constexpr std::uint64_t kSearchCap = 4096;
 // Probes this large are healthy enough to go back to block reads.
 constexpr std::uint64_t kBackToBlocks = 64 * 1024;
+// A sweep skips this far after its first failed read, twice as far after each further one in
+// a row, and half as far again after each read that succeeds.
+constexpr std::uint64_t kSkipFirst = 64 * 1024;
+constexpr std::uint64_t kSkipMost = std::uint64_t(1) << 30;
 // Buffers between the reader and the job: one being written, the rest read ahead.
 constexpr int kSlots = 4;
 // Failed units waiting for the job, at most.
@@ -55,6 +59,11 @@ int BlockReader::open(const QString& path, const Options& options) {
     searchCap_ = std::max<std::uint64_t>(kSearchCap / unit, 1) * unit;
     probeCap_ = std::max<std::uint64_t>(kBlock / unit, 1) * unit;
     pos_ = goodFrom_ = options_.from;
+    skip_ = kSkipFirst;
+    if (options_.suspectUntil > pos_) {
+        probe_ = unit;
+        suspectEnd_ = options_.suspectUntil;
+    }
 
     // A drive's medium given as a cue sheet is read from its disc's data track.
     track_ = options_.driveMedium ? RawDataTrack::of(path) : std::nullopt;
@@ -278,7 +287,10 @@ void BlockReader::fail() {
         // A long damaged area costs no buffer; still, the reader keeps within a bounded
         // distance of a job that writes slowly.
         changed_.wait(lock, [this] { return ready_.size() < kMaxReady || stopping_.load(); });
-        ready_.push_back({{pos_, 0, true, nullptr}, nullptr});
+        Chunk failed{pos_, 0, true, nullptr};
+        failed.failedEnd = pos_ + options_.unit;
+        failed.resumeAt = pos_ + options_.afterFailure;
+        ready_.push_back({failed, nullptr});
         changed_.notify_all();
     }
     pos_ += options_.afterFailure;
@@ -288,6 +300,36 @@ void BlockReader::fail() {
     probe_ = options_.unit;
     suspectEnd_ = 0;
     unitsUntil_ = 0;
+}
+
+BlockReader::Outcome BlockReader::readAt(std::uint64_t offset, std::uint64_t length,
+                                         std::uint8_t* into) {
+    if (offset >= size_ && !refreshSize())
+        return {0, false, lostMedium(small_.fd(), errno)};
+    return read(small_, into, length, offset);
+}
+
+void BlockReader::skipOver(std::uint64_t end) {
+    publish();
+    const std::uint64_t grid = gridEnd();
+    end = std::clamp(end, pos_ + options_.unit, grid);
+    // The next read starts on a boundary a direct read can take, on the job's grid.
+    std::uint64_t resume = std::min(alignUp(end + skip_), grid);
+    const std::uint64_t unit = options_.unit;
+    resume = std::min(options_.from + (resume - options_.from + unit - 1) / unit * unit, grid);
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return ready_.size() < kMaxReady || stopping_.load(); });
+        Chunk failed{pos_, 0, true, nullptr};
+        failed.failedEnd = end;
+        failed.resumeAt = resume;
+        ready_.push_back({failed, nullptr});
+        changed_.notify_all();
+    }
+    skip_ = std::min(skip_ * 2, kSkipMost);
+    pos_ = goodFrom_ = resume;
+    probe_ = 0;
+    suspectEnd_ = unitsUntil_ = 0;
 }
 
 void BlockReader::step() {
@@ -329,8 +371,14 @@ void BlockReader::blockRead() {
     collect(memory + skip, got.bytes > skip ? got.bytes - skip : 0);
     // A block goes to the job at once, so that it is written while the next one is read.
     publish();
-    if (got.ok)
+    if (got.ok) {
+        skip_ = std::max(skip_ / 2, kSkipFirst);
         return;
+    }
+    if (options_.skipping) {
+        skipOver(end);
+        return;
+    }
     // A failure somewhere in the rest of the block: search it from pos.
     probe_ = options_.unit;
     suspectEnd_ = end;
@@ -362,6 +410,11 @@ void BlockReader::probeRead() {
             if (probe_ >= kBackToBlocks && suspectEnd_ == 0)
                 probe_ = 0;
         }
+        return;
+    }
+    if (options_.skipping) {
+        collect(memory, got.bytes);
+        skipOver(from + length);
         return;
     }
     if (length <= unit) {

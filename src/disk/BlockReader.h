@@ -68,6 +68,13 @@ public:
         // Polled between reads: while it says true the reader reads nothing ahead (a paused or
         // stopping job); a chunk the job asks for is still read.
         std::function<bool()> hold;
+        // A sweep for good data first: a read that fails is not searched. Its bytes go to the
+        // job as one failed chunk and the reader skips ahead, further while reads keep failing
+        // and less again after a read that succeeds; the skipped stretch is left untried.
+        bool skipping = false;
+        // A failure is known to lie before this offset: the reader starts with reads of one
+        // unit there, doubling while they succeed, instead of a block read that would fail.
+        std::uint64_t suspectUntil = 0;
     };
 
     // One piece of the result. Data points into the reader's buffer and stays valid until the
@@ -77,6 +84,19 @@ public:
         std::uint64_t length = 0; // readable bytes; 0 for a failed unit
         bool failed = false;      // the unit at offset cannot be read
         const std::uint8_t* data = nullptr;
+        // A failed chunk: the end of the bytes the failed read covered (one unit, or the rest
+        // of a failed read of a sweep), and where the next chunk starts (after the fill block,
+        // or after a sweep's skip).
+        std::uint64_t failedEnd = 0;
+        std::uint64_t resumeAt = 0;
+    };
+
+    // One read of the source, outside the order of next(): its bytes counted as read, whether
+    // it read every byte wanted (up to the source's end), whether it found the medium gone.
+    struct Outcome {
+        std::uint64_t bytes = 0;
+        bool ok = false;
+        bool lost = false;
     };
 
     BlockReader() = default;
@@ -93,6 +113,10 @@ public:
     bool next(Chunk& chunk);
     // Makes the reader read nothing more; next() then hands out what is already read.
     void stop();
+    // Reads `length` bytes at `offset` into `into` at once, on the caller's thread, counted with
+    // the reader's reads. For a job that picks its own reads (the edges of a damaged stretch,
+    // a stretch read backwards); never together with next(), whose thread would read beside it.
+    Outcome readAt(std::uint64_t offset, std::uint64_t length, std::uint8_t* into);
 
     // The error that said the source's medium is gone (see mediumGone()), 0 while it is there.
     // The reader reads nothing after it: next() hands out what was read before the loss and
@@ -116,14 +140,6 @@ private:
         Chunk chunk;
         Slot* slot = nullptr;
     };
-    // One read: `bytes` is what counts as read (the part before a short read's gap, up to the
-    // end of the source); `ok` is false when any wanted byte before the end could not be read;
-    // `lost` when the read found the medium gone (nothing of it counts then).
-    struct Outcome {
-        std::uint64_t bytes = 0;
-        bool ok = false;
-        bool lost = false;
-    };
 
     void readAhead();
     void step();
@@ -143,6 +159,9 @@ private:
     // Adds the whole units of `bytes` read from pos into `data` to the run being collected.
     void collect(const std::uint8_t* data, std::uint64_t bytes);
     void fail();
+    // A sweep's failed read: its bytes from pos to `end` go to the job as failed, and the reader
+    // goes on after the skip.
+    void skipOver(std::uint64_t end);
     // Hands the run being collected to the job.
     void publish();
     // Waits for a free buffer; null when the reader is stopping.
@@ -174,6 +193,8 @@ private:
     // Every byte from here to pos has been read without a failure (a direct read may start
     // again anywhere in between).
     std::uint64_t goodFrom_ = 0;
+    // A sweep's next skip.
+    std::uint64_t skip_ = 0;
 
     // Between the threads.
     std::vector<Slot> slots_;

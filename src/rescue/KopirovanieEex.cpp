@@ -5,7 +5,7 @@
 #include "core/JobSignals.h"
 #include "core/LiveJob.h"
 #include "core/PostReport.h"
-#include "disk/BlockReader.h"
+#include "disk/RescuePasses.h"
 #include "platform/DestinationLock.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
@@ -40,13 +40,11 @@ QString systemText(int error) {
 
 } // namespace
 
-// The copy loop of one job. The block reader hands out the source as the step-by-step rescue
-// reads it, 4 bytes at a time from the position: runs of readable units, and single units
-// that cannot be read. This loop writes the runs where they belong and a fill block for each
-// unreadable unit; the reader skips the source bytes a fill block stands for, so the unit grid
-// moves with the position exactly as in the step-by-step loop. The reader fills its next
-// buffers while this thread writes.
-class KopirovanieEex::Copy {
+// The copy loop of one job. The passes read the source good data first and hand over what
+// they read, and the unit-by-unit rule's fill blocks; this loop writes each where it belongs,
+// keeps the job's map and record, and reports. The result is the step-by-step rescue's: the
+// passes decide every fill block as a loop reading 4 bytes at a time from the position would.
+class KopirovanieEex::Copy : public RescueSink {
 public:
     explicit Copy(KopirovanieEex& engine)
         : e_(engine), s_(engine.setup_), pos_(engine.setup_.job.position.load()),
@@ -57,7 +55,7 @@ public:
                                  : s_.buffers.fillBufferZero.data();
     }
 
-    ~Copy() {
+    ~Copy() override {
         // The commits stop before the destination they sync is closed.
         commits_.reset();
         if (destination_ >= 0)
@@ -65,23 +63,53 @@ public:
     }
 
     // Opens the files. On failure returns the errno.
-    int open() {
-        // What is left to read: the pending areas of the job's map from the position on (all of
-        // it after the position when no earlier run left a map).
+    int open(bool lowPriority) {
+        lowPriority_ = lowPriority;
         const ByteRange rest{static_cast<std::int64_t>(pos_), static_cast<std::int64_t>(total_)};
-        AreaList left;
-        if (s_.live) {
+        // What is left: the rest of the source from the position, where the bytes the job's
+        // earlier runs read are passed over. A map the user named is another tool's word: only
+        // its pending areas are read, and its read areas are never written.
+        std::vector<ByteRange> areas;
+        AreaList readBefore;
+        if (s_.live && s_.live->earlierNamedByUser()) {
             for (const ByteRange& area : s_.live->earlier().pending())
-                left.add(area.intersection(rest));
-        } else {
-            left.add(rest);
+                if (!area.intersection(rest).empty())
+                    areas.push_back(area.intersection(rest));
+        } else if (!rest.empty()) {
+            areas.push_back(rest);
+            if (s_.live) {
+                const AreaList pending = s_.live->earlier().pending();
+                for (const ByteRange& read : pending.gapsIn(rest))
+                    readBefore.add(read);
+            }
         }
-        areas_ = left.areas();
-        from_ = areas_.empty() ? total_ : static_cast<std::uint64_t>(areas_.front().start);
+        from_ = areas.empty() ? total_ : static_cast<std::uint64_t>(areas.front().start);
         // Everything before the first area still to read is done; the copy starts there.
         pos_ = std::max(pos_, from_);
-        if (const int error = openArea())
-            return error;
+
+        RescuePasses::Setup passes;
+        passes.path = s_.sourcePath;
+        passes.reading.unit = kUnit;
+        passes.reading.afterFailure = fillBytes_;
+        // The page has checked that the source is a file; should a pipe or a device have taken
+        // its name since, it is not copied.
+        passes.reading.regularFileOnly = true;
+        // A paused or stopping job reads nothing more from a medium that may be dying.
+        passes.reading.hold = [jobSignals = s_.jobSignals] {
+            return jobSignals->paused.load() || jobSignals->stopRequested.load();
+        };
+        passes.total = total_;
+        passes.areas = std::move(areas);
+        passes.order = s_.order;
+        passes_ = std::make_unique<RescuePasses>(std::move(passes), *this);
+        // With nothing left to read the source is still opened, as every copy opens it: one
+        // that is gone or is no file any more is said so, not passed over.
+        if (const int error = passes_->open()) {
+            // A medium that is gone already is no failure of the copy: it ends as a stop.
+            mediumGone_ = saysMediumGone(error);
+            return mediumGone_ ? 0 : error;
+        }
+        passes_->seedRead(readBefore);
 
         // Created when missing, never truncated: a resumed copy keeps what an earlier run wrote.
         const QByteArray destination = QFile::encodeName(s_.destinationPath);
@@ -104,50 +132,18 @@ public:
         return 0;
     }
 
-    // Opens the reader on the next area still to read; none left, the copy is at its end.
-    int openArea() {
-        source_->stop();
-        readsBefore_ += source_->reads();
-        failedReadsBefore_ += source_->failedReads();
-        source_ = std::make_unique<BlockReader>();
-        // With nothing left to read the source is still opened, as every copy opens it: one
-        // that is gone or is no file any more is said so, not passed over.
-        const bool nothingLeft = area_ >= areas_.size();
-        if (nothingLeft && area_ > 0) {
-            pos_ = std::max(pos_, total_);
-            return 0;
-        }
-        const std::uint64_t end = std::max(pos_, total_);
-        const ByteRange area =
-            nothingLeft ? ByteRange{static_cast<std::int64_t>(end), static_cast<std::int64_t>(end)}
-                        : areas_[area_];
-        pos_ = static_cast<std::uint64_t>(area.start);
-        areaEnd_ = static_cast<std::uint64_t>(area.end);
-        BlockReader::Options options;
-        options.unit = kUnit;
-        options.afterFailure = fillBytes_;
-        options.from = pos_;
-        options.until = areaEnd_;
-        // The page has checked that the source is a file; should a pipe or a device have taken
-        // its name since, it is not copied.
-        options.regularFileOnly = true;
-        // A paused or stopping job reads nothing more from a medium that may be dying.
-        options.hold = [jobSignals = s_.jobSignals] {
-            return jobSignals->paused.load() || jobSignals->stopRequested.load();
-        };
-        if (const int error = source_->open(s_.sourcePath, options)) {
-            // A medium that is gone already is no failure of the copy: it ends as a stop.
-            mediumGone_ = saysMediumGone(error);
-            return mediumGone_ ? 0 : error;
-        }
-        return 0;
-    }
-
-    // After a failure: what this run wrote beyond the position is cut off, so that the
-    // destination ends where the position says and a resume neither skips nor repeats a byte.
-    // Bytes an earlier run left there stay, as a resume keeps them.
+    // After a failure: what this run wrote beyond what the map calls read is cut off, so that
+    // the destination holds nothing the map does not account for. Bytes an earlier run left
+    // there stay, as a resume keeps them.
     void dropUnhandledTail() {
-        const std::uint64_t keep = std::max(pos_, startSize_);
+        std::uint64_t keep = std::max(pos_, startSize_);
+        if (passes_) {
+            const RescueMap map = passes_->map({});
+            for (const RescueMap::Block& block : map.blocks())
+                if (block.status != RescueMap::Status::Untried)
+                    keep = std::max(keep, static_cast<std::uint64_t>(block.range.end));
+            keep = std::max<std::uint64_t>(keep, passes_->position());
+        }
         struct stat status {};
         if (destination_ < 0 || fstat(destination_, &status) != 0 ||
             static_cast<std::uint64_t>(status.st_size) <= keep)
@@ -158,9 +154,9 @@ public:
     }
 
     std::uint32_t position() const { return static_cast<std::uint32_t>(pos_); }
-    bool readFailed() const { return readFailed_; }
+    bool readFailed() const { return passes_ && passes_->anyFill(); }
     bool mediumGone() const { return mediumGone_; }
-    const AreaList& filledAreas() const { return filled_; }
+    AreaList filledAreas() const { return passes_ ? passes_->filled() : AreaList(); }
 
     // Closes the destination; the errno when that fails (a delayed write error).
     int closeDestination() {
@@ -172,58 +168,18 @@ public:
         return 0;
     }
 
-    // The loop. Returns 0, or the errno of a failure other than reading. `lowPriority` is the
-    // state of the box when the job began, the priority state last applied.
-    int run(bool lowPriority) {
-        int error = 0;
-        while (pos_ < total_ && !mediumGone_ && !s_.jobSignals->stopRequested.load()) {
-            // The priority follows the box only when it changes during the job.
-            const bool wanted = s_.jobSignals->lowPriority.load();
-            if (wanted != lowPriority) {
-                s_.platform.setIdlePriority(wanted);
-                lowPriority = wanted;
-            }
-            if (s_.jobSignals->paused.load()) {
-                std::this_thread::sleep_for(kPauseWait);
-                continue;
-            }
-            if (pos_ >= areaEnd_) {
-                // The area is read; between it and the next one the map says all is read.
-                ++area_;
-                if ((error = openArea()) != 0)
-                    break;
-                continue;
-            }
-            BlockReader::Chunk chunk;
-            // The reader hands out units until the end of the area; running dry before it
-            // would be a fault of the reader, not a place of the source, unless the medium
-            // went away: then the copy ends where it got, as a stop does.
-            if (!source_->next(chunk) || chunk.offset != pos_) {
-                mediumGone_ = source_->mediumLost() != 0;
-                if (!mediumGone_)
-                    error = EIO;
-                break;
-            }
-            error = chunk.failed ? fillBlock() : save(chunk.data, chunk.length);
-            countReads();
-            if (error == 0 && commits_ && s_.live->due())
-                error = handOverProgress();
-            if (error != 0)
-                break;
-            reportProgress(false);
-        }
+    // The passes. Returns 0, or the errno of a failure other than reading.
+    int run() {
+        // A job paused before it began reads nothing until it goes on.
+        int error = between(*passes_);
+        if (error == 0 && !stopping())
+            error = passes_->run();
+        mediumGone_ = mediumGone_ || passes_->mediumGone();
+        pos_ = std::max<std::uint64_t>(pos_, passes_->position());
         countReads();
         if (error == 0)
             reportProgress(true);
         return error;
-    }
-
-    // Hands what the copy has done to the background commit, which makes it safe on the
-    // destination's disk and only then lets the map and the journal record say so; the copy
-    // goes on meanwhile. 0, or the errno of a failure of an earlier commit.
-    int handOverProgress() {
-        commits_->offer(handled(), filled_, static_cast<std::uint32_t>(pos_));
-        return failureOf(commits_->failure());
     }
 
     // The last commit, however the copy ended, after the data is on the disk. 0, or the errno
@@ -232,7 +188,7 @@ public:
     int checkpoint() {
         if (!commits_)
             return 0;
-        return failureOf(commits_->finish(handled(), filled_, static_cast<std::uint32_t>(pos_)));
+        return failureOf(commits_->finishMap(map(), static_cast<std::uint32_t>(pos_)));
     }
     const QString& checkpointFailure() const { return checkpointFailure_; }
 
@@ -240,49 +196,62 @@ public:
     // copy began leaves both closed).
     bool opened() const { return destination_ >= 0; }
 
-private:
-    void countReads() {
-        // Each area has a reader of its own; the counts go on from the areas before.
-        e_.reads_ = readsBefore_ + source_->reads();
-        e_.failedReads_ = failedReadsBefore_ + source_->failedReads();
+    // --- What the passes hand over ---------------------------------------------------------
+
+    int readable(std::uint64_t offset, const std::uint8_t* data, std::uint64_t length) override {
+        const TransferResult put = writeFully(destination_, data, length, offset);
+        return put.error;
     }
 
-    ByteRange handled() const {
-        return {static_cast<std::int64_t>(from_), static_cast<std::int64_t>(pos_)};
+    // A fill block; one written only in part is not handled.
+    int unreadable(std::uint64_t offset, std::uint64_t length) override {
+        const TransferResult put = writeFully(destination_, fill_, length, offset);
+        if (put.error != 0)
+            return put.error;
+        e_.filledBytes_ += length;
+        return 0;
     }
+
+    int between(const RescuePasses& passes) override {
+        for (;;) {
+            // The priority follows the box only when it changes during the job.
+            const bool wanted = s_.jobSignals->lowPriority.load();
+            if (wanted != lowPriority_) {
+                s_.platform.setIdlePriority(wanted);
+                lowPriority_ = wanted;
+            }
+            if (!s_.jobSignals->paused.load() || stopping())
+                break;
+            std::this_thread::sleep_for(kPauseWait);
+        }
+        pos_ = std::max<std::uint64_t>(pos_, passes.position());
+        countReads();
+        if (commits_ && s_.live->due()) {
+            commits_->offerMap(map(), static_cast<std::uint32_t>(pos_));
+            if (const int error = failureOf(commits_->failure()))
+                return error;
+        }
+        reportProgress(false);
+        return 0;
+    }
+
+    bool stopping() const override { return s_.jobSignals->stopRequested.load(); }
+
+private:
+    RescueMap map() const { return passes_->map(s_.live ? s_.live->earlier() : RescueMap{}); }
+
+    void countReads() {
+        if (!passes_)
+            return;
+        e_.reads_ = passes_->reads();
+        e_.failedReads_ = passes_->failedReads();
+    }
+
     int failureOf(const BackgroundCommit::Failure& failure) {
         if (!failure.failed())
             return 0;
         checkpointFailure_ = failure.commitError;
         return failure.syncError != 0 ? failure.syncError : EIO;
-    }
-
-    // Writes the whole units read from pos. Inside the source the area's end is kept: the bytes
-    // behind it are read already, and stay as they are.
-    int save(const std::uint8_t* data, std::uint64_t length) {
-        if (areaEnd_ < total_)
-            length = std::min(length, areaEnd_ - pos_);
-        const TransferResult put = writeFully(destination_, data, length, pos_);
-        // The whole units written before a failure are saved: the step-by-step copy would have
-        // written them before its write failed.
-        pos_ += put.error == 0 ? length : put.bytes / kUnit * kUnit;
-        return put.error;
-    }
-
-    // The unit at pos cannot be read: one fill block, and the copy goes on behind it. A fill
-    // block written only in part is not handled: the position stays before it.
-    int fillBlock() {
-        readFailed_ = true;
-        // Inside the source a fill block stops at the area's end, where read bytes follow.
-        const std::uint64_t bytes =
-            areaEnd_ < total_ ? std::min(fillBytes_, areaEnd_ - pos_) : fillBytes_;
-        const TransferResult put = writeFully(destination_, fill_, bytes, pos_);
-        if (put.error != 0)
-            return put.error;
-        filled_.add({static_cast<std::int64_t>(pos_), static_cast<std::int64_t>(pos_ + bytes)});
-        e_.filledBytes_ += bytes;
-        pos_ += bytes;
-        return 0;
     }
 
     void reportProgress(bool last) {
@@ -291,10 +260,19 @@ private:
         const auto now = Clock::now();
         if (!last && now - lastProgress_ < kProgressInterval)
             return;
+        // The share of the source that is settled: read, or under a fill block. Past 100 when
+        // the last fill block reaches beyond the end of the source, as the position does.
+        const std::int64_t settled =
+            pos_ > total_ ? static_cast<std::int64_t>(pos_) : passes_->settledBytes();
         const int percent = static_cast<int>(
-            std::llround(static_cast<double>(pos_) / static_cast<double>(total_) * 100.0));
+            std::llround(static_cast<double>(settled) / static_cast<double>(total_) * 100.0));
         // The position goes with it, so that a stop can journal how far the copy got.
         const auto position = static_cast<std::uint32_t>(pos_);
+        const bool damaged = passes_->damagedArea();
+        if (e_.hooks_.mapped && (last || now - lastMapped_ >= kMapInterval)) {
+            lastMapped_ = now;
+            e_.post([hook = e_.hooks_.mapped, map = map(), damaged] { hook(map, damaged); });
+        }
         if (percent == lastPercent_ && position == lastPosition_)
             return;
         lastProgress_ = now;
@@ -302,32 +280,19 @@ private:
         lastPosition_ = position;
         if (e_.hooks_.progress)
             e_.post([hook = e_.hooks_.progress, percent, position] { hook(percent, position); });
-        if (e_.hooks_.mapped && (last || now - lastMapped_ >= kMapInterval)) {
-            lastMapped_ = now;
-            RescueMap map = RescueMap::ofRun(static_cast<std::int64_t>(total_), handled(), filled_);
-            if (s_.live)
-                map = RescueMap::withRun(s_.live->earlier(), map, handled());
-            e_.post([hook = e_.hooks_.mapped, map] { hook(map, false); });
-        }
     }
 
     KopirovanieEex& e_;
     const Setup& s_;
-    // The next offset to read and write; everything before it is handled.
+    // The unit-by-unit rule's position: everything before it is final.
     std::uint64_t pos_ = 0;
     const std::uint64_t total_;
     const std::uint64_t fillBytes_;
     const std::uint8_t* fill_ = nullptr;
-    bool readFailed_ = false;
     bool mediumGone_ = false;
-    AreaList filled_;
-    std::vector<ByteRange> areas_; // still to read, in order
-    std::size_t area_ = 0;         // the one being read
-    std::uint64_t areaEnd_ = 0;
+    bool lowPriority_ = false;
     std::uint64_t from_ = 0; // where this run began: the start of the first area
-    std::unique_ptr<BlockReader> source_ = std::make_unique<BlockReader>();
-    std::uint64_t readsBefore_ = 0;
-    std::uint64_t failedReadsBefore_ = 0;
+    std::unique_ptr<RescuePasses> passes_;
     QString checkpointFailure_;
     // Syncs the destination and commits the copy's progress beside it; none without a map.
     std::unique_ptr<BackgroundCommit> commits_;
@@ -376,9 +341,9 @@ CopyOutcome KopirovanieEex::run() {
     QString failureText;
     {
         Copy copy(*this);
-        error = copy.open();
+        error = copy.open(lowPriority);
         if (error == 0 && copy.opened())
-            error = copy.run(lowPriority);
+            error = copy.run();
         // However it ended, the map and the record say where: after the data is on the disk.
         if (error == 0)
             error = copy.checkpoint();

@@ -3,6 +3,7 @@
 #include "core/AreaList.h"
 #include "core/CopyJob.h"
 #include "core/PostReport.h"
+#include "core/ReadOrder.h"
 #include "core/RescueMap.h"
 
 #include <QString>
@@ -101,6 +102,8 @@ public:
         // Where the job keeps its map and journal record while it runs; none for the bench.
         // Its earlier map says what is still to read: the pending areas from the position on.
         std::shared_ptr<LiveJob> live;
+        // The order of the reads; the result is the same in every order.
+        ReadOrder order{};
     };
 
     // Counters of the source's reads, for the bench, and the bytes of the fill blocks written

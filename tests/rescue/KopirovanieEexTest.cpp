@@ -81,6 +81,7 @@ public:
     CopyOutcome outcome; // of the last job that ended
     std::mutex mutex;
     std::shared_ptr<LiveJob> live; // the next job's map and record, if any
+    ReadOrder order;               // the next job's read order
 
     explicit CopyHarness(std::uint8_t blockSizeField = 0) {
         std::mt19937 random(1234);
@@ -106,7 +107,7 @@ public:
         };
         return std::make_unique<KopirovanieEex>(KopirovanieEex::Setup{job, jobSignals, buffers,
                                                                       fillMode, platform, source,
-                                                                      destination, live},
+                                                                      destination, live, order},
                                                 std::move(hooks));
     }
 
@@ -132,6 +133,9 @@ struct ExactCase {
     quint32 resumeAt = 0;      // a resumed copy starts here
     qint64 oldDestination = 0; // bytes an earlier run left in the destination
     bool shortReads = false;   // a read reaching a bad range returns its good bytes short
+    // Failed reads allowed beyond two per area: areas that share one damaged stretch are found
+    // by reads that fail in the stretch's middle.
+    int extraFailedReads = 0;
 };
 
 void PrintTo(const ExactCase& c, std::ostream* out) {
@@ -173,7 +177,7 @@ TEST_P(KopirovanieEexExact, MatchesTheStepByStepLoop) {
     EXPECT_EQ(h.recorded(), std::vector<std::string>{"ended"});
 
     // A damaged area costs at most two failed reads more than the loop makes there.
-    EXPECT_LE(medium.failedReads(), expected.failedReads + 2 * c.bad.size());
+    EXPECT_LE(medium.failedReads(), expected.failedReads + 2 * c.bad.size() + c.extraFailedReads);
     ASSERT_FALSE(h.percents.empty());
     EXPECT_EQ(h.percents.back(), qRound(100.0 * expected.position / c.size));
     EXPECT_TRUE(std::is_sorted(h.percents.begin(), h.percents.end()));
@@ -193,7 +197,11 @@ INSTANTIATE_TEST_SUITE_P(
                   2 * MiB + 100,
                   {{MiB + 777, MiB + 5000}, {MiB + 9001, MiB + 9002}, {2 * MiB - 3, 2 * MiB + 10}},
                   2,
-                  0},
+                  0,
+                  0,
+                  0,
+                  false,
+                  1},
         ExactCase{"long_area_many_fill_blocks_random", 300 * 1024, {{70001, 95000}}, 0, 3},
         ExactCase{"area_in_the_last_block_makes_it_longer", 70001, {{69990, 69991}}, 2, 3},
         ExactCase{"last_bytes_unreadable", 10003, {{10001, 10003}}, 1, 0},
@@ -231,6 +239,52 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   true}),
     [](const testing::TestParamInfo<ExactCase>& info) { return std::string(info.param.name); });
+
+// Whatever the order of the reads, the result is the step-by-step loop's: random damaged
+// sources, each copied in one of the orders the command line offers.
+TEST(KopirovanieEexOrders, EveryReadOrderGivesTheStepByStepResult) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    std::mt19937 random(20261207);
+    auto below = [&random](qint64 n) {
+        return std::uniform_int_distribution<qint64>(0, n - 1)(random);
+    };
+    for (int round = 0; round < 24; ++round) {
+        const qint64 size = 1 + below(3 * MiB);
+        QList<ByteRange> bad;
+        for (qint64 areas = below(6); areas > 0; --areas) {
+            const qint64 start = below(size);
+            const qint64 length = 1 + (below(4) == 0 ? below(300 * 1024) : below(3000));
+            bad.append({start, std::min(size, start + length)});
+        }
+        CopyHarness h(static_cast<std::uint8_t>(below(4)));
+        h.order.goodDataFirst = round % 4 != 3;
+        h.order.reverse = round % 4 == 1;
+        h.order.retries = round % 4 == 2 ? 1 : 0;
+        const auto resumeAt = static_cast<quint32>(round % 5 == 4 ? below(size) : 0);
+        h.job.totalSize = static_cast<quint32>(size);
+        h.job.position = resumeAt;
+        FaultyMedium medium(size, bad);
+        QTemporaryDir dir;
+        const QString destination = dir.filePath(QStringLiteral("rescued.bin"));
+        h.copy(medium.path(), destination, 3);
+
+        const ReferenceResult expected =
+            referenceCopy(readAll(medium.backingPath()), bad, {}, resumeAt, h.job.totalSize,
+                          h.buffers.fillBufferRandom);
+        const QByteArray got = readAll(destination);
+        const std::string where = "round " + std::to_string(round) + ", size " +
+                                  std::to_string(size) + ", " + std::to_string(bad.size()) +
+                                  " areas";
+        ASSERT_EQ(got.size(), expected.destination.size()) << where;
+        for (qint64 i = 0; i < got.size(); ++i)
+            ASSERT_EQ(got[i], expected.destination[i]) << where << ": first difference at " << i;
+        EXPECT_EQ(h.outcome.position, expected.position) << where;
+        EXPECT_EQ(h.outcome.filledAreas, expected.filled) << where;
+        EXPECT_EQ(h.outcome.readFailed, expected.readFailed) << where;
+    }
+}
 
 // --- Job control and end actions ---------------------------------------------------------
 

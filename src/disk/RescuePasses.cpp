@@ -1,0 +1,564 @@
+#include "disk/RescuePasses.h"
+
+#include "platform/Transfer.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace fr {
+
+namespace {
+
+// A backward sweep reads blocks of this size.
+constexpr std::uint64_t kBlock = 1 << 20;
+// After a failed read a backward sweep skips this far, twice as far after each further failure
+// in a row, half as far again after a read that succeeds (as the forward sweep's reader does).
+constexpr std::uint64_t kSkipFirst = 64 * 1024;
+constexpr std::uint64_t kSkipMost = std::uint64_t(1) << 30;
+// The reads that trim a damaged stretch's edges start at one unit and double up to this, so
+// that the read that fails at an edge is short.
+constexpr std::uint64_t kTrimCap = 4096;
+
+} // namespace
+
+RescuePasses::RescuePasses(Setup setup, RescueSink& sink) : setup_(std::move(setup)), sink_(sink) {}
+
+BlockReader::Options RescuePasses::baseOptions() const {
+    BlockReader::Options options = setup_.reading;
+    options.unit = unit_;
+    options.afterFailure = afterFailure_;
+    options.skipping = false;
+    options.suspectUntil = 0;
+    return options;
+}
+
+int RescuePasses::open() {
+    unit_ = std::max<std::uint64_t>(setup_.reading.unit, 1);
+    afterFailure_ = setup_.reading.afterFailure != 0 ? setup_.reading.afterFailure : unit_;
+    for (const ByteRange& area : setup_.areas)
+        areaList_.add(area);
+    BlockReader::Options options = baseOptions();
+    options.from = 0;
+    options.until = setup_.total;
+    if (const int error = single_.open(setup_.path, options))
+        return error;
+    size_ = single_.sourceSize();
+    buffer_ = allocateAligned(kBlock, TransferFile::kDirectAlignment);
+    if (!buffer_)
+        return ENOMEM;
+    ruleArea_ = 0;
+    ruleAt_ = setup_.areas.empty() ? setup_.total : std::uint64_t(setup_.areas.front().start);
+    return 0;
+}
+
+void RescuePasses::seedRead(const AreaList& read) {
+    for (const ByteRange& area : read)
+        for (const ByteRange& inside : setup_.areas)
+            read_.add(area.intersection(inside));
+}
+
+int RescuePasses::run() {
+    int error = 0;
+    if (setup_.order.goodDataFirst) {
+        error = setup_.order.reverse ? sweepBackward() : sweepForward();
+        if (error == 0 && !ended())
+            error = setup_.order.reverse ? sweepForward() : sweepBackward();
+        damagedArea_ = true;
+        if (error == 0 && !ended())
+            error = trimEdges();
+    }
+    if (error == 0 && !ended())
+        error = unitByUnit();
+    for (int retry = 0; retry < setup_.order.retries && error == 0 && !ended(); ++retry) {
+        if (filled_.empty())
+            break;
+        damagedArea_ = true;
+        retryFills();
+        error = unitByUnit();
+    }
+    return error;
+}
+
+bool RescuePasses::ended() const {
+    return lost_ != 0 || sink_.stopping();
+}
+
+int RescuePasses::between() {
+    return sink_.between(*this);
+}
+
+std::uint64_t RescuePasses::reads() const {
+    return reads_.load() + single_.reads();
+}
+
+std::uint64_t RescuePasses::failedReads() const {
+    return failedReads_.load() + single_.failedReads();
+}
+
+// --- The grid -----------------------------------------------------------------------------
+
+std::uint64_t RescuePasses::gridFloor(std::size_t area, std::uint64_t at) const {
+    const auto start = std::uint64_t(setup_.areas[area].start);
+    return at <= start ? start : start + (at - start) / unit_ * unit_;
+}
+
+std::uint64_t RescuePasses::gridCeil(std::size_t area, std::uint64_t at) const {
+    const auto start = std::uint64_t(setup_.areas[area].start);
+    return at <= start ? start : start + (at - start + unit_ - 1) / unit_ * unit_;
+}
+
+std::uint64_t RescuePasses::passReadUnits(std::size_t area, std::uint64_t at) const {
+    const auto end = std::uint64_t(setup_.areas[area].end);
+    while (at < end && at < size_) {
+        const ByteRange run = read_.areaAt(std::int64_t(at));
+        if (run.empty())
+            return at;
+        const auto runEnd = std::uint64_t(run.end);
+        // The source's last unit is short: read to the source's end, it is whole.
+        if (runEnd >= size_)
+            return size_;
+        const std::uint64_t units = (runEnd - at) / unit_;
+        if (units == 0)
+            return at;
+        at += units * unit_;
+    }
+    return at;
+}
+
+std::vector<ByteRange> RescuePasses::unread(std::size_t area) const {
+    AreaList settled = read_;
+    settled.merge(filled_);
+    return settled.gapsIn(setup_.areas[area]);
+}
+
+// --- What the job knows -------------------------------------------------------------------
+
+std::uint64_t RescuePasses::position() const {
+    std::size_t area = ruleArea_;
+    std::uint64_t at = ruleAt_;
+    while (area < setup_.areas.size()) {
+        at = passReadUnits(area, at);
+        if (at < std::uint64_t(setup_.areas[area].end))
+            return at;
+        if (++area < setup_.areas.size())
+            at = std::max(at, std::uint64_t(setup_.areas[area].start));
+    }
+    return std::max(at, setup_.total);
+}
+
+std::int64_t RescuePasses::settledBytes() const {
+    const auto total = std::int64_t(setup_.total);
+    const auto from = std::int64_t(std::min(position(), setup_.total));
+    AreaList settled = read_;
+    settled.merge(filled_);
+    std::int64_t open = 0;
+    for (const ByteRange& area : setup_.areas)
+        for (const ByteRange& gap : settled.gapsIn(area.intersection({from, total})))
+            open += gap.length();
+    return total - open;
+}
+
+RescueMap RescuePasses::map(const RescueMap& earlier) const {
+    RescueMap map;
+    map.size = std::int64_t(setup_.total);
+    map.currentPosition = std::int64_t(std::min(position(), setup_.total));
+    const ByteRange whole{0, map.size};
+    AreaList tried = read_;
+    for (const ByteRange& area : failed_)
+        map.unreadable.add(area.intersection(whole));
+    for (const ByteRange& area : filled_)
+        map.unreadable.add(area.intersection(whole));
+    tried.merge(map.unreadable);
+    for (const ByteRange& area : setup_.areas)
+        for (const ByteRange& gap : tried.gapsIn(area.intersection(whole)))
+            map.untried.add(gap);
+    // Outside this run's areas the earlier runs' word stands.
+    if (earlier.size == map.size) {
+        for (const ByteRange& area : earlier.unreadable)
+            for (const ByteRange& outside : areaList_.gapsIn(area))
+                map.unreadable.add(outside);
+        for (const ByteRange& area : earlier.untried)
+            for (const ByteRange& outside : areaList_.gapsIn(area))
+                map.untried.add(outside);
+    }
+    return map;
+}
+
+// --- Reads ----------------------------------------------------------------------------------
+
+int RescuePasses::takeReadable(std::uint64_t offset, const std::uint8_t* data,
+                               std::uint64_t length) {
+    // Only bytes of the areas are this run's: outside them an earlier run's bytes stay.
+    const ByteRange got{std::int64_t(offset), std::int64_t(offset + length)};
+    for (const ByteRange& area : setup_.areas) {
+        const ByteRange inside = got.intersection(area);
+        if (inside.empty())
+            continue;
+        const auto skip = std::uint64_t(inside.start) - offset;
+        if (const int error = sink_.readable(std::uint64_t(inside.start), data + skip,
+                                             std::uint64_t(inside.length())))
+            return error;
+        read_.add(inside);
+        failed_.remove(inside);
+    }
+    return 0;
+}
+
+BlockReader::Outcome RescuePasses::readOnce(std::uint64_t offset, std::uint64_t length,
+                                            int* error) {
+    length = std::min(length, kBlock);
+    const BlockReader::Outcome got = single_.readAt(offset, length, buffer_.get());
+    if (got.lost) {
+        lost_ = single_.mediumLost();
+        return got;
+    }
+    if (got.bytes > 0)
+        *error = takeReadable(offset, buffer_.get(), std::min(got.bytes, length));
+    if (!got.ok) {
+        const ByteRange failed{std::int64_t(offset + got.bytes), std::int64_t(offset + length)};
+        for (const ByteRange& area : setup_.areas)
+            failed_.add(failed.intersection(area));
+    }
+    return got;
+}
+
+void RescuePasses::countReads(const BlockReader& reader, std::uint64_t readsBefore,
+                              std::uint64_t failedBefore) {
+    reads_ = readsBefore + reader.reads();
+    failedReads_ = failedBefore + reader.failedReads();
+}
+
+// Opens a reader over [from, until) of an area; 0, or the errno (a medium that is gone ends
+// the passes as a stop does).
+int RescuePasses::openReader(BlockReader& reader, BlockReader::Options options) {
+    const int error = reader.open(setup_.path, options);
+    if (error != 0 && saysMediumGone(error)) {
+        lost_ = error;
+        return 0;
+    }
+    return error;
+}
+
+// --- Passes 1 and 2 -------------------------------------------------------------------------
+
+int RescuePasses::sweepForward() {
+    for (std::size_t area = 0; area < setup_.areas.size() && !ended(); ++area) {
+        AreaList tried = read_;
+        tried.merge(failed_);
+        tried.merge(filled_);
+        for (const ByteRange& gap : tried.gapsIn(setup_.areas[area])) {
+            if (ended())
+                break;
+            BlockReader::Options options = baseOptions();
+            options.from = gridCeil(area, std::uint64_t(gap.start));
+            options.until = std::uint64_t(gap.end);
+            options.skipping = true;
+            if (options.from >= options.until)
+                continue;
+            BlockReader reader;
+            if (const int error = openReader(reader, options))
+                return error;
+            if (lost_ != 0)
+                return 0;
+            std::uint64_t readsBefore = reads_.load();
+            std::uint64_t failedBefore = failedReads_.load();
+            BlockReader::Chunk chunk;
+            int error = 0;
+            while (error == 0 && !ended() && reader.next(chunk)) {
+                if (chunk.failed)
+                    failed_.add({std::int64_t(chunk.offset), std::int64_t(chunk.failedEnd)});
+                else
+                    error = takeReadable(chunk.offset, chunk.data, chunk.length);
+                countReads(reader, readsBefore, failedBefore);
+                if (error == 0)
+                    error = between();
+            }
+            reader.stop();
+            countReads(reader, readsBefore, failedBefore);
+            if (reader.mediumLost() != 0)
+                lost_ = reader.mediumLost();
+            if (error != 0)
+                return error;
+        }
+    }
+    return 0;
+}
+
+int RescuePasses::sweepBackward() {
+    for (std::size_t area = setup_.areas.size(); area-- > 0 && !ended();) {
+        AreaList tried = read_;
+        tried.merge(failed_);
+        tried.merge(filled_);
+        std::vector<ByteRange> gaps = tried.gapsIn(setup_.areas[area]);
+        for (auto gap = gaps.rbegin(); gap != gaps.rend() && !ended(); ++gap) {
+            const std::uint64_t low = gridCeil(area, std::uint64_t(gap->start));
+            std::uint64_t end = std::uint64_t(gap->end);
+            std::uint64_t skip = kSkipFirst;
+            while (end > low && !ended()) {
+                const std::uint64_t start =
+                    std::max(low, gridFloor(area, end > kBlock ? end - kBlock : 0));
+                if (start >= end)
+                    break;
+                int error = 0;
+                const BlockReader::Outcome got = readOnce(start, end - start, &error);
+                if (error != 0)
+                    return error;
+                if (got.ok) {
+                    end = start;
+                    skip = std::max(skip / 2, kSkipFirst);
+                } else {
+                    end = start > low + skip ? gridFloor(area, start - skip) : low;
+                    skip = std::min(skip * 2, kSkipMost);
+                }
+                if ((error = between()) != 0)
+                    return error;
+            }
+        }
+    }
+    return 0;
+}
+
+// --- Pass 3 ---------------------------------------------------------------------------------
+
+int RescuePasses::trimEdges() {
+    for (std::size_t area = 0; area < setup_.areas.size() && !ended(); ++area) {
+        for (const ByteRange& stretch : unread(area)) {
+            if (ended())
+                break;
+            std::uint64_t reached = std::uint64_t(stretch.end);
+            if (const int error = trimLeadingEdge(area, stretch, &reached))
+                return error;
+            if (reached < std::uint64_t(stretch.end) && !ended())
+                if (const int error = trimTrailingEdge(area, stretch, reached))
+                    return error;
+        }
+    }
+    return 0;
+}
+
+int RescuePasses::trimLeadingEdge(std::size_t area, ByteRange stretch, std::uint64_t* reached) {
+    const std::uint64_t cap = std::max<std::uint64_t>(kTrimCap / unit_, 1) * unit_;
+    const std::uint64_t end = std::uint64_t(stretch.end);
+    std::uint64_t at = gridFloor(area, std::uint64_t(stretch.start));
+    std::uint64_t length = unit_;
+    while (at < end && !ended()) {
+        const std::uint64_t wanted = std::min(length, gridCeil(area, end) - at);
+        int error = 0;
+        const BlockReader::Outcome got = readOnce(at, wanted, &error);
+        if (error != 0)
+            return error;
+        if (got.lost)
+            return 0;
+        if (!got.ok) {
+            // Several units and one of them failed: the first that fails, unit by unit, is the
+            // very read the unit-by-unit rule fails on there.
+            std::uint64_t unitAt = gridFloor(area, at + got.bytes);
+            if (wanted > unit_) {
+                for (; unitAt < at + wanted && !ended(); unitAt += unit_) {
+                    const BlockReader::Outcome one = readOnce(unitAt, unit_, &error);
+                    if (error != 0 || one.lost)
+                        return error;
+                    if (!one.ok)
+                        break;
+                }
+            }
+            if (unitAt < at + wanted)
+                badUnits_.insert(unitAt);
+            *reached = unitAt;
+            return 0;
+        }
+        at += wanted;
+        length = std::min(length * 2, cap);
+        if ((error = between()) != 0)
+            return error;
+    }
+    *reached = end;
+    return 0;
+}
+
+// The trailing edge is looked for among the places the rule will visit: from the first
+// unreadable unit it goes on a fill length at a time while units keep failing. A unit read
+// there that fails is a read the rule makes anyway, so the search for the last of them (a
+// gallop back from the stretch's end, then halving) costs no failed read of its own on a solid
+// damaged stretch; the bytes behind each unit that reads are read with it.
+int RescuePasses::trimTrailingEdge(std::size_t area, ByteRange stretch, std::uint64_t leading) {
+    (void)area;
+    const std::uint64_t end = std::uint64_t(stretch.end);
+    if (badUnits_.count(leading) == 0 || leading + afterFailure_ >= end)
+        return 0;
+    // Places k = 1 .. last lie at leading + k * afterFailure, inside the stretch.
+    const std::uint64_t last = (end - 1 - leading) / afterFailure_;
+    auto place = [&](std::uint64_t k) {
+        return leading + k * afterFailure_;
+    };
+    std::uint64_t failing = 0;        // the highest place known to fail (0: the leading unit)
+    std::uint64_t reading = last + 1; // the lowest place known to read, all bytes behind it too
+    std::uint64_t readFrom = end;     // every byte from here to the stretch's end is read
+    // Reads the unit at place k, and when it reads, the bytes from it up to those read before.
+    auto probe = [&](std::uint64_t k, bool* ok) -> int {
+        int error = 0;
+        const std::uint64_t at = place(k);
+        const BlockReader::Outcome unit = readOnce(at, unit_, &error);
+        if (error != 0 || unit.lost)
+            return error;
+        if (!unit.ok) {
+            badUnits_.insert(at);
+            *ok = false;
+            return 0;
+        }
+        for (std::uint64_t from = at + unit_; from < readFrom && !ended();) {
+            const std::uint64_t length = std::min(kBlock, readFrom - from);
+            const BlockReader::Outcome rest = readOnce(from, length, &error);
+            if (error != 0 || rest.lost)
+                return error;
+            if (!rest.ok) {
+                // Not a solid stretch: what is left of it is for the rule.
+                *ok = false;
+                reading = 0;
+                return 0;
+            }
+            from += length;
+        }
+        readFrom = at;
+        *ok = true;
+        return between();
+    };
+    // Gallop back from the last place until one fails.
+    std::uint64_t step = 1;
+    while (reading > failing + 1 && !ended()) {
+        const std::uint64_t k = reading > failing + step ? reading - step : failing + 1;
+        bool ok = false;
+        if (const int error = probe(k, &ok))
+            return error;
+        if (reading == 0 || lost_ != 0)
+            return 0;
+        if (!ok) {
+            failing = k;
+            break;
+        }
+        reading = k;
+        step *= 2;
+    }
+    // Halve the places between the last that fails and the first that reads.
+    while (reading > failing + 1 && !ended()) {
+        const std::uint64_t k = failing + (reading - failing) / 2;
+        bool ok = false;
+        if (const int error = probe(k, &ok))
+            return error;
+        if (reading == 0 || lost_ != 0)
+            return 0;
+        if (ok)
+            reading = k;
+        else
+            failing = k;
+    }
+    return 0;
+}
+
+// --- Pass 4 ---------------------------------------------------------------------------------
+
+int RescuePasses::unitByUnit() {
+    while (ruleArea_ < setup_.areas.size() && !ended()) {
+        const ByteRange& area = setup_.areas[ruleArea_];
+        const auto areaEnd = std::uint64_t(area.end);
+        ruleAt_ = passReadUnits(ruleArea_, ruleAt_);
+        if (ruleAt_ >= areaEnd) {
+            if (++ruleArea_ < setup_.areas.size())
+                ruleAt_ = std::max(ruleAt_, std::uint64_t(setup_.areas[ruleArea_].start));
+            continue;
+        }
+        int error = 0;
+        if (badUnits_.count(ruleAt_) != 0) {
+            error = fill(ruleArea_, ruleAt_);
+        } else {
+            // The units nobody read yet, up to the next bytes read or the next unit known to
+            // fail: read in order, as the rule does.
+            std::uint64_t until = areaEnd;
+            const std::vector<ByteRange> open =
+                read_.gapsIn({std::int64_t(ruleAt_), std::int64_t(areaEnd)});
+            if (!open.empty())
+                until = std::min(until, std::uint64_t(open.front().end));
+            if (const auto bad = badUnits_.upper_bound(ruleAt_); bad != badUnits_.end())
+                until = std::min(until, *bad);
+            error = readInOrder(ruleArea_, until);
+        }
+        if (error == 0)
+            error = between();
+        if (error != 0)
+            return error;
+    }
+    return 0;
+}
+
+int RescuePasses::readInOrder(std::size_t area, std::uint64_t until) {
+    BlockReader::Options options = baseOptions();
+    options.from = ruleAt_;
+    options.until = until;
+    // Where a read failed before, the rule's first read there is of one unit, not a block
+    // that would fail as well.
+    const ByteRange stretch{std::int64_t(ruleAt_), std::int64_t(until)};
+    if (setup_.order.goodDataFirst && failed_.overlaps(stretch))
+        options.suspectUntil = until;
+    BlockReader reader;
+    if (const int error = openReader(reader, options))
+        return error;
+    if (lost_ != 0)
+        return 0;
+    std::uint64_t readsBefore = reads_.load();
+    std::uint64_t failedBefore = failedReads_.load();
+    BlockReader::Chunk chunk;
+    int error = 0;
+    while (error == 0 && !ended() && reader.next(chunk)) {
+        if (chunk.offset != ruleAt_) {
+            error = EIO; // the reader lost its place: a fault, never a place of the source
+            break;
+        }
+        if (chunk.failed) {
+            error = fill(area, chunk.offset);
+        } else {
+            error = takeReadable(chunk.offset, chunk.data, chunk.length);
+            ruleAt_ = chunk.offset + chunk.length;
+        }
+        countReads(reader, readsBefore, failedBefore);
+        if (error == 0)
+            error = between();
+    }
+    reader.stop();
+    countReads(reader, readsBefore, failedBefore);
+    if (reader.mediumLost() != 0)
+        lost_ = reader.mediumLost();
+    return error;
+}
+
+int RescuePasses::fill(std::size_t area, std::uint64_t at) {
+    // Inside the source a fill stops at its area's end, where bytes read before follow.
+    const auto areaEnd = std::uint64_t(setup_.areas[area].end);
+    const std::uint64_t length =
+        areaEnd < setup_.total ? std::min(afterFailure_, areaEnd - at) : afterFailure_;
+    if (const int error = sink_.unreadable(at, length))
+        return error;
+    const ByteRange under{std::int64_t(at), std::int64_t(at + length)};
+    filled_.add(under);
+    read_.remove(under);
+    failed_.remove(under);
+    ruleAt_ = at + afterFailure_;
+    return 0;
+}
+
+void RescuePasses::retryFills() {
+    if (filled_.empty())
+        return;
+    const auto first = std::uint64_t(filled_.areas().front().start);
+    badUnits_.clear();
+    filled_ = AreaList();
+    // The rule goes back to the first fill: every position after it is open again.
+    for (std::size_t area = 0; area < setup_.areas.size(); ++area) {
+        if (std::uint64_t(setup_.areas[area].end) > first) {
+            ruleArea_ = area;
+            ruleAt_ = std::max(first, std::uint64_t(setup_.areas[area].start));
+            return;
+        }
+    }
+}
+
+} // namespace fr
