@@ -20,18 +20,15 @@ const Option kGlobalOptions[] = {
 
 // The options of each command, beyond the global ones.
 const QHash<QString, QList<Option>>& commandOptions() {
-    static const QList<Option> copyOptions = {{"fill", true},
-                                              {"block", true},
-                                              {"low-priority", false},
-                                              {"delete-source", false},
-                                              {"map", true}};
+    static const QList<Option> copyOptions = {
+        {"fill", true}, {"block", true},   {"low-priority", false}, {"delete-source", false},
+        {"map", true},  {"retries", true}, {"reverse", false},      {"no-skip", false}};
+    static const QList<Option> imageOptions = {
+        {"map", true}, {"retries", true}, {"reverse", false}, {"no-skip", false}};
     static const QHash<QString, QList<Option>> options = {
-        {QStringLiteral("copy"), copyOptions},
-        {QStringLiteral("resume"), copyOptions},
-        {QStringLiteral("image"), {{"map", true}}},
-        {QStringLiteral("restore"), {{"map", true}}},
-        {QStringLiteral("test"), {{"map", true}}},
-        {QStringLiteral("wipe"), {}},
+        {QStringLiteral("copy"), copyOptions},          {QStringLiteral("resume"), copyOptions},
+        {QStringLiteral("image"), imageOptions},        {QStringLiteral("restore"), imageOptions},
+        {QStringLiteral("test"), {{"map", true}}},      {QStringLiteral("wipe"), {}},
         {QStringLiteral("register"), {{"note", true}}},
     };
     return options;

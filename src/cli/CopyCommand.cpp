@@ -4,6 +4,7 @@
 #include "cli/CopyRun.h"
 #include "cli/ExitStatus.h"
 #include "cli/JournalSlot.h"
+#include "cli/ReadOrderOptions.h"
 #include "cli/Session.h"
 
 #include <QDateTime>
@@ -15,6 +16,8 @@ int copyCommand(Session& session) {
     if (operands.size() != 2)
         return session.refuse(QStringLiteral("copy needs a source and a destination file: "
                                              "fragmentrove-cli copy SRC DST"));
+    if (const int status = checkReadOrder(session); status != kDone)
+        return status;
     if (const int status = applyFillOptions(session); status != kDone)
         return status;
     CopyStart start;

@@ -5,6 +5,7 @@
 #include "cli/JobWatch.h"
 #include "cli/JournalSlot.h"
 #include "cli/MapOutput.h"
+#include "cli/ReadOrderOptions.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
 #include "core/LiveJob.h"
@@ -93,7 +94,8 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     reports.percent = percentOf(from, job.totalSize);
     KopirovanieEexHooks hooks = reports.hooks<KopirovanieEexHooks>();
     KopirovanieEex engine({job, jobSignals, context.fillBuffers, context.settings.fillMode,
-                           context.platform, start.source.native, start.destination.native, live},
+                           context.platform, start.source.native, start.destination.native, live,
+                           readOrderOf(arguments)},
                           std::move(hooks));
     StopSignal::install();
     StopSignal::withSignalsBlocked([&engine] { engine.start(); });

@@ -67,7 +67,15 @@ Options:
                         map of SRC (GNU ddrescue's too) is continued: DST is kept and only
                         its untried and unreadable areas are read; a map of another size
                         or a damaged one is refused
+  --retries N           go over the places that could not be read N more times (0 to 1000)
+  --reverse             the first sweep reads from the end backwards, the second forwards
+  --no-skip             read step by step from the start instead of good data first
   -y, --yes             replace an existing DST and answer the other questions yes
+
+Good data first: the copy reads the whole of SRC in large blocks, skipping ahead over places
+that fail; then the stretches it skipped, from their far end; then the edges of each damaged
+stretch; and last the rest unit by unit. The readable data are in hand long before the
+damaged places are gone over, and the result is byte for byte the step-by-step copy's.
 
 Ctrl-C stops the copy and journals it: "fragmentrove-cli resume" finishes it, as does the
 window's journal page. A copy that is killed or cut off by a power failure is journalled at
@@ -84,14 +92,17 @@ source or destination is gone may be removed, a file that changed size is asked 
 entry leaves the journal when the job is done; stopped again, it keeps its number with the
 new position.
 
-Options (for a copy): --fill, --block, --low-priority, --delete-source, --map FILE as for
-copy; for an image job --map FILE. -y, --yes answers the questions yes.
+Options (for a copy): --fill, --block, --low-priority, --delete-source, --map FILE,
+--retries N, --reverse, --no-skip as for copy; for an image job --map FILE, --retries N,
+--reverse, --no-skip. -y, --yes answers the questions yes.
 )";
 
 const char* const kImageHelp = R"(Usage: fragmentrove-cli image DRIVE FILE [--map FILE]
+       [--retries N] [--reverse] [--no-skip]
 
-Copies every sector of the medium in DRIVE into the image FILE (.ima, .iso or any name); a
-group of sectors that cannot be read is written as zeros and the job goes on. FILE may not
+Copies every sector of the medium in DRIVE into the image FILE (.ima, .iso or any name),
+good data first as a copy reads (--retries, --reverse and --no-skip as for copy); a sector
+that cannot be read is written as zeros and the job goes on. FILE may not
 lie on the medium itself and its drive needs room for the whole medium. An existing FILE is
 replaced only with --yes or a "y" on the terminal. Ctrl-C journals the job. --map FILE keeps
 the job's map in FILE while it runs; an existing map of this medium is continued into the
@@ -99,6 +110,7 @@ kept FILE, reading only its untried and unreadable areas.
 )";
 
 const char* const kRestoreHelp = R"(Usage: fragmentrove-cli restore FILE DRIVE [--map FILE]
+       [--retries N] [--reverse] [--no-skip]
 
 Writes the image FILE onto the medium in DRIVE, sector by sector from the start; every
 sector it covers is replaced, so it asks first (--yes answers for a script). A mounted

@@ -5,6 +5,7 @@
 #include "cli/JournalSlot.h"
 #include "cli/MapOutput.h"
 #include "cli/PathArguments.h"
+#include "cli/ReadOrderOptions.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
 #include "core/LiveJob.h"
@@ -94,8 +95,15 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     JobReports<ImageOutcome> reports;
     reports.position = from;
     ImageHooks hooks = reports.hooks<ImageHooks>();
-    ImageSetup setup{volume.device, nativeImage, volume.bytesPerSector, from,
-                     job.totalSize, jobSignals,  context.platform,      live};
+    ImageSetup setup{volume.device,
+                     nativeImage,
+                     volume.bytesPerSector,
+                     from,
+                     job.totalSize,
+                     jobSignals,
+                     context.platform,
+                     live,
+                     readOrderOf(session.arguments())};
     std::unique_ptr<ImageWorker> worker;
     if (direction == Direction::MediumToImage)
         worker = std::make_unique<ImageEx>(std::move(setup), std::move(hooks));
@@ -352,6 +360,8 @@ int startImageToMedium(Session& session, const QString& typedImage, QChar drive,
 } // namespace
 
 int imageCommand(Session& session) {
+    if (const int status = checkReadOrder(session); status != kDone)
+        return status;
     const QStringList& operands = session.arguments().operands;
     if (operands.size() != 2)
         return session.refuse(QStringLiteral("image needs a drive (or its device) and an image "
@@ -365,6 +375,8 @@ int imageCommand(Session& session) {
 }
 
 int restoreCommand(Session& session) {
+    if (const int status = checkReadOrder(session); status != kDone)
+        return status;
     const QStringList& operands = session.arguments().operands;
     if (operands.size() != 2)
         return session.refuse(QStringLiteral("restore needs an image file and a drive (or its "

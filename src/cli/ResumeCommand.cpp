@@ -5,6 +5,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/ImageCommands.h"
 #include "cli/JournalSlot.h"
+#include "cli/ReadOrderOptions.h"
 #include "cli/Session.h"
 #include "core/LiveJob.h"
 #include "core/ProgramContext.h"
@@ -133,6 +134,8 @@ int resumeCopy(Session& session, CopyJob job, JournalSlot& slot) {
 } // namespace
 
 int resumeCommand(Session& session) {
+    if (const int status = checkReadOrder(session); status != kDone)
+        return status;
     const QStringList& operands = session.arguments().operands;
     if (operands.size() > 1)
         return session.refuse(QStringLiteral("resume takes one entry number: "

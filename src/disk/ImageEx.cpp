@@ -1,7 +1,6 @@
 #include "disk/ImageEx.h"
 
 #include "core/JobSignals.h"
-#include "disk/BlockReader.h"
 #include "platform/DestinationLock.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
@@ -18,13 +17,7 @@ namespace fr {
 
 ImageOutcome ImageEx::transfer() {
     ImageOutcome outcome;
-    const JobSignals& flags = *setup_.jobSignals;
-    // Remembered before anything else; the priority follows the box only when it changes.
-    bool lowPriority = flags.lowPriority.load();
-    const std::uint64_t sector = setup_.bytesPerSector;
-    const std::uint64_t group = kImageGroupSectors * sector;
-    std::uint64_t pos = planAreas();
-    outcome.position = static_cast<std::uint32_t>(pos);
+    outcome.position = std::min(setup_.position, setup_.end);
 
     // Created when missing, never truncated: a resumed job keeps what an earlier run wrote.
     const int image = ::open(QFile::encodeName(setup_.imagePath).constData(),
@@ -39,95 +32,27 @@ ImageOutcome ImageEx::transfer() {
         outcome.failure = destinationFailure(setup_.imagePath, error);
         return outcome;
     }
-    BlockReader::Options options;
+    BlockReader::Options reading;
     // The image holds the volume: a disc's data track of raw sectors gives its user data.
-    options.driveMedium = true;
-    std::unique_ptr<BlockReader> medium;
-    std::uint64_t areaEnd = pos;
-    int error = 0;
-    QString failedFile = setup_.imagePath;
-    QString commitFailure;
-    // The reader of the next area still to read; a medium already gone ends the job as a stop,
-    // where it stood.
-    const auto openNextArea = [&] {
-        if (const int opened = enterNextArea(medium, setup_.mediumPath, options, pos, areaEnd)) {
-            outcome.mediumGone = saysMediumGone(opened);
-            if (!outcome.mediumGone) {
-                error = opened;
-                failedFile = setup_.mediumPath;
-            }
-            return false;
-        }
-        return true;
+    reading.driveMedium = true;
+    // Each readable run of sectors, and the zeros of each sector that cannot be read, go where
+    // they belong in the image.
+    const SectorWriter write = [image](std::uint64_t offset, const std::uint8_t* data,
+                                       std::uint64_t length) {
+        return writeFully(image, data, length, offset).error;
     };
-    const bool opened = !areasLeft() || openNextArea();
-    const std::vector<std::uint8_t> zeros(group, 0);
-
-    while (opened && !flags.stopRequested.load()) {
-        if (pos >= areaEnd) {
-            // The area is read; between it and the next one the map says all is read.
-            if (!areasLeft()) {
-                pos = std::max<std::uint64_t>(pos, setup_.end);
-                break;
-            }
-            if (!openNextArea())
-                break;
-            continue;
-        }
-        const bool wanted = flags.lowPriority.load();
-        if (wanted != lowPriority) {
-            setup_.platform.setIdlePriority(wanted);
-            lowPriority = wanted;
-        }
-        if (waitWhilePaused())
-            continue;
-        BlockReader::Chunk chunk;
-        // The reader hands out groups up to the area's end; running dry before it is no place
-        // of the medium but a fault, and must not pass for a finished image.
-        if (!medium->next(chunk) || chunk.offset != pos * sector) {
-            // A medium that went away ends the job as a stop: the groups before the loss are
-            // in the image, nothing after it is written as zeros.
-            outcome.mediumGone = medium->mediumLost() != 0;
-            if (outcome.mediumGone)
-                break;
-            error = EIO;
-            failedFile = setup_.mediumPath;
-            break;
-        }
-        // Behind the area's end lie sectors read already: they stay as they are.
-        const std::uint64_t left = (areaEnd - pos) * sector;
-        const std::uint8_t* data = chunk.failed ? zeros.data() : chunk.data;
-        const std::uint64_t bytes = std::min(chunk.failed ? group : chunk.length, left);
-        outcome.readFailed = outcome.readFailed || chunk.failed;
-        if (chunk.failed)
-            noteUnreadable(outcome, pos * sector, bytes);
-        const TransferResult put = writeFully(image, data, bytes, pos * sector);
-        countReads(*medium);
-        if (put.error != 0) {
-            // The whole groups written before the failure are handled.
-            pos += put.bytes / group * kImageGroupSectors;
-            error = put.error;
-            break;
-        }
-        // A short last group still ends the volume.
-        pos = std::min<std::uint64_t>(areaEnd, pos + (bytes + sector - 1) / sector);
-        if (checkpointDue() &&
-            (error = handOver(image, pos, outcome.unreadableAreas, &commitFailure)) != 0)
-            break;
-        reportProgress(static_cast<std::uint32_t>(pos), false);
-    }
-    outcome.position = static_cast<std::uint32_t>(pos);
-    if (medium) {
-        medium->stop();
-        countReads(*medium);
-    }
+    QString commitFailure;
+    bool mediumFailed = false;
+    int error = readGoodDataFirst(setup_.mediumPath, reading, image, write, outcome, &commitFailure,
+                                  &mediumFailed);
+    const std::uint64_t pos = outcome.position;
     // However it ended, the map and the record say where: after the data is on the disk. After
     // a failure this is a last try only: the map and record keep their last commit otherwise.
     if (error == 0) {
-        error = checkpoint(image, pos, outcome.unreadableAreas, &commitFailure);
+        error = checkpointPasses(image, pos, &commitFailure);
     } else if (commitFailure.isEmpty()) {
         QString ignored;
-        checkpoint(image, pos, outcome.unreadableAreas, &ignored);
+        checkpointPasses(image, pos, &ignored);
     }
     stopCommits();
     // A write the system could only refuse late shows at the close.
@@ -135,7 +60,9 @@ ImageOutcome ImageEx::transfer() {
         error = errno;
     if (error != 0) {
         outcome.failure =
-            !commitFailure.isEmpty() ? commitFailure : imageFailure(failedFile, error);
+            !commitFailure.isEmpty()
+                ? commitFailure
+                : imageFailure(mediumFailed ? setup_.mediumPath : setup_.imagePath, error);
         return outcome;
     }
     reportProgress(outcome.position, true);

@@ -3,6 +3,7 @@
 #include "core/AreaList.h"
 #include "core/BackgroundCommit.h"
 #include "core/PostReport.h"
+#include "core/ReadOrder.h"
 #include "core/RescueMap.h"
 #include "disk/BlockReader.h"
 
@@ -19,6 +20,7 @@ namespace fr {
 
 class LiveJob;
 class Platform;
+class RescuePasses;
 struct JobSignals;
 
 // Both image jobs move a medium's sectors in groups of this many, from the start of each
@@ -78,6 +80,8 @@ struct ImageSetup {
     // Where the job keeps its map and journal record while it runs; none for the bench. Its
     // earlier map says what is left to handle: the pending areas from the position on.
     std::shared_ptr<LiveJob> live;
+    // The order of the reads; the image is the same in every order.
+    ReadOrder order{};
 };
 
 // The thread and the reports both image jobs share. One object serves one job; start() runs
@@ -108,7 +112,7 @@ protected:
 
     // Posted when the percent or the position changed, at most 20 times a second; `last`
     // always posts.
-    void reportProgress(std::uint32_t position, bool last);
+    void reportProgress(std::uint32_t position, bool last, const RescuePasses* passes = nullptr);
     // Sleeps a little while the job is paused; true when it was.
     bool waitWhilePaused() const;
     // Marks `bytes` from `offset` as unreadable in the outcome and the live count.
@@ -141,6 +145,22 @@ protected:
                    QString* failure);
     // Ends the background commits: before the destination they sync is closed.
     void stopCommits();
+    // The last commit after readGoodDataFirst(): its map, with `position` in sectors; as
+    // checkpoint() otherwise.
+    int checkpointPasses(int destination, std::uint64_t position, QString* failure);
+
+    // Reads what is left of `source` good data first (see RescuePasses), a sector the unit:
+    // each readable run, and zeros for each sector that cannot be read, go to `write` at their
+    // offset, which returns the errno that ends the job (0 to go on). Between reads the job
+    // pauses, follows the priority box, reports, and commits its map after syncing
+    // `destination`. Sets the outcome's position, unreadable areas and medium loss; returns 0
+    // or the errno that ended the job, with `failure` set when a map or record could not be
+    // written and `sourceFailed` when the source could not be opened.
+    using SectorWriter =
+        std::function<int(std::uint64_t offset, const std::uint8_t* data, std::uint64_t length)>;
+    int readGoodDataFirst(const QString& source, BlockReader::Options reading, int destination,
+                          const SectorWriter& write, ImageOutcome& outcome, QString* failure,
+                          bool* sourceFailed);
 
     ImageSetup setup_;
     std::atomic<std::uint64_t> reads_{0};
@@ -148,7 +168,10 @@ protected:
     std::atomic<std::uint64_t> unreadableBytes_{0};
 
 private:
+    class Passes;
+
     void post(std::function<void()> work) const;
+    RescueMap mapOf(const RescuePasses& passes) const;
 
     ByteRange handledBytes(std::uint64_t position) const;
     static int failureOf(const BackgroundCommit::Failure& failure, QString* text);
@@ -169,6 +192,9 @@ private:
     std::chrono::steady_clock::time_point lastProgress_{};
     int lastPercent_ = -1;
     std::int64_t lastPosition_ = -1;
+    std::chrono::steady_clock::time_point lastMapped_{};
+    // The map where the passes ended, for the last commit.
+    RescueMap lastMap_;
 };
 
 // "<file>: <the system's reason>".

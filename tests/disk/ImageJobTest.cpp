@@ -41,13 +41,15 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 
 // What the step-by-step loop writes: the medium's bytes, with the groups that hold a bad byte
 // as zeros.
-QByteArray expectedImage(const QByteArray& medium, const QList<ByteRange>& bad) {
+// The medium's bytes with zeros for each unit (a sector when read, a group of sectors when a
+// image file's group is written out) that holds a bad byte.
+QByteArray expectedImage(const QByteArray& medium, const QList<ByteRange>& bad, qint64 unit = 512) {
     QByteArray image = medium;
-    for (qint64 group = 0; group < image.size(); group += kGroup)
+    for (qint64 at = 0; at < image.size(); at += unit)
         for (const ByteRange& range : bad)
-            if (range.start < group + kGroup && range.end > group)
-                image.replace(group, std::min(kGroup, image.size() - group),
-                              QByteArray(std::min(kGroup, image.size() - group), '\0'));
+            if (range.start < at + unit && range.end > at)
+                image.replace(at, std::min(unit, image.size() - at),
+                              QByteArray(std::min(unit, image.size() - at), '\0'));
     return image;
 }
 
@@ -90,7 +92,7 @@ TEST_F(ImageJobTest, AFloppyGivesEverySectorOfTheDevice) {
     EXPECT_TRUE(image == contentOf(floppy));
 }
 
-TEST_F(ImageJobTest, UnreadableGroupsBecomeZerosAndTheShortLastGroupIsKept) {
+TEST_F(ImageJobTest, OnlyUnreadableSectorsBecomeZerosAndTheShortLastGroupIsKept) {
     QString why;
     if (!FaultyMedium::available(&why) || !LoopDevice::available(&why))
         GTEST_SKIP() << why.toStdString();
@@ -110,11 +112,10 @@ TEST_F(ImageJobTest, UnreadableGroupsBecomeZerosAndTheShortLastGroupIsKept) {
     const QByteArray image = contentOf(file("bad.ima"));
     ASSERT_EQ(image.size(), size);
     EXPECT_TRUE(image == expectedImage(FaultyMedium::pattern(0, size), bad));
-    // The map holds exactly the zeroed groups, the short last one cut at the volume's end.
+    // Every readable sector is in the image: the map holds exactly the unreadable sectors.
     AreaList zeroed;
-    zeroed.add({3 * kGroup, 4 * kGroup});
-    zeroed.add({40 * kGroup, 42 * kGroup});
-    zeroed.add({100 * kGroup, size});
+    for (const ByteRange& range : bad)
+        zeroed.add(range);
     EXPECT_EQ(outcome.unreadableAreas, zeroed);
     EXPECT_EQ(job.unreadableBytes(), static_cast<std::uint64_t>(zeroed.totalBytes()));
 
@@ -187,8 +188,9 @@ TEST_F(ImageJobTest, AStoppedJobKeepsItsMapAndAResumedOneEndsItAsAnUninterrupted
     };
 
     ImageHooks stopping = inline_();
-    stopping.progress = [this, end](int, std::uint32_t position) {
-        if (position >= end / 2)
+    // Stopped while the first sweep reads on behind the first bad place.
+    stopping.progress = [this](int, std::uint32_t position) {
+        if (position >= (1 << 20) / 512)
             signals_->stopRequested = true;
     };
     auto live = begin(job);
@@ -198,15 +200,15 @@ TEST_F(ImageJobTest, AStoppedJobKeepsItsMapAndAResumedOneEndsItAsAnUninterrupted
     ASSERT_EQ(stopped.failure, QString());
     ASSERT_LT(stopped.position, end);
     // The map and the record say where the stop left the job: all of it on the image's disk.
+    // The position waits at the first bad place, which the last pass has not gone over yet.
     EXPECT_EQ(live->committedPosition(), stopped.position);
+    EXPECT_EQ(stopped.position, (1u << 20) / 512);
     const QString mapPath = LiveJob::mapPathOf(programDir.path(), job);
     const MapFileContents atStop = readMapFile(mapPath);
     ASSERT_EQ(atStop.error, QString());
     EXPECT_EQ(atStop.map.size, size);
-    EXPECT_EQ(atStop.map.untried.areas(),
-              (std::vector<ByteRange>{{qint64(stopped.position) * 512, size}}));
-    EXPECT_EQ(atStop.map.unreadable.areas(),
-              (std::vector<ByteRange>{{1 << 20, (1 << 20) + kGroup}}));
+    EXPECT_TRUE(atStop.map.pending().overlaps({(1 << 20) + 512, (1 << 20) + 1024}));
+    EXPECT_FALSE(atStop.map.pending().overlaps({0, 1 << 20}));
     live->retire(true);
 
     // A later run of the same job takes up the map its earlier run left.
@@ -214,20 +216,19 @@ TEST_F(ImageJobTest, AStoppedJobKeepsItsMapAndAResumedOneEndsItAsAnUninterrupted
     job.position = stopped.position;
     live = begin(job);
     ASSERT_TRUE(live);
-    // The bad place before the stop reads now: it is behind the position, so it stays zeros.
+    // The first bad place reads now: the resumed run reads it, and only the second is zeros.
     medium.setBadRanges({bad[1]});
     ImageEx rest(setup(medium.path(), file("live.ima"), end, stopped.position, live), inline_());
     const ImageOutcome resumed = rest.run();
     EXPECT_EQ(resumed.failure, QString());
     EXPECT_EQ(resumed.position, end);
     const QByteArray image = contentOf(file("live.ima"));
-    EXPECT_TRUE(image == expectedImage(FaultyMedium::pattern(0, size), bad));
+    EXPECT_TRUE(image == expectedImage(FaultyMedium::pattern(0, size), {bad[1]}));
 
     const MapFileContents done = readMapFile(mapPath);
     ASSERT_EQ(done.error, QString());
     EXPECT_TRUE(done.map.finished());
-    EXPECT_EQ(done.map.unreadable.areas(), (std::vector<ByteRange>{{1 << 20, (1 << 20) + kGroup},
-                                                                   {6 << 20, (6 << 20) + kGroup}}));
+    EXPECT_EQ(done.map.unreadable.areas(), (std::vector<ByteRange>{{6 << 20, (6 << 20) + 512}}));
     // Every byte the map calls rescued holds the medium's byte.
     for (const RescueMap::Block& block : done.map.blocks()) {
         if (block.status != RescueMap::Status::Rescued)
@@ -277,7 +278,8 @@ TEST_F(ImageJobTest, ImageToMediumWritesWholeSectorsAndZerosForUnreadableGroups)
     EXPECT_EQ(outcome.position, 70u);
     const QByteArray written = contentOf(target);
     ASSERT_EQ(written.size(), 100 * 512);
-    EXPECT_TRUE(written.left(70 * 512) == expectedImage(FaultyMedium::pattern(0, 70 * 512), bad));
+    EXPECT_TRUE(written.left(70 * 512) ==
+                expectedImage(FaultyMedium::pattern(0, 70 * 512), bad, kGroup));
     // The partial sector at the image's end is dropped: the medium keeps its own bytes there.
     EXPECT_TRUE(written.mid(70 * 512) == QByteArray(30 * 512, '\xee'));
 }
