@@ -3,9 +3,12 @@
 #include "support/ReferenceRescue.h"
 #include "support/WindowFixture.h"
 #include "widgets/AreaStrip.h"
+#include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"
 #include "window/AreaMapWindow.h"
+#include "window/JobControls.h"
+#include "window/JournalPage.h"
 #include "window/ProgressSpeed.h"
 #include "window/TForm1.h"
 
@@ -159,6 +162,37 @@ TEST_F(JobMapAndSpeedTest, ClickingTheGaugeWhileACopyRunsShowsItsMapFillingInToT
     QTest::mouseClick(map->saveButton, Qt::LeftButton);
     EXPECT_EQ(readMapFile(media.filePath(QStringLiteral("live.map"))).map.unreadable,
               last.unreadable);
+}
+
+TEST_F(JobMapAndSpeedTest, AResumedCopyEndsOnTheWholeJobsMapWithWhatEarlierRunsCouldNotRead) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    constexpr qint64 kSize = 2 << 20;
+    FaultyMedium medium(kSize, {{4096, 4100}}, {.bytesPerSecond = 1 << 20});
+    drives.setRoot('E', medium.mountPoint());
+    startCopy(QStringLiteral("E:\\disk.img"), QStringLiteral("D:\\copy.bin"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return context.copyJob.position.load() > 512 << 10; }, 10000));
+    window->jobControls()->SpeedButton15Click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 10000));
+    auto* map = form->findChild<AreaMapWindow*>();
+    ASSERT_NE(map, nullptr);
+    QTest::mouseClick(map->closeButton, Qt::LeftButton);
+
+    // The rest reads cleanly, yet the copy as a whole has an unreadable area to show.
+    form->SpeedButton9Click(form->SpeedButton4);
+    form->CheckListBox1->setCurrentRow(0);
+    window->journalPage()->CheckListBox1Click();
+    prompts.answers = {PromptAnswer::Yes}; // go on in the destination
+    window->journalPage()->SpeedButton20Click();
+    ASSERT_FALSE(jobEnded());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 10000));
+    EXPECT_TRUE(map->isVisible());
+    const RescueMap last = map->strip->map();
+    EXPECT_TRUE(last.finished());
+    EXPECT_EQ(last.size, kSize);
+    EXPECT_TRUE(last.unreadable.contains(4096));
 }
 
 TEST_F(JobMapAndSpeedTest, TheGaugeSaysDamagedAreaWhenTheJobSaysSoWhateverItsFailedReads) {
