@@ -13,10 +13,6 @@ RunningJobMap::RunningJobMap(TForm1& form, const ProgramContext& context)
     form_.Gauge1->installEventFilter(this);
 }
 
-RunningJobMap::~RunningJobMap() {
-    form_.Gauge1->removeEventFilter(this);
-}
-
 void RunningJobMap::start(const AreaMapWindow::Job& job) {
     job_ = job;
     running_ = true;

@@ -20,7 +20,6 @@ class RunningJobMap : public QObject {
     Q_OBJECT
 public:
     RunningJobMap(TForm1& form, const ProgramContext& context);
-    ~RunningJobMap() override;
 
     // A job starts: how the window names it and which files its map is never saved over.
     // `job.map` is what is shown until the job reports one (its size, all untried).
