@@ -21,6 +21,7 @@ void JobSpeed::start(Clock::time_point now, std::int64_t doneBytes, std::uint64_
     samples_.push_back({now, doneBytes});
     failedReads_ = failedReads;
     lastFailure_.reset();
+    damagedArea_.reset();
 }
 
 void JobSpeed::sample(Clock::time_point now, std::int64_t doneBytes, std::uint64_t failedReads) {
@@ -50,6 +51,8 @@ std::optional<double> JobSpeed::bytesPerSecond() const {
 }
 
 bool JobSpeed::readingDamaged() const {
+    if (damagedArea_)
+        return *damagedArea_;
     return lastFailure_ && !samples_.empty() &&
            samples_.back().when - *lastFailure_ < kDamagedStretch;
 }
@@ -89,11 +92,10 @@ QString durationText(std::chrono::seconds duration) {
 QString progressText(int percent, const JobSpeed& speed, std::int64_t remainingBytes,
                      const SpeedWords& words) {
     QString text = QString::number(percent) + QLatin1Char('%');
-    const std::optional<double> rate = speed.bytesPerSecond();
-    if (!rate)
-        return text;
     const QString separator = QStringLiteral(" \u00b7 ");
-    text += separator + rateText(*rate);
+    const std::optional<double> rate = speed.bytesPerSecond();
+    if (rate)
+        text += separator + rateText(*rate);
     if (speed.readingDamaged())
         return text + separator + words.damagedStretch;
     if (const auto left = speed.timeLeft(remainingBytes))

@@ -83,12 +83,6 @@ void AreaMapWindow::setJob(const Job& job) {
     job_ = job;
     // The captions follow the language chosen now, which may have changed since the last job.
     setWindowTitle(context_.text(253) + QStringLiteral(" - ") + job.source);
-    const QLocale locale;
-    summaryLabel->setText(
-        QString(context_.text(255))
-            .replace(QLatin1String("%1"), locale.toString(qulonglong(job.map.unreadable.size())))
-            .replace(QLatin1String("%2"), locale.toString(qlonglong(job.map.unreadableBytes())))
-            .replace(QLatin1String("%3"), locale.toString(qlonglong(job.map.size))));
     legendLabel->setText(swatch(RescueMap::Status::Rescued, context_.text(256)) +
                          QStringLiteral("&nbsp;&nbsp;&nbsp;") +
                          swatch(RescueMap::Status::Unreadable, context_.text(257)) +
@@ -96,7 +90,23 @@ void AreaMapWindow::setJob(const Job& job) {
                          swatch(RescueMap::Status::Untried, context_.text(258)));
     saveButton->setText(context_.text(254));
     closeButton->setText(context_.text(125));
-    strip->setMap(job.map);
+    showMap();
+}
+
+void AreaMapWindow::setMap(const RescueMap& map) {
+    job_.map = map;
+    showMap();
+}
+
+void AreaMapWindow::showMap() {
+    const RescueMap& map = job_.map;
+    const QLocale locale;
+    summaryLabel->setText(
+        QString(context_.text(255))
+            .replace(QLatin1String("%1"), locale.toString(qulonglong(map.unreadable.size())))
+            .replace(QLatin1String("%2"), locale.toString(qlonglong(map.unreadableBytes())))
+            .replace(QLatin1String("%3"), locale.toString(qlonglong(map.size))));
+    strip->setMap(map);
 }
 
 void AreaMapWindow::saveButtonClick() {

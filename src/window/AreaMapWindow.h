@@ -13,10 +13,10 @@ namespace fr {
 class AreaStrip;
 struct ProgramContext;
 
-// What a job could not read, shown when it ends with unreadable areas: a summary, the file or
-// medium as a strip with the areas marked, and a button that saves the map file for map
-// viewers and rescue tools. It opens beside its owner without taking the focus, so the
-// questions that follow a job are answered as before.
+// What a job could not read, shown when it ends with unreadable areas, or while it runs when
+// the user asks: a summary, the file or medium as a strip with the areas marked, and a button
+// that saves the map file for map viewers and rescue tools. It opens beside its owner without
+// taking the focus, so the questions that follow a job are answered as before.
 class AreaMapWindow : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +36,11 @@ public:
 
     AreaMapWindow(QWidget& owner, const ProgramContext& context);
 
+    const Job& job() const { return job_; }
+    // The job's map as it stands now: the strip and summary follow it, and a save writes it.
+    // The window stays where it is and is not raised, so the user's work is not disturbed.
+    void setMap(const RescueMap& map);
+
     QLabel* summaryLabel = nullptr;
     QLabel* legendLabel = nullptr;
     AreaStrip* strip = nullptr;
@@ -49,6 +54,7 @@ public:
 
 private:
     void setJob(const Job& job);
+    void showMap();
 
     const ProgramContext& context_;
     Job job_;

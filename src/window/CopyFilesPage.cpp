@@ -1,5 +1,6 @@
 #include "window/CopyFilesPage.h"
 
+#include "core/LiveJob.h"
 #include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/FileAttributes.h"
@@ -15,7 +16,6 @@
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
 #include "widgets/PieGauge.h"
-#include "window/AreaMapWindow.h"
 #include "window/JobControls.h"
 #include "window/TForm1.h"
 #include "window/WorkerReports.h"
@@ -66,7 +66,7 @@ private:
 
 CopyFilesPage::CopyFilesPage(TForm1& form, ProgramContext& context, JobControls& jobControls)
     : Page(form, form.SpeedButton1), form_(form), context_(context), jobControls_(jobControls),
-      progressSpeed_(*form.Gauge1, context) {
+      progressSpeed_(*form.Gauge1, context), jobMap_(form, context) {
     form_.setHandler(PageAction::StartCopy, [this] { SpeedButton13Click(false); });
     form_.setHandler(PageAction::BrowseSource, [this] { Image3Click(); });
     form_.setHandler(PageAction::BrowseDestination, [this] { Image4Click(); });
@@ -208,17 +208,33 @@ void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nati
         if (!current())
             return;
         context_.copyJob.position = position;
-        progressSpeed_.show(percent, position, context_.copyJob.totalSize,
-                            engine_ ? engine_->readCounts().failedReads : 0);
+        progressSpeed_.show(percent, jobMap_.settledBytes(position), context_.copyJob.totalSize,
+                            engine_ ? engine_->readCounts().failedReads : 0, jobMap_.damagedArea());
+    };
+    hooks.mapped = [this, current](const RescueMap& map, bool damagedArea) {
+        if (current())
+            jobMap_.report(map, damagedArea);
     };
     hooks.ended = [this, current](const CopyOutcome& outcome) {
         if (current())
             engineEnded(outcome);
     };
+    const CopyJob& job = context_.copyJob;
+    runStart_ = job.position;
+    // Until the copy reports its map, what earlier runs of it learnt.
+    const ByteRange none{runStart_, runStart_};
+    const RescueMap known =
+        RescueMap::withRun(live->earlier(), RescueMap::ofRun(job.totalSize, none, {}), none);
+    // The map is never saved over the files of the copy it describes.
+    const DriveMap drives = DriveMap::build(context_.programDir);
+    jobMap_.start({known,
+                   job.sourceName,
+                   QStringLiteral("copy %1 to %2").arg(job.sourceName, job.destinationName),
+                   QDateTime(job.startDay(), job.startTimeOfDay()),
+                   {drives.toNative(job.sourceName), drives.toNative(job.destinationName)}});
     KopirovanieEex::Setup setup{
         context_.copyJob,  context_.jobSignals, context_.fillBuffers, context_.settings.fillMode,
         context_.platform, nativeSource,        nativeDestination,    std::move(live)};
-    runStart_ = context_.copyJob.position;
     progressSpeed_.start(runStart_);
     engine_ = std::make_unique<KopirovanieEex>(std::move(setup), std::move(hooks));
     engine_->start();
@@ -228,17 +244,8 @@ void CopyFilesPage::engineEnded(const CopyOutcome& outcome) {
     const CopyJob& job = context_.copyJob;
     context_.copyJob.position = outcome.position;
     progressSpeed_.stop();
-    if (!outcome.filledAreas.empty()) {
-        // The map is never saved over the files of the copy it describes.
-        const DriveMap drives = DriveMap::build(context_.programDir);
-        const AreaMapWindow::Job mapped{
-            RescueMap::ofRun(job.totalSize, {runStart_, outcome.position}, outcome.filledAreas),
-            job.sourceName,
-            QStringLiteral("copy %1 to %2").arg(job.sourceName, job.destinationName),
-            QDateTime(job.startDay(), job.startTimeOfDay()),
-            {drives.toNative(job.sourceName), drives.toNative(job.destinationName)}};
-        AreaMapWindow::show(form_, context_, mapped);
-    }
+    jobMap_.end(RescueMap::ofRun(job.totalSize, {runStart_, outcome.position}, outcome.filledAreas),
+                !outcome.filledAreas.empty());
     if (!outcome.failure.isEmpty()) {
         jobControls_.jobFailed();
         context_.prompts.error(context_.text(226) + outcome.failure); // could not be written

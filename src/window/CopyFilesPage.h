@@ -2,6 +2,7 @@
 
 #include "window/Page.h"
 #include "window/ProgressSpeed.h"
+#include "window/RunningJobMap.h"
 #include "window/WorkerReports.h"
 
 #include <QStringList>
@@ -53,6 +54,7 @@ private:
     JobControls& jobControls_;
     std::unique_ptr<KopirovanieEex> engine_;
     ProgressSpeed progressSpeed_;
+    RunningJobMap jobMap_;
     // Where the running copy began: bytes before it were handled by an earlier run.
     std::uint32_t runStart_ = 0;
     // Reports of a retired worker that arrive late are not for the job now running.

@@ -18,7 +18,6 @@
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"
-#include "window/AreaMapWindow.h"
 #include "window/JobControls.h"
 #include "window/TForm1.h"
 #include "window/WorkerReports.h"
@@ -48,7 +47,7 @@ void setBold(FlatButton* button, bool bold) {
 
 DiskImagePage::DiskImagePage(TForm1& form, ProgramContext& context, JobControls& jobControls)
     : Page(form, form.SpeedButton8), form_(form), context_(context), jobControls_(jobControls),
-      progressSpeed_(*form.Gauge1, context) {
+      progressSpeed_(*form.Gauge1, context), jobMap_(form, context) {
     form_.setHandler(PageAction::StartImage, [this] { Imagg(false); });
     connect(form_.SpeedButton32, &FlatButton::clicked, this, &DiskImagePage::SpeedButton32Click);
     connect(form_.SpeedButton33, &FlatButton::clicked, this, &DiskImagePage::SpeedButton33Click);
@@ -249,10 +248,18 @@ bool DiskImagePage::startJob(const ImageVolume& volume, const QString& nativeIma
         jobControls_.jobEnded();
         return false;
     }
-    ImageSetup setup{volume.device, nativeImage,         volume.bytesPerSector, job.position.load(),
-                     job.totalSize, context_.jobSignals, context_.platform,     std::move(live)};
     bytesPerSector_ = volume.bytesPerSector;
     runStart_ = job.position;
+    // Until the job reports its map, what earlier runs of it learnt.
+    const ByteRange none{std::int64_t(runStart_) * bytesPerSector_,
+                         std::int64_t(runStart_) * bytesPerSector_};
+    jobMap_.start(mapWindowJob(
+        toImage,
+        RescueMap::withRun(
+            live->earlier(),
+            RescueMap::ofRun(std::int64_t(job.totalSize) * bytesPerSector_, none, {}), none)));
+    ImageSetup setup{volume.device, nativeImage,         volume.bytesPerSector, job.position.load(),
+                     job.totalSize, context_.jobSignals, context_.platform,     std::move(live)};
     progressSpeed_.start(std::int64_t(runStart_) * bytesPerSector_);
     worker_ = std::make_unique<Worker>(std::move(setup), hooks(toImage));
     worker_->start();
@@ -269,9 +276,13 @@ ImageHooks DiskImagePage::hooks(bool toImage) {
             return;
         // A stop journals the position last reported, never one beyond what is written.
         context_.copyJob.position = position;
-        progressSpeed_.show(percent, std::int64_t(position) * bytesPerSector_,
+        progressSpeed_.show(percent, jobMap_.settledBytes(std::int64_t(position) * bytesPerSector_),
                             std::int64_t(context_.copyJob.totalSize) * bytesPerSector_,
-                            worker_ ? worker_->failedReads() : 0);
+                            worker_ ? worker_->failedReads() : 0, jobMap_.damagedArea());
+    };
+    hooks.mapped = [this, current](const RescueMap& map, bool damagedArea) {
+        if (current())
+            jobMap_.report(map, damagedArea);
     };
     hooks.ended = [this, current, toImage](const ImageOutcome& outcome) {
         if (current())
@@ -280,27 +291,29 @@ ImageHooks DiskImagePage::hooks(bool toImage) {
     return hooks;
 }
 
+AreaMapWindow::Job DiskImagePage::mapWindowJob(bool toImage, const RescueMap& known) const {
+    const CopyJob& job = context_.copyJob;
+    return {
+        known,
+        toImage ? job.sourceName.left(1) + ':' : job.sourceName,
+        toImage
+            ? QStringLiteral("image %1: to %2").arg(job.sourceName.left(1), job.destinationName)
+            : QStringLiteral("restore %1 to %2:").arg(job.sourceName, job.destinationName.left(1)),
+        QDateTime(job.startDay(), job.startTimeOfDay()),
+        // The map is never saved over the image it describes.
+        {DriveMap::build(context_.programDir)
+             .toNative(toImage ? job.destinationName : job.sourceName)}};
+}
+
 void DiskImagePage::workerEnded(const ImageOutcome& outcome, bool toImage) {
     CopyJob& job = context_.copyJob;
     job.position = outcome.position;
     progressSpeed_.stop();
-    if (!outcome.unreadableAreas.empty()) {
-        const std::int64_t sector = bytesPerSector_;
-        const AreaMapWindow::Job mapped{
-            RescueMap::ofRun(job.totalSize * sector,
-                             {runStart_ * sector, std::int64_t(outcome.position) * sector},
-                             outcome.unreadableAreas),
-            toImage ? job.sourceName.left(1) + ':' : job.sourceName,
-            toImage
-                ? QStringLiteral("image %1: to %2").arg(job.sourceName.left(1), job.destinationName)
-                : QStringLiteral("restore %1 to %2:")
-                      .arg(job.sourceName, job.destinationName.left(1)),
-            QDateTime(job.startDay(), job.startTimeOfDay()),
-            // The map is never saved over the image it describes.
-            {DriveMap::build(context_.programDir)
-                 .toNative(toImage ? job.destinationName : job.sourceName)}};
-        AreaMapWindow::show(form_, context_, mapped);
-    }
+    const std::int64_t sector = bytesPerSector_;
+    jobMap_.end(RescueMap::ofRun(job.totalSize * sector,
+                                 {runStart_ * sector, std::int64_t(outcome.position) * sector},
+                                 outcome.unreadableAreas),
+                !outcome.unreadableAreas.empty());
     if (!outcome.failure.isEmpty()) {
         // The page stays running until the user stops it, which journals the position.
         jobControls_.jobFailed();

@@ -3,6 +3,7 @@
 #include "window/JournalPage.h"
 #include "window/Page.h"
 #include "window/ProgressSpeed.h"
+#include "window/RunningJobMap.h"
 #include "window/WorkerReports.h"
 
 #include <QString>
@@ -55,6 +56,8 @@ private:
     template <typename Worker>
     bool startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage);
     ImageHooks hooks(bool toImage);
+    // How the map window names the job about to start and what its map is never saved over.
+    AreaMapWindow::Job mapWindowJob(bool toImage, const RescueMap& known) const;
     void retireWorker();
     void workerEnded(const ImageOutcome& outcome, bool toImage);
 
@@ -63,6 +66,7 @@ private:
     JobControls& jobControls_;
     std::unique_ptr<ImageWorker> worker_;
     ProgressSpeed progressSpeed_;
+    RunningJobMap jobMap_;
     // The running job's sector size and first sector: its map and speed are kept in bytes.
     std::uint32_t bytesPerSector_ = 512;
     std::uint32_t runStart_ = 0;

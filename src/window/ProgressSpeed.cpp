@@ -14,8 +14,9 @@ void ProgressSpeed::start(std::int64_t doneBytes, std::uint64_t failedReads) {
 }
 
 void ProgressSpeed::show(int percent, std::int64_t doneBytes, std::int64_t totalBytes,
-                         std::uint64_t failedReads) {
+                         std::uint64_t failedReads, std::optional<bool> damagedArea) {
     speed_.sample(JobSpeed::Clock::now(), doneBytes, failedReads);
+    speed_.setDamagedArea(damagedArea);
     gauge_.setProgress(percent);
     const SpeedWords words{context_.text(251), context_.text(252)};
     gauge_.setText(progressText(gauge_.shownPercent(), speed_, totalBytes - doneBytes, words));

@@ -17,6 +17,7 @@
 #include "widgets/DriveComboBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PictureCheckBox.h"
+#include "widgets/PieGauge.h"
 #include "window/AreaMapWindow.h"
 #include "window/CopyFilesPage.h"
 #include "window/JobControls.h"
@@ -318,8 +319,15 @@ TEST_F(DiskImagePageTest, AStoppedJobIsJournalledWithItsDriveAndResumesToTheSame
     form->Edit2->setText(QStringLiteral("D:\\g.ima"));
     ASSERT_TRUE(page().Imagg());
     ASSERT_TRUE(QTest::qWaitFor([this] { return context.copyJob.position.load() > 0; }, 20000));
+    // The running job's map, at a click on the gauge.
+    QTest::mouseClick(form->Gauge1, Qt::LeftButton);
+    const auto* running = form->findChild<AreaMapWindow*>();
+    ASSERT_NE(running, nullptr);
+    EXPECT_TRUE(running->isVisible());
+    EXPECT_EQ(running->strip->map().size, size);
     window->jobControls()->SpeedButton15Click();
     ASSERT_TRUE(runToEnd());
+    EXPECT_FALSE(running->strip->map().finished()) << "the stopped job's map";
 
     const RecordFile::Contents journal =
         RecordFile(dir.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes).readAll();

@@ -3,9 +3,13 @@
 #include "support/ReferenceRescue.h"
 #include "support/WindowFixture.h"
 #include "widgets/AreaStrip.h"
+#include "widgets/CheckListBox.h"
 #include "widgets/FlatButton.h"
 #include "widgets/PieGauge.h"
 #include "window/AreaMapWindow.h"
+#include "window/JobControls.h"
+#include "window/JournalPage.h"
+#include "window/ProgressSpeed.h"
 #include "window/TForm1.h"
 
 #include <QElapsedTimer>
@@ -111,6 +115,102 @@ TEST_F(JobMapAndSpeedTest, TheGaugeShowsTheRateOfAThrottledSourceAndTheTimeLeft)
     ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 30000));
     EXPECT_EQ(form->Gauge1->text(), QStringLiteral("100%")) << "the speed goes with the job";
     EXPECT_EQ(form->findChild<AreaMapWindow*>(), nullptr) << "a clean copy has no map to show";
+}
+
+TEST_F(JobMapAndSpeedTest, ClickingTheGaugeWhileACopyRunsShowsItsMapFillingInToTheEnd) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    constexpr qint64 kSize = 3 << 20;
+    const QList<ByteRange> bad = {{2 << 20, (2 << 20) + 3}};
+    FaultyMedium medium(kSize, bad, {.bytesPerSecond = 1 << 20});
+    drives.setRoot('E', medium.mountPoint());
+    startCopy(QStringLiteral("E:\\disk.img"), QStringLiteral("D:\\copy.bin"));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->Gauge1->progress() > 0; }, 10000));
+    ASSERT_FALSE(jobEnded());
+
+    QTest::mouseClick(form->Gauge1, Qt::LeftButton);
+    auto* map = form->findChild<AreaMapWindow*>();
+    ASSERT_NE(map, nullptr);
+    EXPECT_TRUE(map->isVisible());
+    const RescueMap first = map->strip->map();
+    EXPECT_EQ(first.size, kSize);
+    EXPECT_GT(first.untried.totalBytes(), 0) << "the copy has not read everything yet";
+    const QPoint at = map->pos();
+    // A save now writes the map as it stands.
+    dialogs.answers = {media.filePath(QStringLiteral("live.map"))};
+    QTest::mouseClick(map->saveButton, Qt::LeftButton);
+    const RescueMap saved = readMapFile(media.filePath(QStringLiteral("live.map"))).map;
+    EXPECT_EQ(saved.untried, first.untried);
+    EXPECT_EQ(saved.unreadable, first.unreadable);
+
+    // The strip fills in while the window stays where the user has it.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return map->strip->map().untried.totalBytes() < first.untried.totalBytes() ||
+                   jobEnded();
+        },
+        10000));
+    EXPECT_FALSE(jobEnded()) << "the map changed while the copy ran";
+    EXPECT_TRUE(map->isVisible());
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 30000));
+    EXPECT_EQ(form->findChildren<AreaMapWindow*>().size(), 1);
+    EXPECT_TRUE(map->isVisible());
+    EXPECT_EQ(map->pos(), at);
+    const RescueMap last = map->strip->map();
+    EXPECT_TRUE(last.finished());
+    EXPECT_EQ(last.size, kSize);
+    ASSERT_EQ(last.unreadable.size(), 1u);
+    EXPECT_EQ(last.unreadable.begin()->start, 2 << 20);
+}
+
+TEST_F(JobMapAndSpeedTest, AResumedCopyEndsOnTheWholeJobsMapWithWhatEarlierRunsCouldNotRead) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    constexpr qint64 kSize = 2 << 20;
+    FaultyMedium medium(kSize, {{4096, 4100}}, {.bytesPerSecond = 1 << 20});
+    drives.setRoot('E', medium.mountPoint());
+    startCopy(QStringLiteral("E:\\disk.img"), QStringLiteral("D:\\copy.bin"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return context.copyJob.position.load() > 512 << 10; }, 10000));
+    window->jobControls()->SpeedButton15Click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 10000));
+    auto* map = form->findChild<AreaMapWindow*>();
+    ASSERT_NE(map, nullptr);
+    QTest::mouseClick(map->closeButton, Qt::LeftButton);
+
+    // The rest reads cleanly, yet the copy as a whole has an unreadable area to show.
+    form->SpeedButton9Click(form->SpeedButton4);
+    form->CheckListBox1->setCurrentRow(0);
+    window->journalPage()->CheckListBox1Click();
+    prompts.answers = {PromptAnswer::Yes}; // go on in the destination
+    window->journalPage()->SpeedButton20Click();
+    ASSERT_FALSE(jobEnded());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return jobEnded(); }, 10000));
+    EXPECT_TRUE(map->isVisible());
+    const RescueMap last = map->strip->map();
+    EXPECT_TRUE(last.finished());
+    EXPECT_EQ(last.size, kSize);
+    EXPECT_TRUE(last.unreadable.contains(4096));
+}
+
+TEST_F(JobMapAndSpeedTest, TheGaugeSaysDamagedAreaWhenTheJobSaysSoWhateverItsFailedReads) {
+    ProgressSpeed speed(*form->Gauge1, context);
+    speed.start(0);
+    // The job's word counts: no failed reads, yet it works through damaged places.
+    speed.show(40, 400, 1000, 0, true);
+    EXPECT_TRUE(form->Gauge1->text().endsWith(QStringLiteral(" \u00b7 en 252")))
+        << form->Gauge1->text().toStdString();
+    // Failed reads while it sweeps past damaged places are not reading damaged areas.
+    speed.show(50, 500, 1000, 9, false);
+    EXPECT_FALSE(form->Gauge1->text().contains(QStringLiteral("en 252")))
+        << form->Gauge1->text().toStdString();
+    // A job that says nothing: its failed reads tell.
+    speed.show(60, 600, 1000, 12);
+    EXPECT_TRUE(form->Gauge1->text().endsWith(QStringLiteral("en 252")))
+        << form->Gauge1->text().toStdString();
 }
 
 } // namespace
