@@ -347,17 +347,14 @@ TEST_F(DiskImagePageTest, AStoppedJobIsJournalledWithItsDriveAndResumesToTheSame
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(texts().front(), QStringLiteral("en 179"));
     QByteArray expected = FaultyMedium::pattern(0, size);
-    expected.replace(6 << 20, 32 * 512, QByteArray(32 * 512, '\0'));
+    expected.replace(6 << 20, 512, QByteArray(512, '\0'));
     EXPECT_TRUE(contentOf(media.filePath(QStringLiteral("g.ima"))) == expected);
-    // The map shows the run that met the bad group, and only what that run went over.
+    // The map shows the whole job's map: every sector settled, the unreadable one alone.
     const auto* map = form->findChild<AreaMapWindow*>();
     ASSERT_NE(map, nullptr);
-    const std::int64_t stoppedAt = std::int64_t(entry.position.load()) * 512;
-    AreaList zeroed;
-    zeroed.add({6 << 20, (6 << 20) + 32 * 512});
-    const ByteRange run =
-        stoppedAt > (6 << 20) ? ByteRange{0, stoppedAt} : ByteRange{stoppedAt, size};
-    EXPECT_EQ(map->strip->map(), RescueMap::ofRun(size, run, zeroed));
+    EXPECT_TRUE(map->strip->map().finished());
+    EXPECT_EQ(map->strip->map().unreadable.areas(),
+              (std::vector<ByteRange>{{6 << 20, (6 << 20) + 512}}));
     EXPECT_EQ(RecordFile(dir.file(QStringLiteral("databaza.fgv")), CopyJob::kRecordBytes)
                   .readAll()
                   .records.size(),
