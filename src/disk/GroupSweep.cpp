@@ -7,20 +7,51 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace fr {
 
 namespace {
 
-// One read asks for at most this many bytes: a large read of a volume with big clusters is
-// several of them, and a group bigger than this is read in pieces (the first that fails is
-// the group's one failed read).
+// One read asks for at most this many bytes, and never more than the device takes in one
+// request: a read the kernel splits into several requests may fail each of them. A large read
+// of more is several reads, and so is a group bigger than this (the first that fails is the
+// group's one failed read).
 constexpr std::uint64_t kPieceBytes = 1 << 20;
+constexpr std::uint64_t kPageBytes = 4096;
 // Large reads on a healthy stretch cover at least this many bytes (whole windows).
 constexpr std::uint64_t kLargeBytes = 1 << 20;
 // Verdicts waiting for the test, at most, in large reads.
 constexpr std::uint64_t kLargeReadsAhead = 4;
+
+// A number from a file of the kernel's device attributes; 0 when there is none.
+std::uint64_t attribute(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readAll().trimmed().toULongLong();
+}
+
+// The bytes one request of the block device `device` surely takes whole: its largest request,
+// and its most segments in pages of memory that may lie apart. A partition's limits are its
+// disk's. A power of two, so that reads stay on the grid of direct reads.
+std::uint64_t requestBytes(dev_t device) {
+    const QString node =
+        QStringLiteral("/sys/dev/block/%1:%2/").arg(major(device)).arg(minor(device));
+    QString queue = node + QStringLiteral("queue/");
+    if (!QFile::exists(queue))
+        queue = node + QStringLiteral("../queue/");
+    std::uint64_t bytes = kPieceBytes;
+    if (const std::uint64_t kib = attribute(queue + QStringLiteral("max_sectors_kb")))
+        bytes = std::min(bytes, kib * 1024);
+    if (const std::uint64_t segments = attribute(queue + QStringLiteral("max_segments")))
+        bytes = std::min(bytes, segments * kPageBytes);
+    std::uint64_t power = kPageBytes;
+    while (power * 2 <= bytes)
+        power *= 2;
+    return power;
+}
 
 } // namespace
 
@@ -50,6 +81,7 @@ int GroupSweep::open(const QString& path, std::uint64_t groupBytes, std::uint64_
         return EISDIR;
     if (!S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode))
         return EINVAL;
+    pieceBytes_ = S_ISBLK(status.st_mode) ? requestBytes(status.st_rdev) : kPieceBytes;
     // Direct reads: a device read through the cache fails whole cached blocks of several
     // sectors, and its read-ahead would try damaged places the test never asked for. A raw
     // data track's user data sit inside its sectors, off any boundary a direct read needs.
@@ -118,6 +150,7 @@ void GroupSweep::largeRead() {
     singles_ = true;
     singlesEnd_ = first + count;
     metDamage_ = false;
+    readableSince_ = next_;
     largeGroups_ = kWindowGroups;
 }
 
@@ -129,10 +162,13 @@ void GroupSweep::singleRead() {
     if (got.readableGroups == 1) {
         deliver(group, 1, true);
         next_ = group + 1;
-        // Past the damage (or past the failed read, if its damage has healed since), and on a
-        // window boundary: any damage further on lies in a window and a stretch of its own, so
-        // a failed large read there costs no more than it would have anyway.
-        if (next_ % kWindowGroups == 0 && (metDamage_ || next_ >= singlesEnd_))
+        // Large reads again on a window boundary, once a whole window after the damage has
+        // read well (or past the failed read, if its damage has healed since): damage seldom
+        // comes alone, and any further on lies in a window and a stretch of its own, so a
+        // failed large read there costs no more than it would have anyway.
+        const bool pastDamage =
+            metDamage_ ? next_ - readableSince_ >= kWindowGroups : next_ >= singlesEnd_;
+        if (next_ % kWindowGroups == 0 && pastDamage)
             singles_ = false;
         return;
     }
@@ -143,6 +179,7 @@ void GroupSweep::singleRead() {
     deliver(group, 1, false);
     next_ = group + 1;
     metDamage_ = true;
+    readableSince_ = next_;
 }
 
 GroupSweep::Outcome GroupSweep::readGroups(std::uint64_t first, std::uint64_t count) {
@@ -150,7 +187,7 @@ GroupSweep::Outcome GroupSweep::readGroups(std::uint64_t first, std::uint64_t co
     const std::uint64_t end = std::min((first + count) * groupBytes_, volumeBytes_);
     std::uint64_t at = start;
     while (at < end) {
-        const std::uint64_t length = std::min(kPieceBytes, end - at);
+        const std::uint64_t length = std::min(pieceBytes_, end - at);
         ++reads_;
         const TransferResult got = readSource(length, at);
         if (got.error != 0 && mediumGone(file_.fd(), got.error)) {

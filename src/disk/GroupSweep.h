@@ -22,11 +22,11 @@ namespace fr {
 // A group is readable when all its bytes can be read; the volume's last group may be short.
 // Groups are read in large reads of whole windows (kWindowGroups groups, on a grid from group
 // 0). A large read that fails is followed by one read per group from its first group that the
-// read did not deliver, on through the first damaged stretch found and up to the next window
-// boundary that follows a readable group; large reads go on from there, shorter at first, since
-// damage seldom comes alone. So each damaged stretch costs its groups' own failed reads and at
-// most one failed large read, and so does each window holding damage: never more failed reads
-// than a test reading each window at once and its groups one by one after it failed.
+// read did not deliver, on through the damage found there and up to the end of the first whole
+// window after it that reads well; large reads go on from there, shorter at first, since damage
+// seldom comes alone. So each damaged stretch costs its groups' own failed reads and at most
+// one failed large read, and so does each window holding damage: never more failed reads than
+// a test reading each window at once and its groups one by one after it failed.
 //
 // A source that ends before the volume (it shrank under the test) leaves every group from the
 // one holding its end unreadable, without reading them. A read that finds the medium gone
@@ -100,14 +100,16 @@ private:
     std::uint64_t volumeBytes_ = 0;
     std::uint64_t groups_ = 0;
     std::uint64_t sourceBytes_ = 0; // the source's size as last seen
+    std::uint64_t pieceBytes_ = 0;  // the most one read asks for
 
     // The sweep, on its own thread only.
     std::uint64_t next_ = 0;        // the first group without a verdict
     std::uint64_t largeGroups_ = 0; // the length of the next large read
     std::uint64_t maxLargeGroups_ = 0;
-    bool singles_ = false;         // reading one group at a time after a failed large read
-    std::uint64_t singlesEnd_ = 0; // the end of that large read
-    bool metDamage_ = false;       // a group read alone has failed since then
+    bool singles_ = false;            // reading one group at a time after a failed large read
+    std::uint64_t singlesEnd_ = 0;    // the end of that large read
+    bool metDamage_ = false;          // a group read alone has failed since then
+    std::uint64_t readableSince_ = 0; // groups read alone from here on have all read well
 
     // Between the threads.
     std::mutex mutex_;
