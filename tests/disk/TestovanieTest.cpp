@@ -205,6 +205,28 @@ TEST(TestovanieTest, StoppedAfterFortyGroupsHasJudgedExactlyThose) {
     EXPECT_EQ(told.ended, 1);
 }
 
+TEST(TestovanieTest, AMediumPulledMidwayEndsTheTestAsAStopWithTheGroupsJudgedBefore) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    // Far more groups than the test reads ahead of its verdicts, so most are still unread when
+    // the medium goes.
+    constexpr qint64 kBytes = 64 << 20;
+    FaultyMedium medium(kBytes, {{3 * 4096 + 10, 3 * 4096 + 11}});
+    Told told;
+    Testovanie test(setupFor(medium.path(), volume(8, kBytes)), told.hooks([&](std::uint64_t n) {
+        if (n == 40)
+            medium.disconnect();
+    }));
+    const TestOutcome outcome = test.run();
+    EXPECT_TRUE(outcome.mediumGone);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_GE(outcome.groupsTested, 40u);
+    EXPECT_LT(outcome.groupsTested, static_cast<std::uint64_t>(kBytes / 4096));
+    EXPECT_EQ(outcome.failedGroups, std::vector<std::uint64_t>{3}) << "the loss fails no group";
+    EXPECT_EQ(told.ended, 1);
+}
+
 TEST(TestovanieTest, KeepsItsMapOnDiskWhileItRunsAndDropsItAtTheEnd) {
     QString why;
     if (!FaultyMedium::available(&why))
