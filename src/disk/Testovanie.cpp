@@ -1,7 +1,7 @@
 #include "disk/Testovanie.h"
 
 #include "core/PostReport.h"
-#include "disk/BlockReader.h"
+#include "disk/GroupSweep.h"
 #include "disk/SectorDevice.h"
 
 #include <algorithm>
@@ -84,9 +84,9 @@ TestOutcome Testovanie::run() {
     const std::uint64_t groups = (volume + groupBytes - 1) / groupBytes;
     outcome.groupBytes = groupBytes;
     outcome.volumeBytes = volume;
-    BlockReader reader;
+    GroupSweep sweep;
     if (groups > 0)
-        outcome.failure = openMedium(reader, volume);
+        outcome.failure = openMedium(sweep, volume);
 
     Clock::time_point lastReport{};
     std::uint64_t countShown = 0;
@@ -140,37 +140,20 @@ TestOutcome Testovanie::run() {
         return true;
     };
 
-    // The reader hands out the groups in order: a run of readable ones, or one that failed.
-    // The volume's last group may be short: read to the volume's end, it is readable. A run
-    // that ends inside a group anywhere else means the medium ended early (it shrank under the
-    // test): that group and every one after it cannot be read.
-    BlockReader::Chunk chunk;
-    std::uint64_t group = 0;
+    // The sweep hands out the verdicts in group order, the groups after a source that ended
+    // early (it shrank under the test) included.
+    GroupSweep::Run run;
     bool going = outcome.failure.isEmpty();
-    bool mediumEnded = false;
-    while (going && !mediumEnded && group < groups && reader.next(chunk)) {
-        if (chunk.failed) {
-            going = judge(group++, false);
-        } else {
-            for (std::uint64_t whole = chunk.length / groupBytes; going && whole > 0; --whole)
-                going = judge(group++, true);
-            if (going && chunk.length % groupBytes != 0) {
-                if (chunk.offset + chunk.length == volume)
-                    going = judge(group++, true);
-                else
-                    mediumEnded = true;
-            }
-        }
-    }
-    while (going && mediumEnded && group < groups)
-        going = judge(group++, false);
-    if (reader.mediumLost() != 0) {
+    while (going && sweep.next(run))
+        for (std::uint64_t group = run.first; going && group < run.first + run.count; ++group)
+            going = judge(group, run.readable);
+    if (sweep.mediumLost() != 0) {
         outcome.mediumGone = true;
         outcome.stopped = true;
     }
-    reader.stop();
-    reads_ = reader.reads();
-    failedReads_ = reader.failedReads();
+    sweep.stop();
+    reads_ = sweep.reads();
+    failedReads_ = sweep.failedReads();
     if (outcome.groupsTested > 0)
         report(outcome.groupsTested, true);
     if (setup_.live) {
@@ -185,16 +168,11 @@ TestOutcome Testovanie::run() {
     return outcome;
 }
 
-QString Testovanie::openMedium(BlockReader& reader, std::uint64_t volumeBytes) const {
-    BlockReader::Options options;
-    options.unit = std::max<std::uint32_t>(setup_.drive.ClusterSize, 1);
-    options.until = volumeBytes;
-    // A failed block is searched one cluster at a time: on a dying disk a failed read can take
-    // seconds of retries, and every one more strains the medium, while good reads are cheap.
+QString Testovanie::openMedium(GroupSweep& sweep, std::uint64_t volumeBytes) const {
     // The groups are the volume's, as the group count is: a BIN/CUE disc's data track, and a
     // track of raw sectors through its user data.
-    options.driveMedium = true;
-    const int error = reader.open(setup_.device, options);
+    const int error = sweep.open(setup_.device,
+                                 std::max<std::uint32_t>(setup_.drive.ClusterSize, 1), volumeBytes);
     if (error == 0)
         return {};
     return setup_.device + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));

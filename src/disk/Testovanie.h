@@ -18,7 +18,7 @@
 
 namespace fr {
 
-class BlockReader;
+class GroupSweep;
 
 // How a medium test ended, for the dialog.
 struct TestOutcome {
@@ -66,10 +66,11 @@ struct TestovanieHooks {
 // The medium test: reads every cluster-sized group of a volume, group 0 (the boot area)
 // included, and finds those that cannot be read. An unreadable group never stops the test.
 //
-// It reads through the block reader with the group as its unit: large direct reads, single
-// groups only around a failure, so the groups it finds are exactly those of a group-by-group
-// test. The stop flag is looked at before each group, as a group-by-group test would, so a
-// test stopped after n groups has judged exactly n groups, whatever the reader read ahead.
+// It reads through a group sweep: large direct reads, each group alone only after a large read
+// failed, so the groups it finds are exactly those of a group-by-group test while a damaged
+// place costs few failed reads more than its own groups. The stop flag is looked at before
+// each group, as a group-by-group test would, so a test stopped after n groups has judged
+// exactly n groups, whatever the sweep read ahead.
 //
 // Thread model as for the rescue copy: the object owns its inputs; start() runs the test on a
 // thread of its own (the destructor waits for it, so stop it first), run() on the caller's.
@@ -127,7 +128,7 @@ private:
     void post(std::function<void()> work) const;
     // Opens the medium for reading the first `volumeBytes`; the reason, naming the medium,
     // when it cannot be.
-    QString openMedium(BlockReader& reader, std::uint64_t volumeBytes) const;
+    QString openMedium(GroupSweep& sweep, std::uint64_t volumeBytes) const;
 
     Setup setup_;
     TestovanieHooks hooks_;

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <set>
 #include <thread>
 
 namespace fr {
@@ -140,6 +141,46 @@ TEST(TestovanieTest, FindsExactlyTheFailingGroupsOfALoopDevice) {
     }
 }
 
+// A group's verdict needs one failed read of that group alone. Beyond those, the test may fail
+// one large read per damaged stretch, and no more than a test reading 64 groups at once and
+// each of them alone after such a read failed: one per window holding damage.
+TEST(TestovanieTest, FailsOnlyTheDamagedGroupsAndOneLargeReadPerStretch) {
+    QString why;
+    if (!FaultyMedium::available(&why) || !LoopDevice::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    for (const std::uint32_t sectorsPerCluster : {8u, 1u}) {
+        SCOPED_TRACE(sectorsPerCluster);
+        const qint64 group = 512 * sectorsPerCluster;
+        const auto at = [group](qint64 first, qint64 count) {
+            return ByteRange{first * group + 1, (first + count) * group - 1};
+        };
+        // One group; five in a row; across a window boundary (64); two stretches in one window;
+        // across the boundary of a large read; and scattered groups with readable ones between.
+        const QList<ByteRange> bad{at(5, 1),    at(300, 5),  at(638, 4),   at(1000, 1),
+                                   at(1003, 2), at(1535, 3), at(1800, 1),  at(1802, 1),
+                                   at(1805, 1), at(1810, 1), at(1830, 20), at(2047, 1)};
+        const qint64 size = 2048 * group;
+        const TDriveInfo drive = volume(sectorsPerCluster, size);
+        FaultyMedium medium(size, bad);
+        LoopDevice loop(medium.path(), {.readOnly = true});
+        Told told;
+        Testovanie test(setupFor(loop.path(), drive), told.hooks());
+        const TestOutcome outcome = test.run();
+
+        const std::vector<std::uint64_t> expected = groupsHolding(bad, drive);
+        EXPECT_EQ(outcome.failedGroups, expected);
+        std::uint64_t stretches = 0;
+        std::set<std::uint64_t> windows;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            stretches += i == 0 || expected[i - 1] + 1 != expected[i];
+            windows.insert(expected[i] / 64);
+        }
+        const auto failed = static_cast<std::uint64_t>(medium.failedReads());
+        EXPECT_LE(failed, expected.size() + stretches);
+        EXPECT_LE(failed, expected.size() + windows.size());
+    }
+}
+
 TEST(TestovanieTest, StoppedAfterFortyGroupsHasJudgedExactlyThose) {
     QString why;
     if (!FaultyMedium::available(&why))
@@ -161,6 +202,28 @@ TEST(TestovanieTest, StoppedAfterFortyGroupsHasJudgedExactlyThose) {
     EXPECT_EQ(outcome.failedGroups, std::vector<std::uint64_t>{30});
     EXPECT_EQ(told.counts, (std::vector<std::uint64_t>{20, 40}));
     EXPECT_EQ(told.damaged, 1);
+    EXPECT_EQ(told.ended, 1);
+}
+
+TEST(TestovanieTest, AMediumPulledMidwayEndsTheTestAsAStopWithTheGroupsJudgedBefore) {
+    QString why;
+    if (!FaultyMedium::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    // Far more groups than the test reads ahead of its verdicts, so most are still unread when
+    // the medium goes.
+    constexpr qint64 kBytes = 64 << 20;
+    FaultyMedium medium(kBytes, {{3 * 4096 + 10, 3 * 4096 + 11}});
+    Told told;
+    Testovanie test(setupFor(medium.path(), volume(8, kBytes)), told.hooks([&](std::uint64_t n) {
+        if (n == 40)
+            medium.disconnect();
+    }));
+    const TestOutcome outcome = test.run();
+    EXPECT_TRUE(outcome.mediumGone);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_GE(outcome.groupsTested, 40u);
+    EXPECT_LT(outcome.groupsTested, static_cast<std::uint64_t>(kBytes / 4096));
+    EXPECT_EQ(outcome.failedGroups, std::vector<std::uint64_t>{3}) << "the loss fails no group";
     EXPECT_EQ(told.ended, 1);
 }
 
