@@ -51,6 +51,7 @@ mount_point="$work/mnt"
 mkdir -p "$mount_point"
 loop=
 faulty_pid=
+tool_pid=
 unmount_medium() {
     if [[ -n "$loop" ]]; then
         losetup -d "$loop" 2>/dev/null || true
@@ -71,6 +72,11 @@ unmount_medium() {
     fi
 }
 cleanup() {
+    # A tool still running (the script was interrupted) stops first: it holds the medium.
+    if [[ -n "$tool_pid" ]]; then
+        kill -TERM "$tool_pid" 2>/dev/null || true
+        wait "$tool_pid" 2>/dev/null || true
+    fi
     unmount_medium
     rm -f "$work"/out.* "$work"/map.*
 }
@@ -152,7 +158,11 @@ run() {
     local start begin end status=0
     start=$(monotonic)
     begin=$(date +%s.%N)
-    "${command[@]}" >"$log" 2>&1 || status=$?
+    # In the background and waited for, so that an interrupt reaches the traps at once.
+    "${command[@]}" >"$log" 2>&1 &
+    tool_pid=$!
+    wait "$tool_pid" || status=$?
+    tool_pid=
     end=$(date +%s.%N)
     unmount_medium
     local seconds
@@ -174,6 +184,7 @@ copies="copy: the medium's file"
 images="image: the medium through a loop device"
 cli_options=(--program-dir "$work/program" --yes)
 echo "== dying medium: ${size_mib} MiB, 8 damaged areas, ${delay_ms} ms per failed read"
+echo "   damaged areas (bytes, end exclusive): $bad"
 # A zero fill, so that a fill block over readable bytes counts as those bytes lost.
 run "copy" "$copies" FILE "$cli" copy @MEDIUM@ @OUTPUT@ --fill zero "${cli_options[@]}"
 run "copy --no-skip" "$copies" FILE "$cli" copy @MEDIUM@ @OUTPUT@ --fill zero --no-skip "${cli_options[@]}"
