@@ -253,6 +253,9 @@ def main():
             print(f"time to 99 %: {peer} / {ours} = {ratio:.3f} (target >= 1.0)")
         print(f"wall time: {peer} / {ours} = "
               f"{by_label[peer]['wall'] / by_label[ours]['wall']:.3f}")
+        print(f"failed reads: {ours} {by_label[ours]['failed']}, {peer} {by_label[peer]['failed']};"
+              f" readable bytes in output: {ours} {by_label[ours]['output']},"
+              f" {peer} {by_label[peer]['output']} (of {readable})")
 
     for ours, in_order in options.in_order:
         if ours not in by_label or in_order not in by_label:

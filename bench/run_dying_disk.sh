@@ -40,6 +40,7 @@ faultyfs="$build/tests/support/faultyfs/faultyfs"
 python=/usr/bin/python3
 missing=()
 command -v ddrescue >/dev/null || missing+=(gddrescue)
+command -v bc >/dev/null || missing+=(bc)
 "$python" -c 'import matplotlib, numpy' 2>/dev/null || missing+=(python3-matplotlib python3-numpy)
 if ((${#missing[@]})); then
     apt-get update -qq
