@@ -49,6 +49,10 @@ fi
 
 mkdir -p "$work"
 mount_point="$work/mnt"
+# A mount an earlier run left behind when it was killed outright (its filesystem gone).
+if grep -qs " $mount_point fuse" /proc/mounts; then
+    umount -l "$mount_point"
+fi
 mkdir -p "$mount_point"
 loop=
 faulty_pid=
