@@ -4,12 +4,12 @@
 Each run is given as LABEL TRACE OUTPUT START SECONDS PANEL: the read trace faultyfs wrote for
 it (one line per read: microseconds offset length delivered ok|failed), the file the tool wrote,
 the moment the tool started (seconds of the monotonic clock; earlier reads are left out), its
-wall-clock time, and the panel of the figure it is drawn in. For each run it
-prints when the readable bytes read so far (the union of the byte ranges the medium delivered,
-outside the damaged areas) reached 50/90/99/99.9 % of all readable bytes, counted from the
-run's first read; the time of its last read and the wall-clock time; its reads and failed
-reads; and the readable bytes that ended up in its output (the output compared with the source
-outside the damaged areas). With --png it draws the curves, one panel per PANEL name.
+wall-clock time, and the panel of the figure it is drawn in. For each run it prints when the
+readable bytes read so far (the union of the byte ranges the medium delivered, outside the
+damaged areas) reached 50/90/99/99.9 % of all readable bytes, counted from the run's first
+read; the time of its last read and the wall-clock time; its reads and failed reads; and the
+readable bytes that ended up in its output (the output compared with the source outside the
+damaged areas). With --png it draws the curves, one panel per PANEL name.
 """
 
 import argparse
