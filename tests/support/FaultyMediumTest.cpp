@@ -217,6 +217,60 @@ TEST(FaultyMedium, APowerCutKeepsExactlyWhatEachFileLastSynced) {
     EXPECT_EQ(medium.bytesRead(), 4096);
 }
 
+// The trace a bench reads its timings from: every read of the medium, in order, with what it
+// delivered and whether it failed, complete once the filesystem has been unmounted.
+TEST(FaultyMedium, TraceListsEveryReadOnceUnmounted) {
+    SKIP_WITHOUT(FaultyMedium);
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("source"));
+    const QString mountPoint = dir.filePath(QStringLiteral("mnt"));
+    const QString trace = dir.filePath(QStringLiteral("trace"));
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(FaultyMedium::pattern(0, 10000));
+    file.close();
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    QProcess faultyfs;
+    faultyfs.start(QStringLiteral(FRAGMENTROVE_FAULTYFS),
+                   {"--source", source, "--bad", "5000-5001", "--delay-ms", "30", "--short-reads",
+                    "--trace", trace, "--exit-with-parent", mountPoint});
+    ASSERT_TRUE(faultyfs.waitForStarted());
+    for (int tries = 0; tries < 200 && !isMounted(mountPoint); ++tries)
+        QThread::msleep(10);
+    ASSERT_TRUE(isMounted(mountPoint));
+    {
+        const Fd fd(mountPoint + QStringLiteral("/disk.img"), O_RDONLY);
+        EXPECT_EQ(fd.read(0, 4096).bytes.size(), 4096);
+        EXPECT_EQ(fd.read(4096, 4096).bytes.size(), 904);
+        EXPECT_EQ(fd.read(5000, 100).error, EIO);
+        EXPECT_EQ(fd.read(8192, 4096).bytes.size(), 10000 - 8192);
+    }
+    ASSERT_EQ(QProcess::execute(QStringLiteral("fusermount3"), {"-u", mountPoint}), 0);
+    ASSERT_TRUE(faultyfs.waitForFinished(10000));
+    EXPECT_EQ(faultyfs.exitCode(), 0) << faultyfs.readAllStandardError().toStdString();
+
+    QFile written(trace);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = written.readAll().split('\n');
+    ASSERT_TRUE(lines.first().startsWith('#'));
+    lines.removeFirst();
+    lines.removeAll(QByteArray());
+    QStringList reads;
+    qint64 previous = -1;
+    for (const QByteArray& line : lines) {
+        const QList<QByteArray> fields = line.split(' ');
+        ASSERT_EQ(fields.size(), 5) << line.toStdString();
+        const qint64 microseconds = fields[0].toLongLong();
+        EXPECT_GE(microseconds, previous) << "lines in time order";
+        previous = microseconds;
+        reads << QString::fromLatin1(fields.mid(1).join(' '));
+    }
+    EXPECT_EQ(reads, QStringList({"0 4096 4096 ok", "4096 4096 904 failed", "5000 100 0 failed",
+                                  "8192 4096 1808 ok"}));
+    // The time is when the answer came, after the failed read's delay.
+    EXPECT_GE(lines[2].split(' ')[0].toLongLong() - lines[0].split(' ')[0].toLongLong(), 60000);
+}
+
 TEST(LoopDevice, DirectReadsOverAFaultyMediumFailOnlyTheBadSectors) {
     SKIP_WITHOUT(FaultyMedium);
     SKIP_WITHOUT(LoopDevice);

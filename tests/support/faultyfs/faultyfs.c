@@ -21,10 +21,24 @@
  *
  * Usage: faultyfs --source FILE [--bad RANGES] [--delay-ms N] [--rate BYTES-PER-SECOND]
  *                 [--name NAME] [--short-reads] [--files DIR] [--keep-only-synced]
- *                 [--multithreaded] [--exit-with-parent] [-o FUSE-OPTION...] MOUNTPOINT
+ *                 [--trace FILE] [--multithreaded] [--exit-with-parent]
+ *                 [-o FUSE-OPTION...] MOUNTPOINT
  *
  * With --short-reads a read that reaches a bad range after some good bytes returns those good
  * bytes (a short read) instead of failing whole; a read that begins in a bad range still fails.
+ *
+ * With --trace FILE every read request of the medium is written to FILE (created or emptied at
+ * the start) as one line, in the order the answers are given:
+ *
+ *   MICROSECONDS OFFSET LENGTH DELIVERED ok|failed
+ *
+ * MICROSECONDS is the monotonic time the answer was ready (after any delay), counted from the
+ * mount; OFFSET and LENGTH are the request, DELIVERED the bytes it returned from OFFSET on (less
+ * than LENGTH at the end of the medium). "failed" marks a read that touched a bad range, as
+ * stats counts them (it delivered nothing, or with --short-reads the good bytes before the bad
+ * range), or that the source file could not serve. Lines are buffered; the file is flushed on
+ * unmount and closed when faultyfs ends. A first line starting with '#' names the columns and
+ * ends with "origin US": the mount's moment in the system's monotonic clock, in microseconds.
  *
  * It always runs in the foreground, and it leaves (unmounting) on unmount, SIGTERM, SIGINT or
  * SIGHUP. It answers one request at a time unless --multithreaded is given: then a slow failing
@@ -119,6 +133,9 @@ static struct {
     int keep_only_synced;
     struct node medium;
     struct node* files;
+    /* The read trace, or NULL; written with the lock held. Times count from `mounted`. */
+    FILE* trace;
+    struct timespec mounted;
 } state = {.name = "disk.img",
            .source_fd = -1,
            .files_fd = -1,
@@ -397,6 +414,26 @@ static int snapshot(struct handle* handle) {
     return error;
 }
 
+static uint64_t microseconds_since_mount(void) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const int64_t us = (int64_t)(now.tv_sec - state.mounted.tv_sec) * 1000000 +
+                       (now.tv_nsec - state.mounted.tv_nsec) / 1000;
+    return (uint64_t)us;
+}
+
+/* One line of the trace for a read of the medium that has been answered. */
+static void trace_read(off_t offset, size_t size, size_t delivered, int failed) {
+    if (state.trace == NULL)
+        return;
+    /* Timed under the lock, so the lines stay in time order with --multithreaded. */
+    pthread_mutex_lock(&state.lock);
+    const uint64_t at = microseconds_since_mount();
+    fprintf(state.trace, "%llu %llu %zu %zu %s\n", (unsigned long long)at,
+            (unsigned long long)offset, size, delivered, failed ? "failed" : "ok");
+    pthread_mutex_unlock(&state.lock);
+}
+
 static void* fs_init(struct fuse_conn_info* conn, struct fuse_config* config) {
     /* Every write reaches us when it is made, and an fsync is the sync it says: a write-back
      * cache would hold writes back and decide on its own when they arrive. */
@@ -407,7 +444,23 @@ static void* fs_init(struct fuse_conn_info* conn, struct fuse_config* config) {
     config->attr_timeout = 0;
     config->entry_timeout = 0;
     config->negative_timeout = 0;
+    clock_gettime(CLOCK_MONOTONIC, &state.mounted);
+    /* The origin in the system's monotonic clock, so a caller can tell which reads came after
+     * a moment it noted (CLOCK_MONOTONIC too) and leave out those made before, by others. */
+    if (state.trace != NULL)
+        fprintf(state.trace, "# microseconds offset length delivered result; origin %llu\n",
+                (unsigned long long)state.mounted.tv_sec * 1000000ULL +
+                    (unsigned long long)state.mounted.tv_nsec / 1000ULL);
     return NULL;
+}
+
+/* Called on unmount, before fuse_main returns: the trace is complete from here on. */
+static void fs_destroy(void* private_data) {
+    (void)private_data;
+    pthread_mutex_lock(&state.lock);
+    if (state.trace != NULL && fflush(state.trace) != 0)
+        fprintf(stderr, "faultyfs: cannot write the trace: %s\n", strerror(errno));
+    pthread_mutex_unlock(&state.lock);
 }
 
 static int fs_getattr(const char* path, struct stat* st, struct fuse_file_info* fi) {
@@ -575,10 +628,14 @@ static int fs_read(const char* path, char* buffer, size_t size, off_t offset,
                                            (long)(state.delay_ms % 1000) * 1000000L};
             nanosleep(&delay, NULL);
         }
-        if (!state.short_reads || good == 0)
+        if (!state.short_reads || good == 0) {
+            trace_read(offset, size, 0, 1);
             return -EIO;
-        size = (size_t)good;
+        }
     }
+    const size_t asked = size;
+    if (failing)
+        size = (size_t)good;
     if (state.rate > 0) {
         const uint64_t ns = (uint64_t)size * 1000000000ULL / state.rate;
         const struct timespec pace = {(time_t)(ns / 1000000000ULL), (long)(ns % 1000000000ULL)};
@@ -590,7 +647,9 @@ static int fs_read(const char* path, char* buffer, size_t size, off_t offset,
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return -errno;
+            const int error = errno;
+            trace_read(offset, asked, 0, 1);
+            return -error;
         }
         if (got == 0)
             break;
@@ -599,6 +658,8 @@ static int fs_read(const char* path, char* buffer, size_t size, off_t offset,
     pthread_mutex_lock(&state.lock);
     state.bytes += done;
     pthread_mutex_unlock(&state.lock);
+    /* A short read over a bad range counts as failed, as in stats, with the bytes it gave. */
+    trace_read(offset, asked, done, failing);
     return (int)done;
 }
 
@@ -768,6 +829,7 @@ static int fs_release(const char* path, struct fuse_file_info* fi) {
 
 static const struct fuse_operations operations = {
     .init = fs_init,
+    .destroy = fs_destroy,
     .getattr = fs_getattr,
     .readdir = fs_readdir,
     .open = fs_open,
@@ -788,14 +850,17 @@ static void usage(FILE* out) {
         out,
         "usage: faultyfs --source FILE [--bad START-END[,START-END...]] [--delay-ms N]\n"
         "                [--rate BYTES-PER-SECOND] [--name NAME] [--short-reads] [--files DIR]\n"
-        "                [--keep-only-synced] [--multithreaded] [--exit-with-parent]\n"
-        "                [-o FUSE-OPTION...] MOUNTPOINT\n"
-        "Bad ranges are byte offsets, END exclusive, decimal or 0x hex.\n");
+        "                [--keep-only-synced] [--trace FILE] [--multithreaded]\n"
+        "                [--exit-with-parent] [-o FUSE-OPTION...] MOUNTPOINT\n"
+        "Bad ranges are byte offsets, END exclusive, decimal or 0x hex.\n"
+        "--trace writes one line per read of the medium: MICROSECONDS OFFSET LENGTH DELIVERED\n"
+        "ok|failed, the time counted from the mount; complete once faultyfs has ended.\n");
 }
 
 int main(int argc, char** argv) {
     const char* bad = "";
     const char* files = NULL;
+    const char* trace = NULL;
     unsigned long delay_ms = 0;
     int exit_with_parent = 0;
     int multithreaded = 0;
@@ -821,7 +886,8 @@ int main(int argc, char** argv) {
             state.keep_only_synced = 1;
         } else if (strcmp(arg, "--source") == 0 || strcmp(arg, "--bad") == 0 ||
                    strcmp(arg, "--delay-ms") == 0 || strcmp(arg, "--name") == 0 ||
-                   strcmp(arg, "--rate") == 0 || strcmp(arg, "--files") == 0) {
+                   strcmp(arg, "--rate") == 0 || strcmp(arg, "--files") == 0 ||
+                   strcmp(arg, "--trace") == 0) {
             if (value == NULL) {
                 fprintf(stderr, "faultyfs: %s needs a value\n", arg);
                 return 2;
@@ -835,6 +901,8 @@ int main(int argc, char** argv) {
                 state.name = value;
             } else if (strcmp(arg, "--files") == 0) {
                 files = value;
+            } else if (strcmp(arg, "--trace") == 0) {
+                trace = value;
             } else if (strcmp(arg, "--rate") == 0) {
                 char* end;
                 state.rate = strtoul(value, &end, 10);
@@ -883,6 +951,14 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    if (trace != NULL) {
+        state.trace = fopen(trace, "we");
+        /* Large buffer: a line per read must not cost a write(2) per read. */
+        if (state.trace == NULL || setvbuf(state.trace, NULL, _IOFBF, 1 << 20) != 0) {
+            fprintf(stderr, "faultyfs: cannot write the trace %s: %s\n", trace, strerror(errno));
+            return 1;
+        }
+    }
     /* A test that dies must not leave its medium mounted: go (and unmount) with it. */
     if (exit_with_parent) {
         const pid_t parent = getppid();
@@ -913,6 +989,11 @@ int main(int argc, char** argv) {
         close(state.files_fd);
     close(state.source_fd);
     free(state.bad.items);
+    if (state.trace != NULL && fclose(state.trace) != 0) {
+        fprintf(stderr, "faultyfs: cannot write the trace %s: %s\n", trace, strerror(errno));
+        free(fuse_argv);
+        return 1;
+    }
     free(fuse_argv);
     return status;
 }
