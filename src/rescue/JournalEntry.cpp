@@ -1,6 +1,8 @@
 #include "rescue/JournalEntry.h"
 
+#include "core/LiveJob.h"
 #include "core/ProgramContext.h"
+#include "core/RescueMap.h"
 #include "platform/DriveMap.h"
 
 #include <QFileInfo>
@@ -54,6 +56,23 @@ bool isDamaged(const CopyJob& job) {
     return std::uint64_t{job.position.load()} > std::uint64_t{job.totalSize} + slack;
 }
 
+namespace {
+
+// Good data first reads on beyond the position: a destination that ends past it, where the
+// bytes the job's map calls read end, is what the stopped job left.
+bool mapAccountsFor(const ProgramContext& context, const CopyJob& job, quint64 size) {
+    const MapFileContents map = readMapFile(LiveJob::mapPathOf(context.programDir, job));
+    if (!map.error.isEmpty() || map.map.size != static_cast<std::int64_t>(job.totalSize))
+        return false;
+    std::int64_t reach = 0;
+    for (const RescueMap::Block& block : map.map.blocks())
+        if (block.status == RescueMap::Status::Rescued)
+            reach = std::max(reach, block.range.end);
+    return size > job.position.load() && static_cast<std::int64_t>(size) == reach;
+}
+
+} // namespace
+
 QString status(const CopyJob& job, const ProgramContext& context) {
     if (isDamaged(job))
         return context.text(263);
@@ -80,7 +99,7 @@ QString status(const CopyJob& job, const ProgramContext& context) {
         // one fill block (512 to 2048 bytes) past it is what a copy that journalled a step
         // behind may have left. Any other length is reported.
         if (size != position && size != position + 2048 && size != position + 1024 &&
-            size != position + 512)
+            size != position + 512 && !mapAccountsFor(context, job, size))
             destinationState = context.text(73);
     }
     if (!destinationState.isEmpty())

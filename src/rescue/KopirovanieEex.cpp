@@ -171,9 +171,8 @@ public:
     // The passes. Returns 0, or the errno of a failure other than reading.
     int run() {
         // A job paused before it began reads nothing until it goes on.
-        int error = between(*passes_);
-        if (error == 0 && !stopping())
-            error = passes_->run();
+        followPriorityAndPause();
+        int error = stopping() ? 0 : passes_->run();
         mediumGone_ = mediumGone_ || passes_->mediumGone();
         pos_ = std::max<std::uint64_t>(pos_, passes_->position());
         countReads();
@@ -213,17 +212,25 @@ public:
     }
 
     int between(const RescuePasses& passes) override {
+        followPriorityAndPause();
+        return betweenReads(passes);
+    }
+
+    // The priority follows the box only when it changes during the job; a paused job waits.
+    void followPriorityAndPause() {
         for (;;) {
-            // The priority follows the box only when it changes during the job.
             const bool wanted = s_.jobSignals->lowPriority.load();
             if (wanted != lowPriority_) {
                 s_.platform.setIdlePriority(wanted);
                 lowPriority_ = wanted;
             }
             if (!s_.jobSignals->paused.load() || stopping())
-                break;
+                return;
             std::this_thread::sleep_for(kPauseWait);
         }
+    }
+
+    int betweenReads(const RescuePasses& passes) {
         pos_ = std::max<std::uint64_t>(pos_, passes.position());
         countReads();
         if (commits_ && s_.live->due()) {

@@ -39,7 +39,7 @@ TEST(CliMediaTest, ImageTestAndRegisterOfADamagedFloppy) {
     drives.setRoot('D', media.path());
     const QString floppy = devices.filePath("floppy.img");
     test::MediaImages::floppy(floppy, "RESCUE", 0x0badcafe, {{"notes.txt", "hello"}});
-    // Sector 600 lies in the group of sectors 576 to 607.
+    // One byte of sector 600 cannot be read.
     FaultyMedium medium(floppy, {{600 * 512 + 10, 600 * 512 + 20}});
     drives.setDevice('E', medium.path());
     LanguageTable language;
@@ -48,12 +48,13 @@ TEST(CliMediaTest, ImageTestAndRegisterOfADamagedFloppy) {
     const CliResult imaged =
         runCli(dir.path(), {"image", "E:", "D:\\floppy.ima", "--map", media.filePath("image.map")});
     EXPECT_EQ(imaged.exitCode, 1) << imaged.err.toStdString();
-    const ByteRange group{576 * 512, 608 * 512};
+    // Only the unreadable sector is zeros in the image.
+    const ByteRange sector{600 * 512, 601 * 512};
     QByteArray expected = contentOf(medium.backingPath());
-    expected.replace(group.start, group.length(), QByteArray(group.length(), '\0'));
+    expected.replace(sector.start, sector.length(), QByteArray(sector.length(), '\0'));
     EXPECT_TRUE(contentOf(media.filePath("floppy.ima")) == expected);
     const MapFileContents imageMap = readMapFile(media.filePath("image.map"));
-    EXPECT_EQ(imageMap.map.unreadable.areas(), std::vector<ByteRange>{group});
+    EXPECT_EQ(imageMap.map.unreadable.areas(), std::vector<ByteRange>{sector});
     EXPECT_EQ(imageMap.map.size, 1474560);
 
     const CliResult tested =
@@ -134,17 +135,16 @@ TEST(CliMediaTest, AMixedModeDiscIsImagedAndTestedAsItsVolumeAndNeverWritten) {
     const QByteArray bin = contentOf(built.binFile());
     const QByteArray cue = contentOf(disc.filePath("mixed.cue"));
 
-    // The image is the volume: the ISO itself, its group of 32 sectors that holds the bad
-    // byte as zeros.
+    // The image is the volume: the ISO itself, the sector that holds the bad byte as zeros.
     const CliResult imaged =
         runCli(dir.path(), {"image", "R:", "D:\\mixed.iso", "--map", media.filePath("image.map")});
     EXPECT_EQ(imaged.exitCode, 1) << imaged.out.toStdString() << imaged.err.toStdString();
-    const ByteRange group{96 * 2048, 128 * 2048};
+    const ByteRange zeroed{100 * 2048, 101 * 2048};
     QByteArray expected = iso;
-    expected.replace(group.start, group.length(), QByteArray(group.length(), '\0'));
+    expected.replace(zeroed.start, zeroed.length(), QByteArray(zeroed.length(), '\0'));
     EXPECT_TRUE(contentOf(media.filePath("mixed.iso")) == expected);
     EXPECT_EQ(readMapFile(media.filePath("image.map")).map.unreadable.areas(),
-              std::vector<ByteRange>{group});
+              std::vector<ByteRange>{zeroed});
 
     // The medium test's groups are the volume's too.
     const CliResult tested =
@@ -154,7 +154,7 @@ TEST(CliMediaTest, AMixedModeDiscIsImagedAndTestedAsItsVolumeAndNeverWritten) {
     EXPECT_EQ(map.map.size, iso.size());
     ASSERT_EQ(map.map.unreadable.areas().size(), 1u);
     const ByteRange found = map.map.unreadable.areas()[0];
-    EXPECT_TRUE(found.start <= badByte && found.end > badByte && found.length() <= group.length())
+    EXPECT_TRUE(found.start <= badByte && found.end > badByte && found.length() <= 32 * 2048)
         << found.start << ' ' << found.end;
 
     // A CD is only read, even when the user says yes to everything; nor is its .bin an image
