@@ -271,12 +271,12 @@ TEST_F(RescueThroughWindowTest, RescuesStopsAndFinishesAfterARestart) {
     const QString journal = program.file(QStringLiteral("databaza.fgv"));
     CopyJob entry;
     ASSERT_TRUE(
-        waitFor([&] { return entry.fromRecord(readAll(journal)) && entry.position.load() > 4096u; },
+        waitFor([&] { return entry.fromRecord(readAll(journal)) && entry.position.load() >= 4096u; },
                 10000));
     EXPECT_EQ(entry.sourceName, QStringLiteral("F:\\dying.img"));
     EXPECT_EQ(entry.destinationName, QStringLiteral("E:\\dying.img"));
     EXPECT_EQ(entry.totalSize, 2u * 1024 * 1024);
-    EXPECT_GT(entry.position.load(), 4096u);
+    EXPECT_GE(entry.position.load(), 4096u);
     EXPECT_LT(entry.position.load(), entry.totalSize);
 
     // Closed and started again, the program finishes the copy from the journal: finish
