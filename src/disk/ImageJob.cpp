@@ -79,79 +79,8 @@ void ImageWorker::noteUnreadable(ImageOutcome& outcome, std::uint64_t offset, st
     unreadableBytes_ += bytes;
 }
 
-std::uint64_t ImageWorker::planAreas() {
-    const std::uint64_t sector = setup_.bytesPerSector;
-    const std::uint64_t from = std::min(setup_.position, setup_.end);
-    std::vector<SectorRange>& areas = areas_;
-    areas.clear();
-    nextArea_ = 0;
-    if (!setup_.live) {
-        if (from < setup_.end)
-            areas.push_back({from, setup_.end});
-    } else {
-        const ByteRange rest{static_cast<std::int64_t>(from * sector),
-                             static_cast<std::int64_t>(std::uint64_t(setup_.end) * sector)};
-        // Counted in sectors: a map that ends its areas inside a sector (one written in
-        // another unit) has the whole sector handled again, never half of it.
-        AreaList sectors;
-        for (const ByteRange& area : setup_.live->earlier().pending()) {
-            const ByteRange left = area.intersection(rest);
-            if (left.empty())
-                continue;
-            const auto first = static_cast<std::uint64_t>(left.start) / sector;
-            const auto last = (static_cast<std::uint64_t>(left.end) + sector - 1) / sector;
-            sectors.add({static_cast<std::int64_t>(first), static_cast<std::int64_t>(last)});
-        }
-        for (const ByteRange& area : sectors)
-            areas.push_back(
-                {static_cast<std::uint64_t>(area.start), static_cast<std::uint64_t>(area.end)});
-    }
-    // With nothing left to handle, the job is at its end.
-    firstSector_ = areas.empty() ? std::max<std::uint64_t>(from, setup_.end) : areas.front().start;
-    return areas.empty() ? setup_.end : firstSector_;
-}
-
-int ImageWorker::enterNextArea(std::unique_ptr<BlockReader>& reader, const QString& path,
-                               BlockReader::Options options, std::uint64_t& pos,
-                               std::uint64_t& areaEnd) {
-    const SectorRange area = areas_.at(nextArea_);
-    if (reader) {
-        reader->stop();
-        readsBefore_ += reader->reads();
-        failedReadsBefore_ += reader->failedReads();
-    }
-    reader = std::make_unique<BlockReader>();
-    const std::uint64_t sector = setup_.bytesPerSector;
-    options.unit = kImageGroupSectors * sector;
-    options.afterFailure = options.unit; // the next group follows an unreadable one
-    options.from = area.start * sector;
-    options.until = area.end * sector;
-    // A paused or stopping job reads nothing more from a medium that may be dying.
-    options.hold = [jobSignals = setup_.jobSignals] {
-        return jobSignals->paused.load() || jobSignals->stopRequested.load();
-    };
-    if (const int error = reader->open(path, options))
-        return error;
-    pos = area.start;
-    areaEnd = area.end;
-    ++nextArea_;
-    return 0;
-}
-
-void ImageWorker::countReads(const BlockReader& reader) {
-    reads_ = readsBefore_ + reader.reads();
-    failedReads_ = failedReadsBefore_ + reader.failedReads();
-}
-
 bool ImageWorker::checkpointDue() const {
     return setup_.live && setup_.live->due();
-}
-
-ByteRange ImageWorker::handledBytes(std::uint64_t position) const {
-    const std::uint64_t sector = setup_.bytesPerSector;
-    const std::uint64_t first = std::min(firstSector_, position);
-    return {static_cast<std::int64_t>(first * sector),
-            static_cast<std::int64_t>(position * sector)};
 }
 
 int ImageWorker::failureOf(const BackgroundCommit::Failure& failure, QString* text) {
@@ -167,25 +96,6 @@ BackgroundCommit* ImageWorker::commitsTo(int destination) {
     if (!commits_)
         commits_ = std::make_unique<BackgroundCommit>(*setup_.live, destination);
     return commits_.get();
-}
-
-int ImageWorker::handOver(int destination, std::uint64_t position, const AreaList& unreadable,
-                          QString* failure) {
-    BackgroundCommit* commits = commitsTo(destination);
-    if (!commits)
-        return 0;
-    commits->offer(handledBytes(position), unreadable, static_cast<std::uint32_t>(position));
-    return failureOf(commits->failure(), failure);
-}
-
-int ImageWorker::checkpoint(int destination, std::uint64_t position, const AreaList& unreadable,
-                            QString* failure) {
-    BackgroundCommit* commits = commitsTo(destination);
-    if (!commits)
-        return 0;
-    return failureOf(
-        commits->finish(handledBytes(position), unreadable, static_cast<std::uint32_t>(position)),
-        failure);
 }
 
 void ImageWorker::stopCommits() {
@@ -327,8 +237,9 @@ int ImageWorker::readGoodDataFirst(const QString& source, BlockReader::Options r
             }
         }
     }
-    firstSector_ = areas.empty() ? std::max<std::uint64_t>(from, setup_.end)
-                                 : static_cast<std::uint64_t>(areas.front().start) / sector;
+    const std::uint64_t firstSector =
+        areas.empty() ? std::max<std::uint64_t>(from, setup_.end)
+                      : static_cast<std::uint64_t>(areas.front().start) / sector;
 
     RescuePasses::Setup plan;
     plan.path = source;
@@ -344,7 +255,7 @@ int ImageWorker::readGoodDataFirst(const QString& source, BlockReader::Options r
     plan.order = setup_.order;
     Passes sink(*this, destination, write, outcome);
     RescuePasses passes(std::move(plan), sink);
-    outcome.position = static_cast<std::uint32_t>(firstSector_);
+    outcome.position = static_cast<std::uint32_t>(firstSector);
     if (const int error = passes.open()) {
         // A medium already gone ends the job as a stop, where it stood.
         outcome.mediumGone = saysMediumGone(error);

@@ -23,27 +23,21 @@ class Platform;
 class RescuePasses;
 struct JobSignals;
 
-// Both image jobs move a medium's sectors in groups of this many, from the start of each
-// stretch they handle (sector 0 for a whole run).
+// A run of sectors the medium refuses to take is written again in groups of this many, so that
+// only the groups that really fail are counted.
 constexpr std::uint32_t kImageGroupSectors = 32;
-
-// Sectors [start, end) of a medium or an image.
-struct SectorRange {
-    std::uint64_t start = 0;
-    std::uint64_t end = 0;
-};
 
 // How an image job ended, for the page.
 struct ImageOutcome {
-    // The next sector to read or write: everything before it is handled. A stopped job is
-    // resumed from here.
+    // The next sector to read or write by the sector-by-sector rule: everything before it is
+    // handled. A stopped job is resumed from here; its map says what it read beyond.
     std::uint32_t position = 0;
-    // Some group could not be read (of the medium, or of the image file) and was written as
+    // Some sector could not be read (of the medium, or of the image file) and was written as
     // zeros: the error marker's "CHYBA".
     bool readFailed = false;
     // Sectors of the medium that could not be written (image to medium only).
     std::uint64_t unwrittenSectors = 0;
-    // The groups this run could not read and wrote as zeros, in bytes from the volume's (and
+    // The sectors this run could not read and wrote as zeros, in bytes from the volume's (and
     // the image's) start, neighbours merged: the job's map of unreadable areas.
     AreaList unreadableAreas;
     // Why the job could not go on (the image or the medium cannot be opened, the image cannot
@@ -104,7 +98,7 @@ public:
     // Reads of the source so far and how many failed, for the bench.
     std::uint64_t reads() const { return reads_.load(); }
     std::uint64_t failedReads() const { return failedReads_.load(); }
-    // Bytes of the groups found unreadable so far, for a progress line while the job runs.
+    // Bytes of the sectors found unreadable so far, for a progress line while the job runs.
     std::uint64_t unreadableBytes() const { return unreadableBytes_.load(); }
 
 protected:
@@ -118,35 +112,13 @@ protected:
     // Marks `bytes` from `offset` as unreadable in the outcome and the live count.
     void noteUnreadable(ImageOutcome& outcome, std::uint64_t offset, std::uint64_t bytes);
 
-    // Plans the sectors still to handle, in order: from the position on, the areas the job's
-    // earlier runs left untried or unreadable, each widened to whole sectors; everything from
-    // the position to the end for a job that keeps no map. Everything before the first of them
-    // is handled: returns where this run starts.
-    std::uint64_t planAreas();
-    bool areasLeft() const { return nextArea_ < areas_.size(); }
-    // Moves on to the next planned area: a fresh `reader` of `path` on it, its groups from the
-    // area's start, and `pos` and `areaEnd` its bounds. 0, or the errno of a reader that cannot
-    // be opened. The reads of the reader it replaces stay counted.
-    int enterNextArea(std::unique_ptr<BlockReader>& reader, const QString& path,
-                      BlockReader::Options options, std::uint64_t& pos, std::uint64_t& areaEnd);
-    // Brings the counts of reads up to date with the reader under way.
-    void countReads(const BlockReader& reader);
     // Whether the job's map and record are due to be brought up to date.
     bool checkpointDue() const;
-    // Hands the job's progress to the background commit, which syncs `destination` and only
-    // then lets the map and the journal record say that everything before `position` is
-    // handled; the job goes on meanwhile. 0, or the errno of an earlier commit's failure (a
-    // failed sync; EIO with `failure` set for a map or record that could not be written).
-    int handOver(int destination, std::uint64_t position, const AreaList& unreadable,
-                 QString* failure);
-    // The last commit, on this thread, after the one under way; as handOver() otherwise.
-    // Nothing to do for a job that keeps no map.
-    int checkpoint(int destination, std::uint64_t position, const AreaList& unreadable,
-                   QString* failure);
     // Ends the background commits: before the destination they sync is closed.
     void stopCommits();
-    // The last commit after readGoodDataFirst(): its map, with `position` in sectors; as
-    // checkpoint() otherwise.
+    // The last commit after readGoodDataFirst(): its map, with `position` in sectors, on this
+    // thread after the commit under way. 0, or the errno of a failed sync (EIO with `failure`
+    // set for a map or record that could not be written). Nothing to do without a map.
     int checkpointPasses(int destination, std::uint64_t position, QString* failure);
 
     // Reads what is left of `source` good data first (see RescuePasses), a sector the unit:
@@ -173,19 +145,12 @@ private:
     void post(std::function<void()> work) const;
     RescueMap mapOf(const RescuePasses& passes) const;
 
-    ByteRange handledBytes(std::uint64_t position) const;
     static int failureOf(const BackgroundCommit::Failure& failure, QString* text);
     BackgroundCommit* commitsTo(int destination);
 
-    // Where this run began: the first sector it had to handle.
-    std::uint64_t firstSector_ = 0;
-    std::vector<SectorRange> areas_; // the planned areas, in order
-    std::size_t nextArea_ = 0;       // the next of them to enter
     // Syncs the destination and commits the job's progress beside it; made at the first
     // commit of a job that keeps a map.
     std::unique_ptr<BackgroundCommit> commits_;
-    std::uint64_t readsBefore_ = 0;
-    std::uint64_t failedReadsBefore_ = 0;
 
     ImageHooks hooks_;
     std::thread thread_;

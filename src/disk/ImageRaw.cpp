@@ -46,12 +46,9 @@ std::uint64_t writeSectors(TransferFile& medium, const std::uint8_t* data, std::
 
 ImageOutcome ImageRaw::transfer() {
     ImageOutcome outcome;
-    const JobSignals& flags = *setup_.jobSignals;
-    const bool startPriority = flags.lowPriority.load();
     const std::uint64_t sector = setup_.bytesPerSector;
     const std::uint64_t group = kImageGroupSectors * sector;
-    std::uint64_t pos = planAreas();
-    outcome.position = static_cast<std::uint32_t>(pos);
+    outcome.position = std::min(setup_.position, setup_.end);
 
     // A disc whose data track holds raw sectors is a CD as a drive reads it: only read. A cue
     // sheet's own text is no medium either: its sectors are in the .bin beside it.
@@ -75,86 +72,33 @@ ImageOutcome ImageRaw::transfer() {
         outcome.failure = destinationFailure(setup_.mediumPath, error);
         return outcome;
     }
-    BlockReader::Options options;
+    BlockReader::Options reading;
     // A device or a pipe that took the image's name since the start is not written out.
-    options.regularFileOnly = true;
-    std::unique_ptr<BlockReader> image;
-    std::uint64_t areaEnd = pos;
-    const auto openNextArea = [&] {
-        if (const int error = enterNextArea(image, setup_.imagePath, options, pos, areaEnd)) {
-            outcome.failure = imageFailure(setup_.imagePath, error);
-            return false;
-        }
-        return true;
+    reading.regularFileOnly = true;
+    // Whole sectors reach the medium: a partial one at the image's end is all there was. A
+    // medium that went away is written no more, and ends the job as a stop.
+    bool lost = false;
+    const SectorWriter write = [&](std::uint64_t offset, const std::uint8_t* data,
+                                   std::uint64_t length) {
+        outcome.unwrittenSectors +=
+            writeSectors(medium, data, length / sector * sector, offset, group, sector, lost);
+        return lost ? ENODEV : 0;
     };
-    const bool opened = !areasLeft() || openNextArea();
-    const std::vector<std::uint8_t> zeros(group, 0);
-    // Why the map or record could not be brought up to date, which ends the job.
     QString commitFailure;
-
-    while (opened && !flags.stopRequested.load()) {
-        if (pos >= areaEnd) {
-            // The area is written; between it and the next one the map says all is done.
-            if (!areasLeft()) {
-                pos = std::max<std::uint64_t>(pos, setup_.end);
-                break;
-            }
-            if (!openNextArea())
-                break;
-            continue;
-        }
-        // The box is followed while it differs from its state at the start of the job.
-        const bool wanted = flags.lowPriority.load();
-        if (wanted != startPriority)
-            setup_.platform.setIdlePriority(wanted);
-        if (waitWhilePaused())
-            continue;
-        BlockReader::Chunk chunk;
-        if (!image->next(chunk) || chunk.offset != pos * sector) {
-            outcome.mediumGone = image->mediumLost() != 0;
-            // The image shrank under the job: what is left of it cannot be written out.
-            if (!outcome.mediumGone)
-                outcome.failure = imageFailure(setup_.imagePath, EIO);
-            break;
-        }
-        const std::uint64_t left = (areaEnd - pos) * sector;
-        const std::uint8_t* data = chunk.failed ? zeros.data() : chunk.data;
-        // Only whole sectors reach the medium.
-        const std::uint64_t bytes =
-            std::min(chunk.failed ? group : chunk.length, left) / sector * sector;
-        outcome.readFailed = outcome.readFailed || chunk.failed;
-        if (chunk.failed)
-            noteUnreadable(outcome, pos * sector, bytes);
-        bool lost = false;
-        const std::uint64_t unwritten =
-            writeSectors(medium, data, bytes, pos * sector, group, sector, lost);
-        countReads(*image);
-        if (lost) {
-            // The medium went away: the job stops before this run of sectors, as a stop would.
-            outcome.mediumGone = true;
-            break;
-        }
-        outcome.unwrittenSectors += unwritten;
-        pos = std::min<std::uint64_t>(areaEnd, pos + bytes / sector);
-        if (bytes == 0)
-            pos = areaEnd; // the partial sector at the image's end is all there was
-        if (checkpointDue()) {
-            if (const int error =
-                    handOver(medium.fd(), pos, outcome.unreadableAreas, &commitFailure)) {
-                outcome.mediumGone = commitFailure.isEmpty() && mediumGone(medium.fd(), error);
-                if (!outcome.mediumGone)
-                    outcome.failure = !commitFailure.isEmpty()
-                                          ? commitFailure
-                                          : imageFailure(setup_.mediumPath, error);
-                break;
-            }
-        }
-        reportProgress(static_cast<std::uint32_t>(pos), false);
-    }
-    outcome.position = static_cast<std::uint32_t>(pos);
-    if (image) {
-        image->stop();
-        countReads(*image);
+    bool imageFailed = false;
+    const int error = readGoodDataFirst(setup_.imagePath, reading, medium.fd(), write, outcome,
+                                        &commitFailure, &imageFailed);
+    const std::uint64_t pos = outcome.position;
+    if (lost) {
+        outcome.mediumGone = true;
+    } else if (error != 0) {
+        // A commit that failed because the medium went away ends the job as a stop too.
+        outcome.mediumGone =
+            commitFailure.isEmpty() && !imageFailed && mediumGone(medium.fd(), error);
+        if (!outcome.mediumGone)
+            outcome.failure = !commitFailure.isEmpty() ? commitFailure
+                              : imageFailed            ? imageFailure(setup_.imagePath, error)
+                                                       : imageFailure(setup_.mediumPath, error);
     }
     // A write the medium refuses only when flushed must not pass for a finished job.
     const int flushFailure = ::fsync(medium.fd()) != 0 ? errno : 0;
@@ -167,14 +111,14 @@ ImageOutcome ImageRaw::transfer() {
     // However it ended, the map and the record say where, once the medium holds it. After a
     // failure or a loss this is a last try only: they keep their last commit otherwise.
     if (outcome.failure.isEmpty() && !outcome.mediumGone) {
-        if (const int error = checkpoint(medium.fd(), pos, outcome.unreadableAreas, &commitFailure))
+        if (const int failed = checkpointPasses(medium.fd(), pos, &commitFailure))
             outcome.failure =
-                !commitFailure.isEmpty() ? commitFailure : imageFailure(setup_.mediumPath, error);
+                !commitFailure.isEmpty() ? commitFailure : imageFailure(setup_.mediumPath, failed);
     } else if (commitFailure.isEmpty() && flushFailure == 0) {
         // After a failed flush nothing more is committed: a later sync that passes proves
         // nothing of the writes the flush lost.
         QString ignored;
-        checkpoint(medium.fd(), pos, outcome.unreadableAreas, &ignored);
+        checkpointPasses(medium.fd(), pos, &ignored);
     }
     stopCommits();
     medium.close();

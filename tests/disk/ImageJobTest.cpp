@@ -259,11 +259,11 @@ TEST_F(ImageJobTest, AFullDiskEndsTheJobWithItsReasonAtTheLastWholeGroup) {
                 FaultyMedium::pattern(0, qint64(outcome.position) * 512));
 }
 
-TEST_F(ImageJobTest, ImageToMediumWritesWholeSectorsAndZerosForUnreadableGroups) {
+TEST_F(ImageJobTest, ImageToMediumWritesWholeSectorsAndZerosForUnreadableSectors) {
     QString why;
     if (!FaultyMedium::available(&why))
         GTEST_SKIP() << why.toStdString();
-    // An image of 70 sectors and 100 bytes, a group of it unreadable, onto a larger medium.
+    // An image of 70 sectors and 100 bytes, one sector of it unreadable, onto a larger medium.
     const qint64 size = 70 * 512 + 100;
     const QList<ByteRange> bad = {{kGroup + 10, kGroup + 11}};
     FaultyMedium image(size, bad);
@@ -278,8 +278,7 @@ TEST_F(ImageJobTest, ImageToMediumWritesWholeSectorsAndZerosForUnreadableGroups)
     EXPECT_EQ(outcome.position, 70u);
     const QByteArray written = contentOf(target);
     ASSERT_EQ(written.size(), 100 * 512);
-    EXPECT_TRUE(written.left(70 * 512) ==
-                expectedImage(FaultyMedium::pattern(0, 70 * 512), bad, kGroup));
+    EXPECT_TRUE(written.left(70 * 512) == expectedImage(FaultyMedium::pattern(0, 70 * 512), bad));
     // The partial sector at the image's end is dropped: the medium keeps its own bytes there.
     EXPECT_TRUE(written.mid(70 * 512) == QByteArray(30 * 512, '\xee'));
 }
