@@ -42,13 +42,12 @@ namespace fr {
 // loop fails on. A damaged area costs the failed block read, at most one failed probe, and the
 // unit reads the loop makes there.
 //
-// Using it: the rescue copy takes a unit of 4 bytes and skips a fill block's length after a
-// failure, writing each readable run where it belongs and a fill block for each failed unit.
-// A disk image takes its group of sectors (unit and afterFailure alike, `until` the volume's
-// size) and writes zeros for a failed group; the medium test takes a cluster and marks the
-// medium at its first failed one. A job that must say which places failed adds each failed
-// unit to an AreaList. A device is read with direct reads throughout, so a failing sector
-// fails alone rather than with the cached block around it.
+// Using it: the passes of a copy or an image job (RescuePasses) read through it. Their last
+// pass takes the job's unit (4 bytes and a fill block's length after a failure for the rescue
+// copy, a sector for a disk image) and gets the step-by-step results; their first sweeps set
+// `skipping` and get failed reads whole, with the reader skipping on. A device is read with
+// direct reads throughout, so a failing sector fails alone rather than with the cached block
+// around it.
 //
 // Threads: open() and next() belong to the job's thread; the reader's own thread starts with
 // the first next(). stop() may come from any thread; the reader then finishes the read under

@@ -80,8 +80,10 @@ struct KopirovanieEexHooks {
 // The rescue copy of one file. It never gives up on an unreadable place: each one becomes a
 // fill block of the block size, and the copy goes on behind it. The result (destination bytes,
 // fill blocks, position, whether a read failed) is exactly that of a loop reading 4 bytes at a
-// time; it is only reached faster: the block reader reads large blocks on healthy stretches
-// and 4-byte units only next to a place that fails, while this copy writes what came before.
+// time; it is only reached sooner: the source is read good data first (RescuePasses), in large
+// blocks that skip over damaged places, which are gone over last, and 4-byte units only next
+// to a place that fails. The position is the 4-byte loop's; the job's map carries what was
+// read beyond it.
 //
 // Thread model: one object serves one job, and owns what it works on: a copy of the job and
 // the job's own signals. start() runs the copy on a std::thread of its own; the page keeps the
