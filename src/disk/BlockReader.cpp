@@ -217,13 +217,8 @@ bool BlockReader::refreshSize() {
     if (end < 0)
         return false;
     size_ = static_cast<std::uint64_t>(end);
-    if (track_) {
-        // The volume ends with the track, or with the last whole sector the .bin still holds.
-        const std::uint64_t binSectors = size_ / track_->sectorBytes;
-        const std::uint64_t held =
-            binSectors > track_->firstSector ? binSectors - track_->firstSector : 0;
-        size_ = std::min(held, track_->sectors) * RawDataTrack::kUserBytes;
-    }
+    if (track_)
+        size_ = track_->volumeBytesHeld(size_);
     return true;
 }
 

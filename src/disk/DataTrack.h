@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,13 @@ struct RawDataTrack {
 
     // The track as a volume: its sectors' user data.
     std::uint64_t volumeBytes() const { return sectors * kUserBytes; }
+    // The volume a .bin of `binBytes` holds now: up to the track's end, or to the last whole
+    // sector the .bin still has.
+    std::uint64_t volumeBytesHeld(std::uint64_t binBytes) const {
+        const std::uint64_t binSectors = binBytes / sectorBytes;
+        const std::uint64_t held = binSectors > firstSector ? binSectors - firstSector : 0;
+        return std::min(held, sectors) * kUserBytes;
+    }
 
     // The track of a cue sheet whose first track is a raw data track; nothing for any other
     // source (a cooked MODE1/2048 .bin is its volume already).

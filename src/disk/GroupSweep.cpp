@@ -235,13 +235,8 @@ bool GroupSweep::refreshSize() {
     if (end < 0)
         return false;
     sourceBytes_ = static_cast<std::uint64_t>(end);
-    if (track_) {
-        // The volume ends with the track, or with the last whole sector the .bin still holds.
-        const std::uint64_t binSectors = sourceBytes_ / track_->sectorBytes;
-        const std::uint64_t held =
-            binSectors > track_->firstSector ? binSectors - track_->firstSector : 0;
-        sourceBytes_ = std::min(held, track_->sectors) * RawDataTrack::kUserBytes;
-    }
+    if (track_)
+        sourceBytes_ = track_->volumeBytesHeld(sourceBytes_);
     return true;
 }
 

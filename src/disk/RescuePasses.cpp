@@ -228,14 +228,32 @@ void RescuePasses::countReads(const BlockReader& reader, std::uint64_t readsBefo
     failedReads_ = failedBefore + reader.failedReads();
 }
 
-// Opens a reader over [from, until) of an area; 0, or the errno (a medium that is gone ends
-// the passes as a stop does).
-int RescuePasses::openReader(BlockReader& reader, BlockReader::Options options) {
-    const int error = reader.open(setup_.path, options);
-    if (error != 0 && saysMediumGone(error)) {
+// Reads through a reader of its own, handing each chunk to `take` and waiting between them as
+// the job does. 0, or the errno of `take` or of a reader that cannot open the source; a medium
+// that is gone, already or on the way, ends the passes as a stop does.
+int RescuePasses::readChunks(const BlockReader::Options& options,
+                             const std::function<int(const BlockReader::Chunk&)>& take) {
+    BlockReader reader;
+    if (const int error = reader.open(setup_.path, options)) {
+        if (!saysMediumGone(error))
+            return error;
         lost_ = error;
         return 0;
     }
+    const std::uint64_t readsBefore = reads_.load();
+    const std::uint64_t failedBefore = failedReads_.load();
+    BlockReader::Chunk chunk;
+    int error = 0;
+    while (error == 0 && !ended() && reader.next(chunk)) {
+        error = take(chunk);
+        countReads(reader, readsBefore, failedBefore);
+        if (error == 0)
+            error = between();
+    }
+    reader.stop();
+    countReads(reader, readsBefore, failedBefore);
+    if (reader.mediumLost() != 0)
+        lost_ = reader.mediumLost();
     return error;
 }
 
@@ -255,29 +273,13 @@ int RescuePasses::sweepForward() {
             options.skipping = true;
             if (options.from >= options.until)
                 continue;
-            BlockReader reader;
-            if (const int error = openReader(reader, options))
-                return error;
-            if (lost_ != 0)
+            const int error = readChunks(options, [this](const BlockReader::Chunk& chunk) {
+                if (!chunk.failed)
+                    return takeReadable(chunk.offset, chunk.data, chunk.length);
+                failed_.add({std::int64_t(chunk.offset), std::int64_t(chunk.failedEnd)});
                 return 0;
-            std::uint64_t readsBefore = reads_.load();
-            std::uint64_t failedBefore = failedReads_.load();
-            BlockReader::Chunk chunk;
-            int error = 0;
-            while (error == 0 && !ended() && reader.next(chunk)) {
-                if (chunk.failed)
-                    failed_.add({std::int64_t(chunk.offset), std::int64_t(chunk.failedEnd)});
-                else
-                    error = takeReadable(chunk.offset, chunk.data, chunk.length);
-                countReads(reader, readsBefore, failedBefore);
-                if (error == 0)
-                    error = between();
-            }
-            reader.stop();
-            countReads(reader, readsBefore, failedBefore);
-            if (reader.mediumLost() != 0)
-                lost_ = reader.mediumLost();
-            if (error != 0)
+            });
+            if (error != 0 || lost_ != 0)
                 return error;
         }
     }
@@ -329,7 +331,7 @@ int RescuePasses::trimEdges() {
             if (const int error = trimLeadingEdge(area, stretch, &reached))
                 return error;
             if (reached < std::uint64_t(stretch.end) && !ended())
-                if (const int error = trimTrailingEdge(area, stretch, reached))
+                if (const int error = trimTrailingEdge(stretch, reached))
                     return error;
         }
     }
@@ -381,8 +383,7 @@ int RescuePasses::trimLeadingEdge(std::size_t area, ByteRange stretch, std::uint
 // there that fails is a read the rule makes anyway, so the search for the last of them (a
 // gallop back from the stretch's end, then halving) costs no failed read of its own on a solid
 // damaged stretch; the bytes behind each unit that reads are read with it.
-int RescuePasses::trimTrailingEdge(std::size_t area, ByteRange stretch, std::uint64_t leading) {
-    (void)area;
+int RescuePasses::trimTrailingEdge(ByteRange stretch, std::uint64_t leading) {
     const std::uint64_t end = std::uint64_t(stretch.end);
     if (badUnits_.count(leading) == 0 || leading + afterFailure_ >= end)
         return 0;
@@ -499,35 +500,16 @@ int RescuePasses::readInOrder(std::size_t area, std::uint64_t until) {
     const ByteRange stretch{std::int64_t(ruleAt_), std::int64_t(until)};
     if (setup_.order.goodDataFirst && failed_.overlaps(stretch))
         options.suspectUntil = until;
-    BlockReader reader;
-    if (const int error = openReader(reader, options))
-        return error;
-    if (lost_ != 0)
+    return readChunks(options, [this, area](const BlockReader::Chunk& chunk) {
+        if (chunk.offset != ruleAt_)
+            return EIO; // the reader lost its place: a fault, never a place of the source
+        if (chunk.failed)
+            return fill(area, chunk.offset);
+        if (const int error = takeReadable(chunk.offset, chunk.data, chunk.length))
+            return error;
+        ruleAt_ = chunk.offset + chunk.length;
         return 0;
-    std::uint64_t readsBefore = reads_.load();
-    std::uint64_t failedBefore = failedReads_.load();
-    BlockReader::Chunk chunk;
-    int error = 0;
-    while (error == 0 && !ended() && reader.next(chunk)) {
-        if (chunk.offset != ruleAt_) {
-            error = EIO; // the reader lost its place: a fault, never a place of the source
-            break;
-        }
-        if (chunk.failed) {
-            error = fill(area, chunk.offset);
-        } else {
-            error = takeReadable(chunk.offset, chunk.data, chunk.length);
-            ruleAt_ = chunk.offset + chunk.length;
-        }
-        countReads(reader, readsBefore, failedBefore);
-        if (error == 0)
-            error = between();
-    }
-    reader.stop();
-    countReads(reader, readsBefore, failedBefore);
-    if (reader.mediumLost() != 0)
-        lost_ = reader.mediumLost();
-    return error;
+    });
 }
 
 int RescuePasses::fill(std::size_t area, std::uint64_t at) {

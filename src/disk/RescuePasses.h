@@ -9,6 +9,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -101,7 +102,8 @@ private:
     // Pass 3 over every stretch not read yet.
     int trimEdges();
     int trimLeadingEdge(std::size_t area, ByteRange stretch, std::uint64_t* reached);
-    int trimTrailingEdge(std::size_t area, ByteRange stretch, std::uint64_t leading);
+    // From the first unreadable unit at `leading`: see the definition.
+    int trimTrailingEdge(ByteRange stretch, std::uint64_t leading);
     // Pass 4, from the rule's position on.
     int unitByUnit();
     // Reads the units from the rule's position in order up to `until`, as the rule would.
@@ -113,7 +115,8 @@ private:
     // One read at `offset` through the reader of single reads: readable bytes go to the sink,
     // the rest counts as failed. `error` is set when the sink failed.
     BlockReader::Outcome readOnce(std::uint64_t offset, std::uint64_t length, int* error);
-    int openReader(BlockReader& reader, BlockReader::Options options);
+    int readChunks(const BlockReader::Options& options,
+                   const std::function<int(const BlockReader::Chunk&)>& take);
     int takeReadable(std::uint64_t offset, const std::uint8_t* data, std::uint64_t length);
     int between();
     bool ended() const;

@@ -83,9 +83,9 @@ public:
                     readBefore.add(read);
             }
         }
-        from_ = areas.empty() ? total_ : static_cast<std::uint64_t>(areas.front().start);
         // Everything before the first area still to read is done; the copy starts there.
-        pos_ = std::max(pos_, from_);
+        pos_ = std::max(pos_,
+                        areas.empty() ? total_ : static_cast<std::uint64_t>(areas.front().start));
 
         RescuePasses::Setup passes;
         passes.path = s_.sourcePath;
@@ -298,7 +298,6 @@ private:
     const std::uint8_t* fill_ = nullptr;
     bool mediumGone_ = false;
     bool lowPriority_ = false;
-    std::uint64_t from_ = 0; // where this run began: the start of the first area
     std::unique_ptr<RescuePasses> passes_;
     QString checkpointFailure_;
     // Syncs the destination and commits the copy's progress beside it; none without a map.
