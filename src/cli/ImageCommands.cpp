@@ -67,11 +67,12 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
                 const QString& nativeImage, Direction direction, JournalSlot& slot,
                 std::optional<RescueMap> continueFrom = {}) {
     ProgramContext& context = session.context();
-    if (job.position == 0)
+    // The entry being finished, if any. It keeps its start, which names its map: good data
+    // first may have read much of the medium while the position still stood at 0.
+    const bool resumed = slot.holdsEntry();
+    if (job.position == 0 && !resumed)
         job.stampStart(QDateTime::currentDateTime());
     const std::uint32_t from = job.position.load();
-    // The entry being finished, if any.
-    const bool resumed = slot.holdsEntry();
     const std::uint64_t sector = volume.bytesPerSector;
     auto jobSignals = std::make_shared<JobSignals>();
 

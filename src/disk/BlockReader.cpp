@@ -25,7 +25,7 @@ constexpr std::uint64_t kSearchCap = 4096;
 constexpr std::uint64_t kBackToBlocks = 64 * 1024;
 // A sweep skips this far after its first failed read, twice as far after each further one in
 // a row, and half as far again after each read that succeeds.
-constexpr std::uint64_t kSkipFirst = 64 * 1024;
+constexpr std::uint64_t kSkipFirst = 1 << 20;
 constexpr std::uint64_t kSkipMost = std::uint64_t(1) << 30;
 // Buffers between the reader and the job: one being written, the rest read ahead.
 constexpr int kSlots = 4;

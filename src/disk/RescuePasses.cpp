@@ -13,7 +13,7 @@ namespace {
 constexpr std::uint64_t kBlock = 1 << 20;
 // After a failed read a backward sweep skips this far, twice as far after each further failure
 // in a row, half as far again after a read that succeeds (as the forward sweep's reader does).
-constexpr std::uint64_t kSkipFirst = 64 * 1024;
+constexpr std::uint64_t kSkipFirst = 1 << 20;
 constexpr std::uint64_t kSkipMost = std::uint64_t(1) << 30;
 // The reads that trim a damaged stretch's edges start at one unit and double up to this, so
 // that the read that fails at an edge is short.
@@ -322,51 +322,63 @@ int RescuePasses::sweepBackward() {
 
 // --- Pass 3 ---------------------------------------------------------------------------------
 
+// The edges of every damaged stretch, cheapest settling first, so that the readable bytes
+// around all of them are in hand before any one is gone over closely: first the reads that grow
+// from each stretch's leading edge until one fails; then, for each, its first unreadable unit
+// and a gallop back from its trailing edge; last the halving of what the gallops left, the
+// largest stretch of unsettled bytes first.
 int RescuePasses::trimEdges() {
-    for (std::size_t area = 0; area < setup_.areas.size() && !ended(); ++area) {
-        for (const ByteRange& stretch : unread(area)) {
-            if (ended())
-                break;
-            std::uint64_t reached = std::uint64_t(stretch.end);
-            if (const int error = trimLeadingEdge(area, stretch, &reached))
-                return error;
-            if (reached < std::uint64_t(stretch.end) && !ended())
-                if (const int error = trimTrailingEdge(stretch, reached))
-                    return error;
-        }
+    std::vector<Edge> edges;
+    for (std::size_t area = 0; area < setup_.areas.size(); ++area)
+        for (const ByteRange& stretch : unread(area))
+            edges.push_back({area, stretch, {}, 0, 0, 0, 0});
+    for (Edge& edge : edges) {
+        if (ended())
+            return 0;
+        if (const int error = growFromLeadingEdge(edge))
+            return error;
     }
-    return 0;
+    for (Edge& edge : edges) {
+        if (ended())
+            return 0;
+        if (const int error = findFirstUnreadableUnit(edge))
+            return error;
+        if (const int error = gallopFromTrailingEdge(edge))
+            return error;
+    }
+    for (;;) {
+        Edge* widest = nullptr;
+        for (Edge& edge : edges)
+            if (edge.reading > edge.failing + 1 &&
+                (!widest || edge.reading - edge.failing > widest->reading - widest->failing))
+                widest = &edge;
+        if (!widest || ended())
+            return 0;
+        const std::uint64_t k = widest->failing + (widest->reading - widest->failing) / 2;
+        bool ok = false;
+        if (const int error = readPlace(*widest, k, &ok))
+            return error;
+        if (ok)
+            widest->reading = k;
+        else
+            widest->failing = k;
+    }
 }
 
-int RescuePasses::trimLeadingEdge(std::size_t area, ByteRange stretch, std::uint64_t* reached) {
+int RescuePasses::growFromLeadingEdge(Edge& edge) {
     const std::uint64_t cap = std::max<std::uint64_t>(kTrimCap / unit_, 1) * unit_;
-    const std::uint64_t end = std::uint64_t(stretch.end);
-    std::uint64_t at = gridFloor(area, std::uint64_t(stretch.start));
+    const std::uint64_t end = std::uint64_t(edge.stretch.end);
+    std::uint64_t at = gridFloor(edge.area, std::uint64_t(edge.stretch.start));
     std::uint64_t length = unit_;
     while (at < end && !ended()) {
-        const std::uint64_t wanted = std::min(length, gridCeil(area, end) - at);
+        const std::uint64_t wanted = std::min(length, gridCeil(edge.area, end) - at);
         int error = 0;
         const BlockReader::Outcome got = readOnce(at, wanted, &error);
-        if (error != 0)
+        if (error != 0 || got.lost)
             return error;
-        if (got.lost)
-            return 0;
         if (!got.ok) {
-            // Several units and one of them failed: the first that fails, unit by unit, is the
-            // very read the unit-by-unit rule fails on there.
-            std::uint64_t unitAt = gridFloor(area, at + got.bytes);
-            if (wanted > unit_) {
-                for (; unitAt < at + wanted && !ended(); unitAt += unit_) {
-                    const BlockReader::Outcome one = readOnce(unitAt, unit_, &error);
-                    if (error != 0 || one.lost)
-                        return error;
-                    if (!one.ok)
-                        break;
-                }
-            }
-            if (unitAt < at + wanted)
-                badUnits_.insert(unitAt);
-            *reached = unitAt;
+            edge.failedRead = {std::int64_t(gridFloor(edge.area, at + got.bytes)),
+                               std::int64_t(at + wanted)};
             return 0;
         }
         at += wanted;
@@ -374,7 +386,30 @@ int RescuePasses::trimLeadingEdge(std::size_t area, ByteRange stretch, std::uint
         if ((error = between()) != 0)
             return error;
     }
-    *reached = end;
+    return 0;
+}
+
+// Unit by unit through the read that failed at the leading edge: the first unit that fails is
+// the very read the unit-by-unit rule fails on there.
+int RescuePasses::findFirstUnreadableUnit(Edge& edge) {
+    for (auto at = std::uint64_t(edge.failedRead.start);
+         at < std::uint64_t(edge.failedRead.end) && !ended(); at += unit_) {
+        int error = 0;
+        const BlockReader::Outcome one = readOnce(at, unit_, &error);
+        if (error != 0 || one.lost)
+            return error;
+        if (!one.ok) {
+            badUnits_.insert(at);
+            edge.leading = at;
+            const std::uint64_t end = std::uint64_t(edge.stretch.end);
+            // Places k = 1 .. last lie at leading + k * afterFailure, inside the stretch.
+            if (at + afterFailure_ < end) {
+                edge.reading = (end - 1 - at) / afterFailure_ + 1;
+                edge.readFrom = end;
+            }
+            return 0;
+        }
+    }
     return 0;
 }
 
@@ -383,77 +418,51 @@ int RescuePasses::trimLeadingEdge(std::size_t area, ByteRange stretch, std::uint
 // there that fails is a read the rule makes anyway, so the search for the last of them (a
 // gallop back from the stretch's end, then halving) costs no failed read of its own on a solid
 // damaged stretch; the bytes behind each unit that reads are read with it.
-int RescuePasses::trimTrailingEdge(ByteRange stretch, std::uint64_t leading) {
-    const std::uint64_t end = std::uint64_t(stretch.end);
-    if (badUnits_.count(leading) == 0 || leading + afterFailure_ >= end)
-        return 0;
-    // Places k = 1 .. last lie at leading + k * afterFailure, inside the stretch.
-    const std::uint64_t last = (end - 1 - leading) / afterFailure_;
-    auto place = [&](std::uint64_t k) {
-        return leading + k * afterFailure_;
-    };
-    std::uint64_t failing = 0;        // the highest place known to fail (0: the leading unit)
-    std::uint64_t reading = last + 1; // the lowest place known to read, all bytes behind it too
-    std::uint64_t readFrom = end;     // every byte from here to the stretch's end is read
-    // Reads the unit at place k, and when it reads, the bytes from it up to those read before.
-    auto probe = [&](std::uint64_t k, bool* ok) -> int {
-        int error = 0;
-        const std::uint64_t at = place(k);
-        const BlockReader::Outcome unit = readOnce(at, unit_, &error);
-        if (error != 0 || unit.lost)
-            return error;
-        if (!unit.ok) {
-            badUnits_.insert(at);
-            *ok = false;
-            return 0;
-        }
-        for (std::uint64_t from = at + unit_; from < readFrom && !ended();) {
-            const std::uint64_t length = std::min(kBlock, readFrom - from);
-            const BlockReader::Outcome rest = readOnce(from, length, &error);
-            if (error != 0 || rest.lost)
-                return error;
-            if (!rest.ok) {
-                // Not a solid stretch: what is left of it is for the rule.
-                *ok = false;
-                reading = 0;
-                return 0;
-            }
-            from += length;
-        }
-        readFrom = at;
-        *ok = true;
-        return between();
-    };
-    // Gallop back from the last place until one fails.
+int RescuePasses::gallopFromTrailingEdge(Edge& edge) {
     std::uint64_t step = 1;
-    while (reading > failing + 1 && !ended()) {
-        const std::uint64_t k = reading > failing + step ? reading - step : failing + 1;
+    while (edge.reading > edge.failing + 1 && !ended()) {
+        const std::uint64_t k =
+            edge.reading > edge.failing + step ? edge.reading - step : edge.failing + 1;
         bool ok = false;
-        if (const int error = probe(k, &ok))
+        if (const int error = readPlace(edge, k, &ok))
             return error;
-        if (reading == 0 || lost_ != 0)
-            return 0;
         if (!ok) {
-            failing = k;
-            break;
+            edge.failing = std::max(edge.failing, k);
+            return 0;
         }
-        reading = k;
+        edge.reading = k;
         step *= 2;
     }
-    // Halve the places between the last that fails and the first that reads.
-    while (reading > failing + 1 && !ended()) {
-        const std::uint64_t k = failing + (reading - failing) / 2;
-        bool ok = false;
-        if (const int error = probe(k, &ok))
-            return error;
-        if (reading == 0 || lost_ != 0)
-            return 0;
-        if (ok)
-            reading = k;
-        else
-            failing = k;
-    }
     return 0;
+}
+
+// Reads the unit at place k of the edge, and when it reads, the bytes from it up to those read
+// before. A stretch that is not solid (a read behind a readable unit fails) is left to the rule.
+int RescuePasses::readPlace(Edge& edge, std::uint64_t k, bool* ok) {
+    *ok = false;
+    int error = 0;
+    const std::uint64_t at = edge.leading + k * afterFailure_;
+    const BlockReader::Outcome unit = readOnce(at, unit_, &error);
+    if (error != 0 || unit.lost) {
+        edge.reading = 0;
+        return error;
+    }
+    if (!unit.ok) {
+        badUnits_.insert(at);
+        return 0;
+    }
+    for (std::uint64_t from = at + unit_; from < edge.readFrom && !ended();) {
+        const std::uint64_t length = std::min(kBlock, edge.readFrom - from);
+        const BlockReader::Outcome rest = readOnce(from, length, &error);
+        if (error != 0 || rest.lost || !rest.ok) {
+            edge.reading = 0;
+            return error;
+        }
+        from += length;
+    }
+    edge.readFrom = at;
+    *ok = true;
+    return between();
 }
 
 // --- Pass 4 ---------------------------------------------------------------------------------

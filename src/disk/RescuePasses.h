@@ -101,9 +101,22 @@ private:
     int sweepBackward();
     // Pass 3 over every stretch not read yet.
     int trimEdges();
-    int trimLeadingEdge(std::size_t area, ByteRange stretch, std::uint64_t* reached);
-    // From the first unreadable unit at `leading`: see the definition.
-    int trimTrailingEdge(ByteRange stretch, std::uint64_t leading);
+    // What pass 3 knows of one stretch: the read that failed at its leading edge, its first
+    // unreadable unit, and on the places the rule visits behind it (leading + k * fill
+    // length) the highest known to fail and the lowest known to read, with all bytes behind it.
+    struct Edge {
+        std::size_t area = 0;
+        ByteRange stretch;
+        ByteRange failedRead;
+        std::uint64_t leading = 0;
+        std::uint64_t failing = 0;
+        std::uint64_t reading = 0; // 0: nothing to look for behind the leading edge
+        std::uint64_t readFrom = 0;
+    };
+    int growFromLeadingEdge(Edge& edge);
+    int findFirstUnreadableUnit(Edge& edge);
+    int gallopFromTrailingEdge(Edge& edge);
+    int readPlace(Edge& edge, std::uint64_t k, bool* ok);
     // Pass 4, from the rule's position on.
     int unitByUnit();
     // Reads the units from the rule's position in order up to `until`, as the rule would.

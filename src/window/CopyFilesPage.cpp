@@ -134,7 +134,9 @@ bool CopyFilesPage::SpeedButton13Click(bool resume) {
     form_.Label4->setText(context_.text(41) + megabytes(sourceSize) + QStringLiteral(" Mb"));
     job.totalSize = static_cast<std::uint32_t>(sourceSize);
     context_.errorMarker.clear();
-    if (job.position == 0)
+    // A resumed copy keeps its start, which names its map: good data first may have read much
+    // of the source while the position still stood at 0.
+    if (job.position == 0 && !resume)
         job.stampStart(QDateTime::currentDateTime());
     // Without its map and record on disk a crash would cost the whole run: it does not start.
     std::shared_ptr<LiveJob> live =

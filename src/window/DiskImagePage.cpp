@@ -175,7 +175,7 @@ bool DiskImagePage::startMediumToImage(bool resume) {
     job.sourceName = QString(2, source);
     job.destinationName = image;
     job.totalSize = static_cast<std::uint32_t>(volume.sectors);
-    return startJob<ImageEx>(volume, nativeImage, true);
+    return startJob<ImageEx>(volume, nativeImage, true, resume);
 }
 
 bool DiskImagePage::startImageToMedium(bool resume) {
@@ -230,13 +230,16 @@ bool DiskImagePage::startImageToMedium(bool resume) {
     job.destinationName = QString(2, target);
     // A trailing partial sector of the image is not written.
     job.totalSize = static_cast<std::uint32_t>(imageBytes / volume.bytesPerSector);
-    return startJob<ImageRaw>(volume, nativeImage, false);
+    return startJob<ImageRaw>(volume, nativeImage, false, resume);
 }
 
 template <typename Worker>
-bool DiskImagePage::startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage) {
+bool DiskImagePage::startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage,
+                             bool resume) {
     CopyJob& job = context_.copyJob;
-    if (job.position == 0)
+    // A resumed job keeps its start, which names its map: good data first may have read much
+    // of the medium while the position still stood at 0.
+    if (job.position == 0 && !resume)
         job.stampStart(QDateTime::currentDateTime());
     context_.errorMarker.clear();
     form_.Gauge1->setProgress(0);

@@ -54,7 +54,7 @@ private:
     // The job's common start: dates, marker, gauge, the controls, its map and record on disk,
     // then the worker. False when the map and record cannot be written: the job does not start.
     template <typename Worker>
-    bool startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage);
+    bool startJob(const ImageVolume& volume, const QString& nativeImage, bool toImage, bool resume);
     ImageHooks hooks(bool toImage);
     // How the map window names the job about to start and what its map is never saved over.
     AreaMapWindow::Job mapWindowJob(bool toImage, const RescueMap& known) const;

@@ -55,14 +55,28 @@ protected:
         return 0;
     }
 
-    // Starts the command, kills it outright once its record says some sectors are on the
-    // destination's disk and some are still to do, and returns the position it had.
+    // The running job's map in the maps folder.
+    RescueMap liveMap() const {
+        const QDir maps(dir.file(QStringLiteral("maps")));
+        for (const QString& name : maps.entryList({QStringLiteral("*.map")}, QDir::Files))
+            return readMapFile(maps.filePath(name)).map;
+        return {};
+    }
+
+    // Starts the command, kills it outright once its map says some sectors are on the
+    // destination's disk and some are still to do, and returns the position its record had.
     std::uint32_t killMidway(const QStringList& arguments, std::uint32_t sectors) {
         const auto cli = test::startCli(dir.path(), arguments);
-        std::uint32_t reached = 0;
-        EXPECT_TRUE(QTest::qWaitFor([&] { return (reached = recordedPosition()) > 0; }, 30000));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                const RescueMap map = liveMap();
+                return recordedPosition() > 0 ||
+                       (!map.pending().empty() && map.pending().totalBytes() < map.size);
+            },
+            30000));
         ::kill(static_cast<pid_t>(cli->processId()), SIGKILL);
         cli->waitForFinished();
+        const std::uint32_t reached = recordedPosition();
         EXPECT_LT(reached, sectors) << "the job ended before it was killed";
         return reached;
     }
@@ -82,7 +96,7 @@ protected:
 };
 
 TEST_F(CliImageLiveTest, AKilledImageJobIsJournalledAtTheNextStartAndResumedByteExact) {
-    // A bad sector read before the kill, one after it; the medium slow enough to be caught.
+    // A bad sector near the start, one near the end; the medium slow enough to be caught.
     const QList<ByteRange> bad = {{2 * kGroup + 7, 2 * kGroup + 8},
                                   {kSlowSize - 1000, kSlowSize - 999}};
     FaultyMedium medium(kSlowSize, bad, {.bytesPerSecond = kSpeed});
@@ -96,7 +110,9 @@ TEST_F(CliImageLiveTest, AKilledImageJobIsJournalledAtTheNextStartAndResumedByte
     EXPECT_EQ(journal()[0].position.load(), reached);
     const CliResult resumed = runCli(dir.path(), {"resume", "1"});
     EXPECT_EQ(resumed.exitCode, 1) << resumed.out.toStdString() << resumed.err.toStdString();
-    EXPECT_TRUE(resumed.out.contains(QStringLiteral("from sector %1").arg(reached)))
+    // Good data first may have read much while the position still stood at the first bad
+    // sector, where it then says nothing of a start.
+    EXPECT_EQ(resumed.out.contains(QStringLiteral("from sector %1").arg(reached)), reached > 0)
         << resumed.out.toStdString();
     // Only the two unreadable sectors are zeros, and both count.
     EXPECT_TRUE(resumed.out.contains(QStringLiteral("%1 bytes, areas: 2").arg(2 * 512)))
