@@ -392,10 +392,13 @@ int RescuePasses::growFromLeadingEdge(Edge& edge) {
 // Unit by unit through the read that failed at the leading edge: the first unit that fails is
 // the very read the unit-by-unit rule fails on there.
 int RescuePasses::findFirstUnreadableUnit(Edge& edge) {
+    // A failed read of one unit is that unit: it is not read again.
+    const bool oneUnit = std::uint64_t(edge.failedRead.length()) <= unit_;
     for (auto at = std::uint64_t(edge.failedRead.start);
          at < std::uint64_t(edge.failedRead.end) && !ended(); at += unit_) {
         int error = 0;
-        const BlockReader::Outcome one = readOnce(at, unit_, &error);
+        const BlockReader::Outcome one =
+            oneUnit ? BlockReader::Outcome{} : readOnce(at, unit_, &error);
         if (error != 0 || one.lost)
             return error;
         if (!one.ok) {
