@@ -145,8 +145,12 @@ TEST_F(CliImageLiveTest, ARestoreKilledAtRandomMomentsIsResumedByteExact) {
         static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch()));
     int kills = 1;
     for (; kills < 6; ++kills) {
-        // The next start journals the killed job; the list shows it once.
+        // The next start journals the killed job; the list shows it once. A kill that came as
+        // the finished restore was still on its way out finds nothing to journal: the medium
+        // must then be the image already, which the end of the test checks.
         const CliResult listed = runCli(dir.path(), {"resume"});
+        if (kills > 1 && journal().empty())
+            break;
         EXPECT_TRUE(listed.out.startsWith("1. ")) << listed.out.toStdString();
         ASSERT_EQ(journal().size(), 1u) << "kill " << kills;
         const QByteArray onMedium = contentOf(target);
