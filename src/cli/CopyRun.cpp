@@ -111,8 +111,9 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     };
     watch.sample = [&] {
         const KopirovanieEex::ReadCounts counts = engine.readCounts();
-        return ProgressSample{reports.percent.load(), reports.position.load(), job.totalSize,
-                              counts.failedReads, counts.filledBytes};
+        return ProgressSample{reports.percent.load(), reports.doneBytes(reports.position.load()),
+                              job.totalSize,          counts.failedReads,
+                              counts.filledBytes,     reports.atDamagedArea()};
     };
     watch.stop = [&](int) {
         jobSignals->stopRequested = true;

@@ -126,10 +126,13 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
         return reports.ended.load();
     };
     watch.sample = [&] {
-        return ProgressSample{reports.percent.load(),
-                              static_cast<std::int64_t>(reports.position.load() * sector),
-                              static_cast<std::int64_t>(job.totalSize * sector),
-                              worker->failedReads(), worker->unreadableBytes()};
+        return ProgressSample{
+            reports.percent.load(),
+            reports.doneBytes(static_cast<std::int64_t>(reports.position.load() * sector)),
+            static_cast<std::int64_t>(job.totalSize * sector),
+            worker->failedReads(),
+            worker->unreadableBytes(),
+            reports.atDamagedArea()};
     };
     watch.stop = [&](int) {
         jobSignals->stopRequested = true;

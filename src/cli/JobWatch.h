@@ -1,21 +1,37 @@
 #pragma once
 
 #include "cli/ProgressLine.h"
+#include "core/RescueMap.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <type_traits>
 
 namespace fr::cli {
 
 // What a job's own thread reports, read by the command's main thread: the latest percent and
-// position, and the outcome once the job has ended.
+// position, what its map says is settled, and the outcome once the job has ended.
 template <typename Outcome> struct JobReports {
     std::atomic<int> percent{0};
     std::atomic<std::uint32_t> position{0};
+    // Bytes read or under a fill, and whether the job is at the damaged places: -1 until the
+    // job's first map.
+    std::atomic<std::int64_t> settledBytes{-1};
+    std::atomic<int> damagedArea{-1};
     std::atomic<bool> ended{false};
     Outcome outcome; // written before `ended`
+
+    // The bytes done: the settled ones once the job has said, else those before `byPosition`.
+    std::int64_t doneBytes(std::int64_t byPosition) const {
+        const std::int64_t settled = settledBytes.load();
+        return settled >= 0 ? settled : byPosition;
+    }
+    std::optional<bool> atDamagedArea() const {
+        const int damaged = damagedArea.load();
+        return damaged < 0 ? std::nullopt : std::optional<bool>(damaged != 0);
+    }
 
     // The job's hooks, taking its reports on its own thread as they come.
     template <typename Hooks> Hooks hooks() {
@@ -31,6 +47,12 @@ template <typename Outcome> struct JobReports {
         } else {
             hooks.progress = [this](int reached) {
                 percent = reached;
+            };
+        }
+        if constexpr (requires { hooks.mapped; }) {
+            hooks.mapped = [this](const RescueMap& map, bool damaged) {
+                settledBytes = map.size - map.untried.totalBytes();
+                damagedArea = damaged ? 1 : 0;
             };
         }
         hooks.ended = [this](const Outcome& result) {

@@ -69,6 +69,7 @@ bool ProgressLine::writeCrossedSteps(const ProgressSample& sample) {
 void ProgressLine::update(const ProgressSample& sample) {
     const auto now = JobSpeed::Clock::now();
     speed_.sample(now, sample.doneBytes, sample.failedReads);
+    speed_.setDamagedArea(sample.damagedArea);
     if (terminal_) {
         if (now - lastShown_ < kTerminalInterval)
             return;

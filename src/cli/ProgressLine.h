@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace fr::cli {
 
@@ -15,6 +16,9 @@ struct ProgressSample {
     std::int64_t totalBytes = 0; // of the whole job
     std::uint64_t failedReads = 0;
     std::uint64_t unreadableBytes = 0; // found (or filled) so far in this run
+    // The job's own word on whether it is at the damaged places now; unknown: judged from the
+    // failed reads.
+    std::optional<bool> damagedArea;
 };
 
 // The progress of a job on standard output. On a terminal one line is rewritten in place a few

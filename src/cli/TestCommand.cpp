@@ -89,8 +89,10 @@ int testCommand(Session& session) {
     watch.sample = [&] {
         return ProgressSample{reports.percent.load(),
                               static_cast<std::int64_t>(tester.groupsTested() * groupBytes),
-                              static_cast<std::int64_t>(volumeBytes), tester.failedReads(),
-                              tester.failedGroups() * groupBytes};
+                              static_cast<std::int64_t>(volumeBytes),
+                              tester.failedReads(),
+                              tester.failedGroups() * groupBytes,
+                              std::nullopt};
     };
     watch.stop = [&](int) {
         stop->store(true);

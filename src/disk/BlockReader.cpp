@@ -55,7 +55,12 @@ int BlockReader::open(const QString& path, const Options& options) {
         options_.afterFailure = options_.unit;
     const std::uint64_t unit = options_.unit;
     // A block read starts up to one alignment before pos and must hold at least one unit.
-    block_ = std::max(kBlock, alignUp(unit + kAlign));
+    const std::uint64_t least = alignUp(unit + kAlign);
+    block_ = std::max(alignUp(options_.block != 0 ? options_.block : kBlock), least);
+    blockAfterFailure_ = options_.blockAfterFailure != 0
+                             ? std::max(alignUp(options_.blockAfterFailure), least)
+                             : block_;
+    slotBytes_ = std::max(block_, blockAfterFailure_) + kAlign;
     searchCap_ = std::max<std::uint64_t>(kSearchCap / unit, 1) * unit;
     probeCap_ = std::max<std::uint64_t>(kBlock / unit, 1) * unit;
     pos_ = goodFrom_ = options_.from;
@@ -99,7 +104,7 @@ int BlockReader::open(const QString& path, const Options& options) {
 
     slots_.resize(kSlots);
     for (Slot& slot : slots_) {
-        slot.memory = allocateAligned(block_ + kAlign, kAlign);
+        slot.memory = allocateAligned(slotBytes_, kAlign);
         if (!slot.memory)
             return ENOMEM;
         free_.push_back(&slot);
@@ -196,7 +201,7 @@ std::uint8_t* BlockReader::room(std::uint64_t length) {
         const auto used = static_cast<std::uint64_t>(at - base);
         // Direct reads (of a device) want aligned memory: a run that ends off the boundary
         // goes to the job first.
-        if (used + length <= block_ + kAlign && (!small_.isDirect() || used % kAlign == 0))
+        if (used + length <= slotBytes_ && (!small_.isDirect() || used % kAlign == 0))
             return at;
     }
     publish();
@@ -322,6 +327,7 @@ void BlockReader::skipOver(std::uint64_t end) {
         changed_.notify_all();
     }
     skip_ = std::min(skip_ * 2, kSkipMost);
+    block_ = blockAfterFailure_;
     pos_ = goodFrom_ = resume;
     probe_ = 0;
     suspectEnd_ = unitsUntil_ = 0;

@@ -71,6 +71,11 @@ public:
         // job as one failed chunk and the reader skips ahead, further while reads keep failing
         // and less again after a read that succeeds; the skipped stretch is left untried.
         bool skipping = false;
+        // The length of a block read (0: 1 MiB), and of those after a sweep's first failed read
+        // (0: the same): a medium that failed once is read in blocks that leave less behind the
+        // next failure.
+        std::uint64_t block = 0;
+        std::uint64_t blockAfterFailure = 0;
         // A failure is known to lie before this offset: the reader starts with reads of one
         // unit there, doubling while they succeed, instead of a block read that would fail.
         std::uint64_t suspectUntil = 0;
@@ -171,7 +176,9 @@ private:
     bool lostMedium(int fd, int error);
 
     Options options_;
-    std::uint64_t block_ = 0;     // the length of a block read
+    std::uint64_t block_ = 0; // the length of a block read
+    std::uint64_t blockAfterFailure_ = 0;
+    std::uint64_t slotBytes_ = 0; // a buffer's room
     std::uint64_t searchCap_ = 0; // the largest probe inside a stretch that holds a failure
     std::uint64_t probeCap_ = 0;  // the largest probe
     TransferFile small_;          // probes and units: no read-ahead across a damaged place

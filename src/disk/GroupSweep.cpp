@@ -149,6 +149,7 @@ void GroupSweep::largeRead() {
     // read of its own, so that only the damaged ones fail.
     singles_ = true;
     singlesEnd_ = first + count;
+    failedEnd_ = first + got.failedEnd;
     metDamage_ = false;
     readableSince_ = next_;
     largeGroups_ = kWindowGroups;
@@ -156,7 +157,11 @@ void GroupSweep::largeRead() {
 
 void GroupSweep::singleRead() {
     const std::uint64_t group = next_;
-    const Outcome got = readGroups(group, 1);
+    // The failed large read covered the groups from the first it did not deliver up to this
+    // one: when all the others read well alone, the failure was this group's, and it needs no
+    // failed read of its own.
+    const bool failureIsThisGroups = group + 1 == failedEnd_ && !metDamage_;
+    const Outcome got = failureIsThisGroups ? Outcome{} : readGroups(group, 1);
     if (got.lost)
         return;
     if (got.readableGroups == 1) {
@@ -196,6 +201,7 @@ GroupSweep::Outcome GroupSweep::readGroups(std::uint64_t first, std::uint64_t co
             return {(at - start) / groupBytes_, false, true};
         }
         const std::uint64_t bytes = std::min(got.bytes, length);
+        const std::uint64_t pieceEnd = at + length;
         at += bytes;
         if (got.error == 0 && bytes == length)
             continue;
@@ -215,7 +221,8 @@ GroupSweep::Outcome GroupSweep::readGroups(std::uint64_t first, std::uint64_t co
             ended = at >= sourceBytes_;
         }
         // `at` lies before the volume's end: the group holding it was not delivered whole.
-        return {(at - start) / groupBytes_, ended, false};
+        return {(at - start) / groupBytes_, ended, false,
+                (pieceEnd - start + groupBytes_ - 1) / groupBytes_};
     }
     return {count, false, false};
 }

@@ -26,7 +26,9 @@ namespace fr {
 // window after it that reads well; large reads go on from there, shorter at first, since damage
 // seldom comes alone. So each damaged stretch costs its groups' own failed reads and at most
 // one failed large read, and so does each window holding damage: never more failed reads than
-// a test reading each window at once and its groups one by one after it failed.
+// a test reading each window at once and its groups one by one after it failed. The last group
+// a failed large read covered costs none of its own when every other group it covered read
+// well alone: the large read's failure was that group's.
 //
 // A source that ends before the volume (it shrank under the test) leaves every group from the
 // one holding its end unreadable, without reading them. A read that finds the medium gone
@@ -79,6 +81,8 @@ private:
         std::uint64_t readableGroups = 0;
         bool sourceEnded = false;
         bool lost = false;
+        // After a failure: the groups, from the first, up to the end of the read that failed.
+        std::uint64_t failedEnd = 0;
     };
 
     void sweep();
@@ -108,6 +112,7 @@ private:
     std::uint64_t maxLargeGroups_ = 0;
     bool singles_ = false;            // reading one group at a time after a failed large read
     std::uint64_t singlesEnd_ = 0;    // the end of that large read
+    std::uint64_t failedEnd_ = 0;     // the end of the part of it that failed
     bool metDamage_ = false;          // a group read alone has failed since then
     std::uint64_t readableSince_ = 0; // groups read alone from here on have all read well
 

@@ -4,13 +4,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace fr {
 
 namespace {
 
-// A backward sweep reads blocks of this size.
+// The sweeps read blocks of this size on a medium that has not failed yet, and of the fine size
+// once it has: a failed read leaves its whole block unsettled until the edges are trimmed, and
+// on a dying medium the readable bytes in failed blocks must stay a small share, while a
+// healthy medium keeps the speed of large reads.
 constexpr std::uint64_t kBlock = 1 << 20;
+constexpr std::uint64_t kFineBlock = 128 << 10;
 // After a failed read a backward sweep skips this far, twice as far after each further failure
 // in a row, half as far again after a read that succeeds (as the forward sweep's reader does).
 constexpr std::uint64_t kSkipFirst = 1 << 20;
@@ -123,6 +128,14 @@ std::uint64_t RescuePasses::passReadUnits(std::size_t area, std::uint64_t at) co
         at += units * unit_;
     }
     return at;
+}
+
+std::size_t RescuePasses::areaOf(std::uint64_t at) const {
+    const auto after = std::upper_bound(setup_.areas.begin(), setup_.areas.end(), at,
+                                        [](std::uint64_t offset, const ByteRange& area) {
+                                            return offset < std::uint64_t(area.start);
+                                        });
+    return after == setup_.areas.begin() ? 0 : std::size_t(after - setup_.areas.begin()) - 1;
 }
 
 std::vector<ByteRange> RescuePasses::unread(std::size_t area) const {
@@ -271,12 +284,16 @@ int RescuePasses::sweepForward() {
             options.from = gridCeil(area, std::uint64_t(gap.start));
             options.until = std::uint64_t(gap.end);
             options.skipping = true;
+            options.block = sweepBlock();
+            options.blockAfterFailure = kFineBlock;
             if (options.from >= options.until)
                 continue;
             const int error = readChunks(options, [this](const BlockReader::Chunk& chunk) {
                 if (!chunk.failed)
                     return takeReadable(chunk.offset, chunk.data, chunk.length);
-                failed_.add({std::int64_t(chunk.offset), std::int64_t(chunk.failedEnd)});
+                const ByteRange failed{std::int64_t(chunk.offset), std::int64_t(chunk.failedEnd)};
+                failed_.add(failed);
+                noteWideFailure(failed);
                 return 0;
             });
             if (error != 0 || lost_ != 0)
@@ -297,14 +314,17 @@ int RescuePasses::sweepBackward() {
             std::uint64_t end = std::uint64_t(gap->end);
             std::uint64_t skip = kSkipFirst;
             while (end > low && !ended()) {
+                const std::uint64_t block = sweepBlock();
                 const std::uint64_t start =
-                    std::max(low, gridFloor(area, end > kBlock ? end - kBlock : 0));
+                    std::max(low, gridFloor(area, end > block ? end - block : 0));
                 if (start >= end)
                     break;
                 int error = 0;
                 const BlockReader::Outcome got = readOnce(start, end - start, &error);
                 if (error != 0)
                     return error;
+                if (!got.ok)
+                    noteWideFailure({std::int64_t(start + got.bytes), std::int64_t(end)});
                 if (got.ok) {
                     end = start;
                     skip = std::max(skip / 2, kSkipFirst);
@@ -320,6 +340,15 @@ int RescuePasses::sweepBackward() {
     return 0;
 }
 
+std::uint64_t RescuePasses::sweepBlock() const {
+    return failedReads() > 0 ? kFineBlock : kBlock;
+}
+
+void RescuePasses::noteWideFailure(const ByteRange& failed) {
+    if (std::uint64_t(failed.length()) > kFineBlock)
+        wideFailures_.add(failed);
+}
+
 // --- Pass 3 ---------------------------------------------------------------------------------
 
 // The edges of every damaged stretch, cheapest settling first, so that the readable bytes
@@ -332,19 +361,27 @@ int RescuePasses::trimEdges() {
     for (std::size_t area = 0; area < setup_.areas.size(); ++area)
         for (const ByteRange& stretch : unread(area))
             edges.push_back({area, stretch, {}, 0, 0, 0, 0});
-    for (Edge& edge : edges) {
-        if (ended())
-            return 0;
-        if (const int error = growFromLeadingEdge(edge))
-            return error;
-    }
-    for (Edge& edge : edges) {
-        if (ended())
-            return 0;
-        if (const int error = findFirstUnreadableUnit(edge))
-            return error;
-        if (const int error = gallopFromTrailingEdge(edge))
-            return error;
+    // Behind a large block that failed before the medium first failed there may be far more
+    // readable bytes than behind a fine one: those stretches are settled first.
+    const auto fine = std::stable_partition(edges.begin(), edges.end(), [this](const Edge& edge) {
+        return wideFailures_.overlaps(edge.stretch);
+    });
+    for (const auto& [first, last] :
+         {std::pair{edges.begin(), fine}, std::pair{fine, edges.end()}}) {
+        for (auto edge = first; edge != last; ++edge) {
+            if (ended())
+                return 0;
+            if (const int error = growFromLeadingEdge(*edge))
+                return error;
+        }
+        for (auto edge = first; edge != last; ++edge) {
+            if (ended())
+                return 0;
+            if (const int error = findFirstUnreadableUnit(*edge))
+                return error;
+            if (const int error = gallopFromTrailingEdge(*edge))
+                return error;
+        }
     }
     for (;;) {
         Edge* widest = nullptr;

@@ -39,9 +39,12 @@ public:
 // keeps the map of what is settled:
 //   1. the whole of it in large blocks, skipping ahead after a read that fails (further while
 //      reads keep failing), so that the readable data behind a damaged place do not wait;
-//   2. the stretches the first pass skipped, from their far end, skipping as well;
+//   2. the stretches the first pass skipped, from their far end, skipping as well; both read in
+//      large blocks until the medium first fails and in fine ones after, so that the bytes left
+//      behind a failed read stay few;
 //   3. the edges of each damaged stretch: reads that grow from each edge inwards until one
-//      fails, so that a damaged stretch shrinks to its unreadable core;
+//      fails, so that a damaged stretch shrinks to its unreadable core; the stretches of large
+//      failed blocks first;
 //   4. the unit-by-unit rule over each area from its start: a readable unit is passed over when
 //      the passes before read it already, an unreadable one gets its fill and the rule goes on
 //      behind it, and only units nobody read yet are read, in order.
@@ -99,6 +102,9 @@ private:
     // or backward (the other) in blocks.
     int sweepForward();
     int sweepBackward();
+    // The length of a sweep's next block read: large until the medium first fails.
+    std::uint64_t sweepBlock() const;
+    void noteWideFailure(const ByteRange& failed);
     // Pass 3 over every stretch not read yet.
     int trimEdges();
     // What pass 3 knows of one stretch: the read that failed at its leading edge, its first
@@ -142,6 +148,8 @@ private:
     std::uint64_t gridCeil(std::size_t area, std::uint64_t at) const;
     // From `at` on the rule's grid over the units the passes read already; where it stops.
     std::uint64_t passReadUnits(std::size_t area, std::uint64_t at) const;
+    // The area that holds `at`.
+    std::size_t areaOf(std::uint64_t at) const;
     // What is not read yet in an area.
     std::vector<ByteRange> unread(std::size_t area) const;
 
@@ -160,6 +168,7 @@ private:
     AreaList failed_;                  // covered by a read that failed
     AreaList filled_;                  // under a fill
     std::set<std::uint64_t> badUnits_; // units of the rule's grid a single read found unreadable
+    AreaList wideFailures_;            // failed sweep reads wider than a fine block
     AreaList areaList_;                // the areas, as a list
 
     // The rule's position: the area it is in, and the offset in it.

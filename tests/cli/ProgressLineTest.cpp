@@ -26,12 +26,12 @@ TEST(ProgressLineTest, APipedJobThatJumpsPastStepsStillWritesEachStep) {
     {
         ProgressLine line(out, /*terminal=*/false, {{"%1 left", "damaged"}, "unreadable"});
         const std::int64_t total = 1000;
-        line.start({50, 500, total, 0, 0});
-        line.update({52, 520, total, 0, 0});
-        line.update({69, 690, total, 0, 0}); // a healthy stretch read at once
-        line.update({70, 700, total, 0, 0});
-        line.update({71, 710, total, 0, 0});
-        line.finish({100, 1000, total, 0, 0}); // the rest in one go
+        line.start({50, 500, total, 0, 0, {}});
+        line.update({52, 520, total, 0, 0, {}});
+        line.update({69, 690, total, 0, 0, {}}); // a healthy stretch read at once
+        line.update({70, 700, total, 0, 0, {}});
+        line.update({71, 710, total, 0, 0, {}});
+        line.finish({100, 1000, total, 0, 0, {}}); // the rest in one go
     }
     EXPECT_EQ(percentsWritten(out),
               (QStringList{"50", "55", "60", "65", "70", "75", "80", "85", "90", "95", "100"}));

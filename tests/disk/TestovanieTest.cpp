@@ -181,6 +181,24 @@ TEST(TestovanieTest, FailsOnlyTheDamagedGroupsAndOneLargeReadPerStretch) {
     }
 }
 
+// A failed large read whose other groups all read alone was the failure of its last group: the
+// volume's last cluster, bad, costs the one failed read badblocks needs for it too.
+TEST(TestovanieTest, TheLastGroupOfAFailedReadNeedsNoFailedReadOfItsOwn) {
+    QString why;
+    if (!FaultyMedium::available(&why) || !LoopDevice::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const qint64 group = 4096;
+    const qint64 size = 512 * group;
+    const TDriveInfo drive = volume(8, size);
+    FaultyMedium medium(size, {{size - 10, size - 9}});
+    LoopDevice loop(medium.path(), {.readOnly = true});
+    Told told;
+    Testovanie test(setupFor(loop.path(), drive), told.hooks());
+    const TestOutcome outcome = test.run();
+    EXPECT_EQ(outcome.failedGroups, std::vector<std::uint64_t>{511});
+    EXPECT_EQ(medium.failedReads(), 1);
+}
+
 TEST(TestovanieTest, StoppedAfterFortyGroupsHasJudgedExactlyThose) {
     QString why;
     if (!FaultyMedium::available(&why))
