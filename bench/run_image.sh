@@ -93,10 +93,11 @@ echo "== medium to image: ${image_mib} MiB read-only loop device, ${rounds} roun
 loop=$(losetup --read-only --find --show "$medium")
 loops+=("$loop")
 # "synced" is the job as the program runs it: its map and journal record kept on disk, the image
-# synced before every commit and at the end; "dd+fsync" is dd made to wait for the disk as well.
+# synced before every commit and at the end; "dd+fsync" and "ddrescue+sync" are the peers made to
+# wait for the disk as well.
 live="$work/live"
 mkdir -p "$live"
-times_dd=() times_ddrescue=() times_image=() times_synced=() times_ddsync=()
+times_dd=() times_ddrescue=() times_image=() times_synced=() times_ddsync=() times_ddrsync=()
 for round in $(seq "$rounds"); do
     rm -f "$work"/img.* "$work"/map.*
     drop_caches
@@ -106,20 +107,23 @@ for round in $(seq "$rounds"); do
     drop_caches
     times_ddrescue+=("$(seconds ddrescue -q "$loop" "$work/img.ddrescue" "$work/map.ddrescue")")
     drop_caches
+    times_ddrsync+=("$(seconds bash -c "ddrescue -q '$loop' '$work/img.ddrsync' '$work/map.ddrsync' && sync '$work/img.ddrsync'")")
+    drop_caches
     times_image+=("$(seconds "$job" "$loop" "$work/img.image")")
     drop_caches
     times_synced+=("$(seconds "$job" "$loop" "$work/img.synced" --live "$live")")
-    for name in dd ddsync ddrescue image synced; do
+    for name in dd ddsync ddrescue ddrsync image synced; do
         cmp -s "$medium" "$work/img.$name" || { echo "$name: the image differs" >&2; exit 1; }
     done
-    printf '  round %d: dd %6.3f s, dd+fsync %6.3f s, ddrescue %6.3f s, image %6.3f s, synced %6.3f s\n' \
+    printf '  round %d: dd %6.3f s, dd+fsync %6.3f s, ddrescue %6.3f s, ddrescue+sync %6.3f s, image %6.3f s, synced %6.3f s\n' \
         "$round" "${times_dd[-1]}" "${times_ddsync[-1]}" "${times_ddrescue[-1]}" \
-        "${times_image[-1]}" "${times_synced[-1]}"
+        "${times_ddrsync[-1]}" "${times_image[-1]}" "${times_synced[-1]}"
 done
-summary "$bytes" dd ddsync ddrescue image
+summary "$bytes" dd ddsync ddrescue ddrsync image
 echo "  synced/dd median $(ratio "$(median "${times_dd[@]}")" "$(median "${times_synced[@]}")")," \
     "synced/dd+fsync median $(ratio "$(median "${times_ddsync[@]}")" "$(median "${times_synced[@]}")")," \
-    "synced/ddrescue median $(ratio "$(median "${times_ddrescue[@]}")" "$(median "${times_synced[@]}")")"
+    "synced/ddrescue median $(ratio "$(median "${times_ddrescue[@]}")" "$(median "${times_synced[@]}")")," \
+    "synced/ddrescue+sync median $(ratio "$(median "${times_ddrsync[@]}")" "$(median "${times_synced[@]}")")"
 rm -f "$work"/img.* "$work"/map.*
 
 echo "== image to medium: ${image_mib} MiB onto a loop device, flushed, ${rounds} rounds"
