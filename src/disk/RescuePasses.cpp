@@ -130,14 +130,6 @@ std::uint64_t RescuePasses::passReadUnits(std::size_t area, std::uint64_t at) co
     return at;
 }
 
-std::size_t RescuePasses::areaOf(std::uint64_t at) const {
-    const auto after = std::upper_bound(setup_.areas.begin(), setup_.areas.end(), at,
-                                        [](std::uint64_t offset, const ByteRange& area) {
-                                            return offset < std::uint64_t(area.start);
-                                        });
-    return after == setup_.areas.begin() ? 0 : std::size_t(after - setup_.areas.begin()) - 1;
-}
-
 std::vector<ByteRange> RescuePasses::unread(std::size_t area) const {
     AreaList settled = read_;
     settled.merge(filled_);

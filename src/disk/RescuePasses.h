@@ -148,8 +148,6 @@ private:
     std::uint64_t gridCeil(std::size_t area, std::uint64_t at) const;
     // From `at` on the rule's grid over the units the passes read already; where it stops.
     std::uint64_t passReadUnits(std::size_t area, std::uint64_t at) const;
-    // The area that holds `at`.
-    std::size_t areaOf(std::uint64_t at) const;
     // What is not read yet in an area.
     std::vector<ByteRange> unread(std::size_t area) const;
 
