@@ -1,8 +1,16 @@
 #include "core/BackgroundCommit.h"
 
 #include "core/LiveJob.h"
+#include "platform/WriteBack.h"
 
 namespace fr {
+
+namespace {
+
+// Enough to keep the disk's queue busy, little enough that the sync at the end is short.
+constexpr std::uint64_t kStartWritingEvery = 8 << 20;
+
+} // namespace
 
 BackgroundCommit::BackgroundCommit(LiveJob& live, int destination)
     : live_(live), destination_(destination), thread_([this] { work(); }) {}
@@ -36,6 +44,17 @@ void BackgroundCommit::offerMap(const RescueMap& map, std::uint32_t position) {
     changed_.notify_all();
 }
 
+void BackgroundCommit::wrote(std::uint64_t bytes) {
+    if (unwritten_.fetch_add(bytes) + bytes < kStartWritingEvery)
+        return;
+    unwritten_ = 0;
+    {
+        std::lock_guard guard(mutex_);
+        startWriting_ = true;
+    }
+    changed_.notify_all();
+}
+
 BackgroundCommit::Failure BackgroundCommit::failure() const {
     std::lock_guard guard(mutex_);
     return failure_;
@@ -64,7 +83,15 @@ BackgroundCommit::Failure BackgroundCommit::finishMap(const RescueMap& map,
 void BackgroundCommit::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || (pending_ && !busy_); });
+        changed_.wait(lock,
+                      [this] { return stopping_ || (!busy_ && (pending_ || startWriting_)); });
+        if (!busy_ && !pending_ && startWriting_) {
+            startWriting_ = false;
+            lock.unlock();
+            startWriteBack(destination_);
+            lock.lock();
+            continue;
+        }
         if (!pending_ || busy_)
             return; // stopping, nothing handed over
         const State state = std::move(*pending_);

@@ -5,6 +5,7 @@
 #include "core/RescueMap.h"
 
 #include <QString>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -21,6 +22,10 @@ class LiveJob;
 // seconds, and the order of durability stays: a commit never claims more than the sync before
 // it put on the disk (a sync covers every byte written before it, the state handed over
 // included).
+//
+// Between commits the same thread has the disk start writing what the job wrote (see wrote()):
+// left to itself the system would keep it in memory until the sync, the disk idle while the
+// source is read and the job waiting on the disk at its end.
 //
 // One object serves one job and one open destination, which must stay open until finish() or
 // the destructor has returned.
@@ -45,6 +50,9 @@ public:
     void offer(ByteRange handled, const AreaList& unreadable, std::uint32_t position);
     // The same with the job's whole map (see LiveJob::commitMap).
     void offerMap(const RescueMap& map, std::uint32_t position);
+    // The job wrote `bytes` more to the destination: every few megabytes the thread has the
+    // disk start writing them. Cheap; the job's thread never waits on the disk for it.
+    void wrote(std::uint64_t bytes);
     // The failure so far, without waiting.
     Failure failure() const;
     // The last commit, on the caller's thread, after the one under way: sync, then commit. The
@@ -67,6 +75,8 @@ private:
     std::condition_variable changed_;
     std::optional<State> pending_;
     bool busy_ = false;
+    std::atomic<std::uint64_t> unwritten_{0}; // written by the job since the last start
+    bool startWriting_ = false;
     bool stopping_ = false;
     Failure failure_;
     std::thread thread_;

@@ -4,7 +4,6 @@
 #include "platform/DestinationLock.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
-#include "platform/WriteBehind.h"
 
 #include <QFile>
 #include <algorithm>
@@ -38,12 +37,9 @@ ImageOutcome ImageEx::transfer() {
     reading.driveMedium = true;
     // Each readable run of sectors, and the zeros of each sector that cannot be read, go where
     // they belong in the image.
-    WriteBehind writeBehind(setup_.live ? image : -1);
-    const SectorWriter write = [image, &writeBehind](std::uint64_t offset, const std::uint8_t* data,
-                                                     std::uint64_t length) {
-        const TransferResult put = writeFully(image, data, length, offset);
-        writeBehind.wrote(offset, put.bytes);
-        return put.error;
+    const SectorWriter write = [image](std::uint64_t offset, const std::uint8_t* data,
+                                       std::uint64_t length) {
+        return writeFully(image, data, length, offset).error;
     };
     QString commitFailure;
     bool mediumFailed = false;

@@ -146,7 +146,10 @@ public:
           lowPriority_(worker.setup_.jobSignals->lowPriority.load()) {}
 
     int readable(std::uint64_t offset, const std::uint8_t* data, std::uint64_t length) override {
-        return write_(offset, data, length);
+        const int error = write_(offset, data, length);
+        if (BackgroundCommit* commits = w_.commitsTo(destination_); commits && error == 0)
+            commits->wrote(length);
+        return error;
     }
     int unreadable(std::uint64_t offset, std::uint64_t length) override {
         outcome_.readFailed = true;

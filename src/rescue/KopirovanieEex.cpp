@@ -9,7 +9,6 @@
 #include "platform/DestinationLock.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
-#include "platform/WriteBehind.h"
 
 #include <QFile>
 #include <algorithm>
@@ -128,10 +127,8 @@ public:
         if (fstat(destination_, &status) != 0)
             return errno;
         startSize_ = static_cast<std::uint64_t>(status.st_size);
-        if (s_.live) {
+        if (s_.live)
             commits_ = std::make_unique<BackgroundCommit>(*s_.live, destination_);
-            writeBehind_ = WriteBehind(destination_);
-        }
         return 0;
     }
 
@@ -202,14 +199,16 @@ public:
 
     int readable(std::uint64_t offset, const std::uint8_t* data, std::uint64_t length) override {
         const TransferResult put = writeFully(destination_, data, length, offset);
-        writeBehind_.wrote(offset, put.bytes);
+        if (commits_)
+            commits_->wrote(put.bytes);
         return put.error;
     }
 
     // A fill block; one written only in part is not handled.
     int unreadable(std::uint64_t offset, std::uint64_t length) override {
         const TransferResult put = writeFully(destination_, fill_, length, offset);
-        writeBehind_.wrote(offset, put.bytes);
+        if (commits_)
+            commits_->wrote(put.bytes);
         if (put.error != 0)
             return put.error;
         e_.filledBytes_ += length;
@@ -307,7 +306,6 @@ private:
     QString checkpointFailure_;
     // Syncs the destination and commits the copy's progress beside it; none without a map.
     std::unique_ptr<BackgroundCommit> commits_;
-    WriteBehind writeBehind_;
     int destination_ = -1;        // closed by closeDestination(), or here on a failure
     std::uint64_t startSize_ = 0; // the destination's length when this run opened it
     Clock::time_point lastProgress_{};
