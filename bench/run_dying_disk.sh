@@ -144,6 +144,9 @@ run() {
     local trace="$work/trace.$slug" output="$work/out.$slug" log="$work/log.$slug"
     rm -f "$output" "$work/map.$slug"
     fresh_program
+    # Every run reads the medium's bytes from memory, as the runs after the first would anyway:
+    # otherwise the first run alone would wait for the disk under the failing filesystem.
+    cat "$source" >/dev/null
     mount_medium "$trace"
     local medium="$mount_point/disk.img"
     if [[ $via == DEVICE ]]; then
