@@ -408,15 +408,17 @@ TEST_F(RescueThroughWindowTest, CopiesAWholeMediumIntoAFolder) {
     ASSERT_TRUE(QDir(destinations.path()).mkpath(QStringLiteral("save")));
     startProgram();
 
+    // The pauses leave room for a slow build (the sanitizers' run): a click or a key that comes
+    // before the page is ready goes elsewhere, and nothing is copied.
     click(2 + 60, 104 + 11); // copy whole medium
-    QThread::msleep(500);    // the page reads every drive's label
+    QThread::msleep(2000);   // the page reads every drive's label
     // The drive list opens; E: is chosen by its letter.
     click(168 + 70, 105 + 10);
-    QThread::msleep(400);
+    QThread::msleep(1000);
     xdotool({QStringLiteral("type"), QStringLiteral("E")});
-    QThread::msleep(200);
+    QThread::msleep(500);
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-    QThread::msleep(300);
+    QThread::msleep(800);
     typeInto(168 + 100, 175 + 10, QStringLiteral("F:\\save\\"));
     click(336 + 44, 200 + 10); // start
 
