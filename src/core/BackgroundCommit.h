@@ -27,8 +27,8 @@ class LiveJob;
 // left to itself the system would keep it in memory until the sync, the disk idle while the
 // source is read and the job waiting on the disk at its end.
 //
-// One object serves one job and one open destination, which must stay open until finish() or
-// the destructor has returned.
+// One object serves one job and one open destination, which must stay open until the
+// destructor has returned (the thread may still start the disk writing after finish()).
 class BackgroundCommit {
 public:
     // What stopped the commits: the errno of a failed sync of the destination, or the text of
