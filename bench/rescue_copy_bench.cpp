@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
 
     const QString source = args[0];
     job.sourceName = source;
-    job.totalSize = static_cast<quint32>(QFileInfo(source).size());
+    job.totalSize = static_cast<quint64>(QFileInfo(source).size());
 
     std::shared_ptr<fr::LiveJob> live;
     if (!liveDir.isEmpty()) {
@@ -135,11 +135,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto counts = engine.readCounts();
-    std::printf("bytes=%u seconds=%.3f mbps=%.1f reads=%llu failed_reads=%llu position=%u "
+    std::printf("bytes=%llu seconds=%.3f mbps=%.1f reads=%llu failed_reads=%llu position=%llu "
                 "unreadable=%d",
-                job.totalSize, seconds, job.totalSize / 1e6 / seconds,
+                static_cast<unsigned long long>(job.totalSize), seconds,
+                double(job.totalSize) / 1e6 / seconds,
                 static_cast<unsigned long long>(counts.reads),
-                static_cast<unsigned long long>(counts.failedReads), outcome.position,
+                static_cast<unsigned long long>(counts.failedReads),
+                static_cast<unsigned long long>(outcome.position),
                 outcome.readFailed ? 1 : 0);
     if (!bad.empty())
         std::printf(" reference_failed_reads=%llu",

@@ -27,13 +27,13 @@ int copyCommand(Session& session) {
     CopyJob job;
     job.sourceName = start.source.driveForm;
     job.destinationName = start.destination.driveForm;
-    job.totalSize = static_cast<std::uint32_t>(start.sourceSize);
+    job.totalSize = start.sourceSize;
     job.stampStart(QDateTime::currentDateTime());
     // Continuing an earlier run's map: every byte before its first pending area is read.
     if (start.continueFrom) {
         const AreaList pending = start.continueFrom->pending();
         job.position = pending.empty() ? job.totalSize
-                                       : static_cast<std::uint32_t>(pending.areas().front().start);
+                                       : std::uint64_t(pending.areas().front().start);
     }
     JournalSlot slot(session.journalPath());
     return runCopy(session, job, start, slot);

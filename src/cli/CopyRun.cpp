@@ -112,7 +112,7 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     watch.sample = [&] {
         const KopirovanieEex::ReadCounts counts = engine.readCounts();
         return ProgressSample{reports.percent.load(), reports.doneBytes(reports.position.load()),
-                              job.totalSize,          counts.failedReads,
+                              std::int64_t(job.totalSize),        counts.failedReads,
                               counts.filledBytes,     reports.atDamagedArea()};
     };
     watch.stop = [&](int) {

@@ -26,7 +26,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <limits>
 #include <optional>
 
 namespace fr::cli {
@@ -34,7 +33,6 @@ namespace fr::cli {
 namespace {
 
 // The journal counts sectors in 32 bits.
-constexpr std::uint64_t kLargestVolume = std::numeric_limits<std::uint32_t>::max();
 
 enum class Direction { MediumToImage, ImageToMedium };
 
@@ -72,7 +70,7 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     const bool resumed = slot.holdsEntry();
     if (job.position == 0 && !resumed)
         job.stampStart(QDateTime::currentDateTime());
-    const std::uint32_t from = job.position.load();
+    const std::uint64_t from = job.position.load();
     const std::uint64_t sector = volume.bytesPerSector;
     auto jobSignals = std::make_shared<JobSignals>();
 
@@ -245,7 +243,7 @@ int startMediumToImage(Session& session, QChar drive, const QString& typedImage,
     // An image being replaced or resumed gives its own bytes back to the job.
     const QFileInfo existing(image.native);
     const std::uint64_t reused = existing.isFile() ? static_cast<quint64>(existing.size()) : 0;
-    if (target.FreeBytes + reused < volume.bytes() || volume.sectors > kLargestVolume)
+    if (target.FreeBytes + reused < volume.bytes())
         return session.refuse(session.text(147) + QStringLiteral(" %1: %2 bytes needed, %3 free")
                                                       .arg(image.native)
                                                       .arg(volume.bytes())
@@ -287,7 +285,7 @@ int startMediumToImage(Session& session, QChar drive, const QString& typedImage,
         job.position = 0;
     job.sourceName = QString(2, drive);
     job.destinationName = image.driveForm;
-    job.totalSize = static_cast<std::uint32_t>(volume.sectors);
+    job.totalSize = volume.sectors;
     return runImageJob(session, job, volume, image.native, Direction::MediumToImage, slot,
                        std::move(continueFrom));
 }
@@ -357,7 +355,7 @@ int startImageToMedium(Session& session, const QString& typedImage, QChar drive,
     job.sourceName = image.driveForm;
     job.destinationName = QString(2, drive);
     // A trailing partial sector of the image is not written.
-    job.totalSize = static_cast<std::uint32_t>(imageBytes / volume.bytesPerSector);
+    job.totalSize = imageBytes / volume.bytesPerSector;
     return runImageJob(session, job, volume, image.native, Direction::ImageToMedium, slot);
 }
 

@@ -15,7 +15,7 @@ namespace fr::cli {
 // position, what its map says is settled, and the outcome once the job has ended.
 template <typename Outcome> struct JobReports {
     std::atomic<int> percent{0};
-    std::atomic<std::uint32_t> position{0};
+    std::atomic<std::uint64_t> position{0};
     // Bytes read or under a fill, and whether the job is at the damaged places: -1 until the
     // job's first map.
     std::atomic<std::int64_t> settledBytes{-1};
@@ -39,8 +39,8 @@ template <typename Outcome> struct JobReports {
         hooks.post = [](std::function<void()> work) {
             work();
         };
-        if constexpr (std::is_invocable_v<decltype(hooks.progress), int, std::uint32_t>) {
-            hooks.progress = [this](int reached, std::uint32_t at) {
+        if constexpr (std::is_invocable_v<decltype(hooks.progress), int, std::uint64_t>) {
+            hooks.progress = [this](int reached, std::uint64_t at) {
                 percent = reached;
                 position = at;
             };

@@ -103,7 +103,7 @@ int checkEntry(Session& session, const CopyJob& job, JournalSlot& slot) {
     ProgramContext& context = session.context();
     if (sourceIsFile && states.contains(session.text(72))) {
         const qint64 sourceSize = QFileInfo(drives.toNative(job.sourceName)).size();
-        if (sourceSize < job.position.load())
+        if (std::uint64_t(sourceSize) < job.position.load())
             return offerRemoval(session, job, slot,
                                 job.sourceName + QStringLiteral(": ") + session.text(189));
         if (!context.prompts.confirm(job.sourceName + QStringLiteral(": ") + session.text(187)))
@@ -125,7 +125,7 @@ int resumeCopy(Session& session, CopyJob job, JournalSlot& slot) {
         return status;
     job.sourceName = start.source.driveForm;
     job.destinationName = start.destination.driveForm;
-    job.totalSize = static_cast<std::uint32_t>(start.sourceSize);
+    job.totalSize = start.sourceSize;
     // The entry keeps its start, also at position 0: it names the job's map and running
     // record, so a resume that is killed brings this entry up to date instead of leaving a twin.
     return runCopy(session, job, start, slot);

@@ -25,7 +25,7 @@ BackgroundCommit::~BackgroundCommit() {
 }
 
 void BackgroundCommit::offer(ByteRange handled, const AreaList& unreadable,
-                             std::uint32_t position) {
+                             std::uint64_t position) {
     {
         std::lock_guard guard(mutex_);
         if (busy_ || pending_ || failure_.failed())
@@ -34,7 +34,7 @@ void BackgroundCommit::offer(ByteRange handled, const AreaList& unreadable,
     offerMap(live_.mapWith(handled, unreadable), position);
 }
 
-void BackgroundCommit::offerMap(const RescueMap& map, std::uint32_t position) {
+void BackgroundCommit::offerMap(const RescueMap& map, std::uint64_t position) {
     {
         std::lock_guard guard(mutex_);
         if (busy_ || pending_ || failure_.failed())
@@ -61,12 +61,12 @@ BackgroundCommit::Failure BackgroundCommit::failure() const {
 }
 
 BackgroundCommit::Failure BackgroundCommit::finish(ByteRange handled, const AreaList& unreadable,
-                                                   std::uint32_t position) {
+                                                   std::uint64_t position) {
     return finishMap(live_.mapWith(handled, unreadable), position);
 }
 
 BackgroundCommit::Failure BackgroundCommit::finishMap(const RescueMap& map,
-                                                      std::uint32_t position) {
+                                                      std::uint64_t position) {
     {
         // The commit under way and the one handed over go first, in order.
         std::unique_lock lock(mutex_);

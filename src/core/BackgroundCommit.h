@@ -47,9 +47,9 @@ public:
 
     // When the job's commit is due: hands this state over, unless a commit is under way (the
     // next due one then takes the newer state). Cheap otherwise.
-    void offer(ByteRange handled, const AreaList& unreadable, std::uint32_t position);
+    void offer(ByteRange handled, const AreaList& unreadable, std::uint64_t position);
     // The same with the job's whole map (see LiveJob::commitMap).
-    void offerMap(const RescueMap& map, std::uint32_t position);
+    void offerMap(const RescueMap& map, std::uint64_t position);
     // The job wrote `bytes` more to the destination: every few megabytes the thread has the
     // disk start writing them. Cheap; the job's thread never waits on the disk for it.
     void wrote(std::uint64_t bytes);
@@ -57,13 +57,13 @@ public:
     Failure failure() const;
     // The last commit, on the caller's thread, after the one under way: sync, then commit. The
     // failure that stopped the commits, if any.
-    Failure finish(ByteRange handled, const AreaList& unreadable, std::uint32_t position);
-    Failure finishMap(const RescueMap& map, std::uint32_t position);
+    Failure finish(ByteRange handled, const AreaList& unreadable, std::uint64_t position);
+    Failure finishMap(const RescueMap& map, std::uint64_t position);
 
 private:
     struct State {
         RescueMap map;
-        std::uint32_t position = 0;
+        std::uint64_t position = 0;
     };
     void work();
     // Syncs and commits `state`, unless a failure came first. Called with the lock released.

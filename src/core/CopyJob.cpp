@@ -3,6 +3,7 @@
 #include "core/RecordText.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -11,6 +12,28 @@ namespace fr {
 namespace {
 
 const QDate kOleEpoch(1899, 12, 30);
+
+// The large form's 64-bit values: 20 bytes at the end of a name field whose text leaves them
+// free, the source's field first. Older programs write and read only the text before them.
+//   0 "FRL1", 4 position, 12 totalSize (unsigned 64-bit, little-endian)
+struct LargeTrailer {
+    static constexpr int kBytes = 20;
+    static constexpr char kMagic[4] = {'F', 'R', 'L', '1'};
+
+    // Where a record's trailer sits, or -1 when neither name leaves room for it.
+    static int offsetIn(const QByteArray& record) {
+        for (const int field : {0, RecordText::kFieldBytes}) {
+            const int textEnd = field + 1 + static_cast<unsigned char>(record[field]);
+            const int offset = field + RecordText::kFieldBytes - kBytes;
+            if (textEnd <= offset)
+                return offset;
+        }
+        return -1;
+    }
+    static bool isAt(const QByteArray& record, int offset) {
+        return std::memcmp(record.constData() + offset, kMagic, sizeof kMagic) == 0;
+    }
+};
 
 void putU32(QByteArray& record, int offset, std::uint32_t value) {
     qToLittleEndian(value, record.data() + offset);
@@ -36,19 +59,56 @@ CopyJob& CopyJob::operator=(const CopyJob& other) {
     destinationName = other.destinationName;
     position = other.position.load();
     totalSize = other.totalSize;
+    sizesLost_ = other.sizesLost_;
     startDate = other.startDate;
     startTime = other.startTime;
     return *this;
 }
 
+bool CopyJob::fitsSmallRecord() const {
+    // A job of this size never moves past the 32-bit fields: its position stays within one
+    // fill block of its end.
+    return totalSize <= kLargestSmall;
+}
+
+bool CopyJob::fitsRecord() const {
+    if (fitsSmallRecord())
+        return true;
+    const QByteArray names = RecordText::encode(sourceName) + RecordText::encode(destinationName);
+    return LargeTrailer::offsetIn(names) >= 0;
+}
+
 QByteArray CopyJob::toRecord() const {
     QByteArray record = RecordText::encode(sourceName) + RecordText::encode(destinationName);
     record.resize(kRecordBytes);
-    putU32(record, 512, position.load());
-    putU32(record, 516, totalSize);
+    if (fitsSmallRecord()) {
+        putU32(record, 512,
+               static_cast<std::uint32_t>(std::min<std::uint64_t>(position.load(), kLargeMark)));
+        putU32(record, 516, static_cast<std::uint32_t>(totalSize));
+    } else {
+        putU32(record, 512, kLargeMark);
+        putU32(record, 516, kLargeMark);
+        // Without room (fitsRecord() said no) the record still says "large", and its sizes
+        // read as lost: never a wrong place to resume from.
+        if (const int trailer = LargeTrailer::offsetIn(record); trailer >= 0) {
+            std::memcpy(record.data() + trailer, LargeTrailer::kMagic, sizeof LargeTrailer::kMagic);
+            qToLittleEndian<std::uint64_t>(position.load(), record.data() + trailer + 4);
+            qToLittleEndian<std::uint64_t>(totalSize, record.data() + trailer + 12);
+        }
+    }
     putDouble(record, 520, startDate);
     putDouble(record, 528, startTime);
     return record;
+}
+
+CopyJob::PositionField CopyJob::positionField() const {
+    const QByteArray record = toRecord();
+    if (fitsSmallRecord())
+        return {512, record.mid(512, 4)};
+    const int trailer = LargeTrailer::offsetIn(record);
+    if (trailer < 0)
+        return {512, record.mid(512, 4)};
+    return {trailer + 4, record.mid(trailer + 4, 8)};
 }
 
 bool CopyJob::fromRecord(const QByteArray& record) {
@@ -58,6 +118,16 @@ bool CopyJob::fromRecord(const QByteArray& record) {
     destinationName = RecordText::decode(record.constData() + 256);
     position = qFromLittleEndian<std::uint32_t>(record.constData() + 512);
     totalSize = qFromLittleEndian<std::uint32_t>(record.constData() + 516);
+    sizesLost_ = false;
+    if (position.load() == kLargeMark && totalSize == kLargeMark) {
+        const int trailer = LargeTrailer::offsetIn(record);
+        if (trailer >= 0 && LargeTrailer::isAt(record, trailer)) {
+            position = qFromLittleEndian<std::uint64_t>(record.constData() + trailer + 4);
+            totalSize = qFromLittleEndian<std::uint64_t>(record.constData() + trailer + 12);
+        } else {
+            sizesLost_ = true;
+        }
+    }
     startDate = getDouble(record, 520);
     startTime = getDouble(record, 528);
     return true;

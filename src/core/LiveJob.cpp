@@ -1,5 +1,6 @@
 #include "core/LiveJob.h"
 
+#include "core/RecordText.h"
 #include "platform/DestinationLock.h"
 
 #include <QCryptographicHash>
@@ -16,10 +17,6 @@
 namespace fr {
 
 namespace {
-
-// Where position sits in the record: the only field that changes while the job runs, four
-// bytes inside one sector, so that a power cut leaves the old value or the new one.
-constexpr int kPositionOffset = 512;
 
 QString reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -73,10 +70,12 @@ int syncDestination(int fd) {
 }
 
 QString LiveJob::idOf(const CopyJob& job) {
-    // Position and size change from run to run; the names and the start do not.
+    // Position and size change from run to run; the names and the start do not. The names'
+    // fields are taken without a large job's trailer, which holds its position.
     const QByteArray record = job.toRecord();
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    hash.addData(QByteArrayView(record.constData(), kPositionOffset));
+    hash.addData(RecordText::encode(job.sourceName));
+    hash.addData(RecordText::encode(job.destinationName));
     hash.addData(QByteArrayView(record.constData() + 520, CopyJob::kRecordBytes - 520));
     return QString::fromLatin1(hash.result().toHex().left(16));
 }
@@ -198,11 +197,11 @@ RescueMap LiveJob::mapWith(ByteRange handled, const AreaList& unreadable) const 
     return RescueMap::withRun(earlier_, run, handled);
 }
 
-QString LiveJob::commit(ByteRange handled, const AreaList& unreadable, std::uint32_t position) {
+QString LiveJob::commit(ByteRange handled, const AreaList& unreadable, std::uint64_t position) {
     return commitMap(mapWith(handled, unreadable), position);
 }
 
-QString LiveJob::commitMap(const RescueMap& map, std::uint32_t position) {
+QString LiveJob::commitMap(const RescueMap& map, std::uint64_t position) {
     std::lock_guard guard(lock_);
     if (retired_)
         return {};
@@ -211,9 +210,10 @@ QString LiveJob::commitMap(const RescueMap& map, std::uint32_t position) {
         return error;
     last_ = map;
     if (recordFd_ >= 0 && position != committedPosition_.load()) {
-        QByteArray bytes(4, '\0');
-        qToLittleEndian(position, bytes.data());
-        int failure = writeAll(recordFd_, bytes, kPositionOffset);
+        CopyJob job = description_.job;
+        job.position = position;
+        const CopyJob::PositionField field = job.positionField();
+        int failure = writeAll(recordFd_, field.bytes, field.offset);
         if (failure == 0 && ::fdatasync(recordFd_) != 0)
             failure = errno;
         if (failure != 0)

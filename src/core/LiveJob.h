@@ -72,16 +72,16 @@ public:
     // This run's knowledge, after the destination is synced: the bytes it handled, those it
     // could not read within them, and the position the journal would resume from. The map
     // adds it to what earlier runs learnt. Empty on success, else the file and the reason.
-    QString commit(ByteRange handled, const AreaList& unreadable, std::uint32_t position);
+    QString commit(ByteRange handled, const AreaList& unreadable, std::uint64_t position);
     // The same for a job that reads out of order: `map` is the whole job's map, what earlier
     // runs learnt already in it.
-    QString commitMap(const RescueMap& map, std::uint32_t position);
+    QString commitMap(const RescueMap& map, std::uint64_t position);
     // This run's knowledge over `handled` added to what earlier runs learnt.
     RescueMap mapWith(ByteRange handled, const AreaList& unreadable) const;
     // The map of the last commit.
     RescueMap lastMap() const;
     // The position of the last commit: on the destination's disk for sure.
-    std::uint32_t committedPosition() const { return committedPosition_.load(); }
+    std::uint64_t committedPosition() const { return committedPosition_.load(); }
 
     QString mapPath() const { return mapPath_; }
 
@@ -104,7 +104,7 @@ private:
     QDateTime started_;
     // steady_clock ticks of the last commit, read by due() on the worker's thread.
     std::atomic<std::int64_t> lastCommit_{0};
-    std::atomic<std::uint32_t> committedPosition_{0};
+    std::atomic<std::uint64_t> committedPosition_{0};
     bool retired_ = false;
 };
 

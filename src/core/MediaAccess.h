@@ -26,15 +26,15 @@ public:
 
     // Drive numbers are 1-based: 1 = A:, 3 = C:. The buffer holds count sectors. A transfer
     // that cannot move every byte fails as a whole.
-    virtual bool ReadSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
+    virtual bool ReadSectors(std::uint8_t drive, std::uint64_t firstSector, std::uint16_t count,
                              void* buffer) = 0;
     // Writing is refused on the volume that holds "/" and on a volume in use (mounted, also
     // through another device over the same sectors): a raw write under a live file system
     // would corrupt it. Unmount first.
-    virtual bool WriteSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
+    virtual bool WriteSectors(std::uint8_t drive, std::uint64_t firstSector, std::uint16_t count,
                               const void* buffer) = 0;
     // One cluster-sized group of sectors, counted from sector 0 of the volume.
-    virtual bool ReadCluster(std::uint8_t drive, std::uint32_t group, void* buffer) = 0;
+    virtual bool ReadCluster(std::uint8_t drive, std::uint64_t group, void* buffer) = 0;
 
     // The drive letters and what they stand for, as they are now.
     virtual DriveMap drives() const = 0;

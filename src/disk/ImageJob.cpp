@@ -106,10 +106,10 @@ int ImageWorker::checkpointPasses(int destination, std::uint64_t position, QStri
     BackgroundCommit* commits = commitsTo(destination);
     if (!commits)
         return 0;
-    return failureOf(commits->finishMap(lastMap_, static_cast<std::uint32_t>(position)), failure);
+    return failureOf(commits->finishMap(lastMap_, position), failure);
 }
 
-void ImageWorker::reportProgress(std::uint32_t position, bool last, const RescuePasses* passes) {
+void ImageWorker::reportProgress(std::uint64_t position, bool last, const RescuePasses* passes) {
     if (setup_.end == 0)
         return;
     const auto now = std::chrono::steady_clock::now();
@@ -179,12 +179,12 @@ public:
         const std::uint64_t position = passes.position() / w_.setup_.bytesPerSector;
         if (w_.checkpointDue()) {
             if (BackgroundCommit* commits = w_.commitsTo(destination_)) {
-                commits->offerMap(w_.mapOf(passes), static_cast<std::uint32_t>(position));
+                commits->offerMap(w_.mapOf(passes), position);
                 if (const int error = failureOf(commits->failure(), &commitFailure))
                     return error;
             }
         }
-        w_.reportProgress(static_cast<std::uint32_t>(position), false, &passes);
+        w_.reportProgress(position, false, &passes);
         return 0;
     }
     bool stopping() const override { return w_.setup_.jobSignals->stopRequested.load(); }
@@ -258,7 +258,7 @@ int ImageWorker::readGoodDataFirst(const QString& source, BlockReader::Options r
     plan.order = setup_.order;
     Passes sink(*this, destination, write, outcome);
     RescuePasses passes(std::move(plan), sink);
-    outcome.position = static_cast<std::uint32_t>(firstSector);
+    outcome.position = firstSector;
     if (const int error = passes.open()) {
         // A medium already gone ends the job as a stop, where it stood.
         outcome.mediumGone = saysMediumGone(error);
@@ -273,8 +273,7 @@ int ImageWorker::readGoodDataFirst(const QString& source, BlockReader::Options r
     reads_ = passes.reads();
     failedReads_ = passes.failedReads();
     outcome.mediumGone = outcome.mediumGone || passes.mediumGone();
-    outcome.position =
-        static_cast<std::uint32_t>(std::min<std::uint64_t>(passes.position() / sector, setup_.end));
+    outcome.position = std::min<std::uint64_t>(passes.position() / sector, setup_.end);
     lastMap_ = mapOf(passes);
     if (!sink.commitFailure.isEmpty())
         *failure = sink.commitFailure;

@@ -31,7 +31,7 @@ constexpr std::uint32_t kImageGroupSectors = 32;
 struct ImageOutcome {
     // The next sector to read or write by the sector-by-sector rule: everything before it is
     // handled. A stopped job is resumed from here; its map says what it read beyond.
-    std::uint32_t position = 0;
+    std::uint64_t position = 0;
     // Some sector could not be read (of the medium, or of the image file) and was written as
     // zeros: the error marker's "CHYBA".
     bool readFailed = false;
@@ -55,7 +55,7 @@ struct ImageHooks {
     PostToMainThread post;
     // Percent of the sectors handled (at most 100) and the position reached, at most 20 times
     // a second and once more at the end.
-    std::function<void(int percent, std::uint32_t position)> progress;
+    std::function<void(int percent, std::uint64_t position)> progress;
     // The job's map in bytes of the medium, and whether it is reading around damaged places;
     // as KopirovanieEexHooks::mapped.
     std::function<void(const RescueMap& map, bool damagedArea)> mapped;
@@ -67,8 +67,8 @@ struct ImageSetup {
     QString mediumPath; // the drive's block device or image file
     QString imagePath;
     std::uint32_t bytesPerSector = 512;
-    std::uint32_t position = 0; // the first sector to handle: 0, or where a stopped job got
-    std::uint32_t end = 0;      // sectors in the job
+    std::uint64_t position = 0; // the first sector to handle: 0, or where a stopped job got
+    std::uint64_t end = 0;      // sectors in the job
     std::shared_ptr<JobSignals> jobSignals;
     Platform& platform;
     // Where the job keeps its map and journal record while it runs; none for the bench. Its
@@ -106,7 +106,7 @@ protected:
 
     // Posted when the percent or the position changed, at most 20 times a second; `last`
     // always posts.
-    void reportProgress(std::uint32_t position, bool last, const RescuePasses* passes = nullptr);
+    void reportProgress(std::uint64_t position, bool last, const RescuePasses* passes = nullptr);
     // Sleeps a little while the job is paused; true when it was.
     bool waitWhilePaused() const;
     // Marks `bytes` from `offset` as unreadable in the outcome and the live count.
@@ -156,7 +156,7 @@ private:
     std::thread thread_;
     std::chrono::steady_clock::time_point lastProgress_{};
     int lastPercent_ = -1;
-    std::int64_t lastPosition_ = -1;
+    std::uint64_t lastPosition_ = ~std::uint64_t{0}; // none yet
     std::chrono::steady_clock::time_point lastMapped_{};
     // The map where the passes ended, for the last commit.
     RescueMap lastMap_;

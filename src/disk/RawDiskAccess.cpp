@@ -21,6 +21,11 @@ std::uint64_t clusters32(std::uint64_t count) {
     return std::min<std::uint64_t>(count, std::numeric_limits<std::uint32_t>::max());
 }
 
+// The older systems' disk calls number sectors in 32 bits.
+bool fits9x(std::uint64_t sector) {
+    return sector <= std::numeric_limits<std::uint32_t>::max();
+}
+
 // The drive information of a drive whose file system is mounted at root.
 bool mountedGeometry(const QString& root, std::uint32_t bytesPerSector, TDriveInfo& info) {
     struct statvfs volume {};
@@ -134,27 +139,29 @@ QString RawDiskAccess::deviceOf(std::uint8_t drive) const {
     return found ? found->device : QString();
 }
 
-bool RawDiskAccess::ReadSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
+bool RawDiskAccess::ReadSectors(std::uint8_t drive, std::uint64_t firstSector, std::uint16_t count,
                                 void* buffer) {
     const QString family = GetPlatformFamily();
     if (family == QLatin1String("NT") && ReadSectorsNT(drive, firstSector, count, buffer))
         return true;
     if (family == QLatin1String("9x"))
-        return vwin32_.ReadSectors9x(drive, firstSector, count, buffer);
+        return fits9x(firstSector) &&
+               vwin32_.ReadSectors9x(drive, std::uint32_t(firstSector), count, buffer);
     return false;
 }
 
-bool RawDiskAccess::WriteSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
+bool RawDiskAccess::WriteSectors(std::uint8_t drive, std::uint64_t firstSector, std::uint16_t count,
                                  const void* buffer) {
     const QString family = GetPlatformFamily();
     if (family == QLatin1String("NT") && WriteSectorsNT(drive, firstSector, count, buffer))
         return true;
     if (family == QLatin1String("9x"))
-        return vwin32_.WriteSectors9x(drive, firstSector, count, buffer, 1);
+        return fits9x(firstSector) &&
+               vwin32_.WriteSectors9x(drive, std::uint32_t(firstSector), count, buffer, 1);
     return false;
 }
 
-bool RawDiskAccess::ReadSectorsNT(std::uint8_t drive, std::uint32_t firstSector,
+bool RawDiskAccess::ReadSectorsNT(std::uint8_t drive, std::uint64_t firstSector,
                                   std::uint16_t count, void* buffer) {
     TDriveInfo info;
     GetDriveInfo(QString(driveLetter(drive)), info);
@@ -167,7 +174,7 @@ bool RawDiskAccess::ReadSectorsNT(std::uint8_t drive, std::uint32_t firstSector,
                          std::size_t(count) * info.BytesPerSector);
 }
 
-bool RawDiskAccess::WriteSectorsNT(std::uint8_t drive, std::uint32_t firstSector,
+bool RawDiskAccess::WriteSectorsNT(std::uint8_t drive, std::uint64_t firstSector,
                                    std::uint16_t count, const void* buffer) {
     TDriveInfo info;
     GetDriveInfo(QString(driveLetter(drive)), info);
@@ -183,15 +190,15 @@ bool RawDiskAccess::WriteSectorsNT(std::uint8_t drive, std::uint32_t firstSector
                           std::size_t(count) * info.BytesPerSector);
 }
 
-bool RawDiskAccess::ReadCluster(std::uint8_t drive, std::uint32_t group, void* buffer) {
+bool RawDiskAccess::ReadCluster(std::uint8_t drive, std::uint64_t group, void* buffer) {
     TDriveInfo info;
     GetDriveInfo(QString(driveLetter(drive)), info);
     if (info.BytesPerSector == 0 || info.SectorsPerCluster == 0)
         return false;
-    const std::uint32_t first = group * info.SectorsPerCluster;
+    const std::uint64_t first = group * info.SectorsPerCluster;
     const auto count = static_cast<std::uint16_t>(info.SectorsPerCluster);
     if (GetPlatformFamily() == QLatin1String("9x"))
-        return vwin32_.ReadSectors9x(drive, first, count, buffer);
+        return fits9x(first) && vwin32_.ReadSectors9x(drive, std::uint32_t(first), count, buffer);
     return ReadSectorsNT(drive, first, count, buffer);
 }
 

@@ -33,22 +33,22 @@ public:
 
     // Drive numbers are 1-based: 1 = A:, 3 = C:. The buffer holds count sectors. A transfer
     // that cannot move every byte fails as a whole.
-    bool ReadSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
+    bool ReadSectors(std::uint8_t drive, std::uint64_t firstSector, std::uint16_t count,
                      void* buffer) override;
     // Writing is refused on the volume that holds "/" and on a volume in use (mounted, also
     // through another device over the same sectors): a raw write under a live file system
     // would corrupt it. Unmount first.
-    bool WriteSectors(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
+    bool WriteSectors(std::uint8_t drive, std::uint64_t firstSector, std::uint16_t count,
                       const void* buffer) override;
     // One cluster-sized group of sectors, counted from sector 0 of the volume.
-    bool ReadCluster(std::uint8_t drive, std::uint32_t group, void* buffer) override;
+    bool ReadCluster(std::uint8_t drive, std::uint64_t group, void* buffer) override;
 
     DriveMap drives() const override { return DriveMap::build(programDir_); }
 
 private:
-    bool ReadSectorsNT(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
+    bool ReadSectorsNT(std::uint8_t drive, std::uint64_t firstSector, std::uint16_t count,
                        void* buffer);
-    bool WriteSectorsNT(std::uint8_t drive, std::uint32_t firstSector, std::uint16_t count,
+    bool WriteSectorsNT(std::uint8_t drive, std::uint64_t firstSector, std::uint16_t count,
                         const void* buffer);
     QString deviceOf(std::uint8_t drive) const;
 

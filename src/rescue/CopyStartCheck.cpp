@@ -1,5 +1,6 @@
 #include "rescue/CopyStartCheck.h"
 
+#include "core/CopyJob.h"
 #include "core/ProgramContext.h"
 #include "core/RecordText.h"
 #include "platform/DestinationLock.h"
@@ -12,6 +13,14 @@
 #include <QFileInfo>
 
 namespace fr {
+
+bool journalCanHold(const QString& source, const QString& destination, std::uint64_t bytes) {
+    CopyJob job;
+    job.sourceName = source;
+    job.destinationName = destination;
+    job.totalSize = bytes;
+    return job.fitsRecord();
+}
 
 bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QString& source,
                     const QString& destination, bool resume, CopyStartDialogue& dialogue,
@@ -74,7 +83,7 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
 
     if (ok) {
         start->sourceSize = static_cast<std::uint64_t>(QFileInfo(nativeSource).size());
-        if (start->sourceSize > kLargestCopySource) {
+        if (!journalCanHold(source, destination, start->sourceSize)) {
             dialogue.refused(225, nativeSource, QString());
             ok = false;
         }

@@ -8,8 +8,9 @@ namespace fr {
 class DriveMap;
 struct ProgramContext;
 
-// The largest source whose size and last fill block fit the journal's 32-bit fields.
-constexpr std::uint64_t kLargestCopySource = 0xFFFFFFFFull - 2048;
+// Whether a journal record can hold a copy of `bytes` from `source` to `destination` (drive
+// form): always, but for a source of 4 GiB or more whose two names both fill their fields.
+bool journalCanHold(const QString& source, const QString& destination, std::uint64_t bytes);
 
 // How the checks before a file copy speak to the user: the window through its message boxes,
 // the command line on the terminal. Every text is a language-table index; the file it is about
@@ -41,7 +42,7 @@ struct CopyStart {
 // names (a second drive letter, a link: emptying the destination would destroy the source),
 // a path too long for the journal, a source that is missing or not a file, a destination that
 // is not a file or is one of the program folder's own files, a destination another job is
-// writing, an existing destination (asked about), a source too large for the journal,
+// writing, an existing destination (asked about), a source the journal cannot hold,
 // too little free space (the destination about to be emptied counts as free), a destination
 // medium in the register of damaged media (asked about). Only then is a replaced destination
 // emptied. `source` and `destination` are in drive form. True when the copy may start.

@@ -42,7 +42,7 @@ QString listLine(const CopyJob& job, const ProgramContext& context) {
     return sourceField(job, context) + QStringLiteral(" -> ") + destinationField(job, context);
 }
 
-QString megabytes(std::uint32_t bytes) {
+QString megabytes(std::uint64_t bytes) {
     QString text = QLocale().toString(bytes / 1048576.0, 'g', 3);
     return text.replace('e', 'E');
 }
@@ -53,7 +53,8 @@ bool isDamaged(const CopyJob& job) {
     // sectors and never passes its end.
     constexpr std::uint64_t kLargestFillBlock = 2048;
     const std::uint64_t slack = kindOf(job) == Kind::FileCopy ? kLargestFillBlock : 0;
-    return std::uint64_t{job.position.load()} > std::uint64_t{job.totalSize} + slack;
+    // A large job's record whose sizes were lost cannot say where to resume.
+    return job.sizesLost() || job.position.load() > job.totalSize + slack;
 }
 
 namespace {

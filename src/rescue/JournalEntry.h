@@ -26,7 +26,7 @@ QString sourceField(const CopyJob& job, const ProgramContext& context);
 QString destinationField(const CopyJob& job, const ProgramContext& context);
 
 // A size in megabytes as the journal shows it: general format, three significant digits.
-QString megabytes(std::uint32_t bytes);
+QString megabytes(std::uint64_t bytes);
 
 // Whether the entry cannot be true: a job never gets further than its last block past its own
 // end, so a position beyond that (bytes of a copy, sectors of an image job) means the record

@@ -153,7 +153,7 @@ public:
         [[maybe_unused]] const int cut = ftruncate(destination_, static_cast<off_t>(keep));
     }
 
-    std::uint32_t position() const { return static_cast<std::uint32_t>(pos_); }
+    std::uint64_t position() const { return pos_; }
     bool readFailed() const { return passes_ && passes_->anyFill(); }
     bool mediumGone() const { return mediumGone_; }
     AreaList filledAreas() const { return passes_ ? passes_->filled() : AreaList(); }
@@ -187,7 +187,7 @@ public:
     int checkpoint() {
         if (!commits_)
             return 0;
-        return failureOf(commits_->finishMap(map(), static_cast<std::uint32_t>(pos_)));
+        return failureOf(commits_->finishMap(map(), pos_));
     }
     const QString& checkpointFailure() const { return checkpointFailure_; }
 
@@ -238,7 +238,7 @@ public:
         pos_ = std::max<std::uint64_t>(pos_, passes.position());
         countReads();
         if (commits_ && s_.live->due()) {
-            commits_->offerMap(map(), static_cast<std::uint32_t>(pos_));
+            commits_->offerMap(map(), pos_);
             if (const int error = failureOf(commits_->failure()))
                 return error;
         }
@@ -278,7 +278,7 @@ private:
         const int percent = static_cast<int>(
             std::llround(static_cast<double>(settled) / static_cast<double>(total_) * 100.0));
         // The position goes with it, so that a stop can journal how far the copy got.
-        const auto position = static_cast<std::uint32_t>(pos_);
+        const auto position = pos_;
         const bool damaged = passes_->damagedArea();
         if (e_.hooks_.mapped && (last || now - lastMapped_ >= kMapInterval)) {
             lastMapped_ = now;
@@ -311,7 +311,7 @@ private:
     Clock::time_point lastProgress_{};
     Clock::time_point lastMapped_{};
     int lastPercent_ = -1;
-    std::uint32_t lastPosition_ = 0;
+    std::uint64_t lastPosition_ = 0;
 };
 
 KopirovanieEex::KopirovanieEex(Setup setup, KopirovanieEexHooks hooks)
@@ -346,7 +346,7 @@ CopyOutcome KopirovanieEex::run() {
     // Remembered before anything else; nothing is applied now.
     const bool lowPriority = jobSignals.lowPriority.load();
     CopyOutcome outcome;
-    const std::uint32_t startedAt = setup_.job.position.load();
+    const std::uint64_t startedAt = setup_.job.position.load();
     int error = 0;
     QString failureText;
     {

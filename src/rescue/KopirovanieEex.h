@@ -35,7 +35,7 @@ enum class SourceDeletion {
 struct CopyOutcome {
     // Bytes of the source handled: the next read and write offset. The destination holds
     // everything before it, and after a failure nothing this run wrote beyond it.
-    std::uint32_t position = 0;
+    std::uint64_t position = 0;
     // Some place could not be read and became a fill block (the error marker's "CHYBA").
     bool readFailed = false;
     // Where this run put those fill blocks: byte ranges of the destination (and of the source
@@ -62,7 +62,7 @@ struct KopirovanieEexHooks {
     // Percent of totalSize handled, rounded, and the position reached. The percent passes 100
     // when the last fill block reaches past the end of the source. Posted when either changes,
     // at most 20 times a second, and once more at the end.
-    std::function<void(int percent, std::uint32_t position)> progress;
+    std::function<void(int percent, std::uint64_t position)> progress;
     // The job's map as it stands (what is read, what is unreadable, what is not tried yet) and
     // whether the copy is now reading around damaged places (trimming and going over them unit
     // by unit) rather than sweeping healthy stretches. Posted at most 4 times a second while it

@@ -18,9 +18,6 @@ namespace fr {
 
 namespace {
 
-// The rescue copy counts in unsigned 32-bit bytes and needs room for a last fill block.
-constexpr qint64 kLargestFile = 0xFFFFFFFFll - 2048;
-
 QString systemText(int error) {
     return QString::fromStdString(std::generic_category().message(error));
 }
@@ -80,13 +77,11 @@ QString MediumEx::copyFile(const QString& file, MediumOutcome& outcome) {
     const qint64 size = nativeSource.isEmpty() ? 0 : QFileInfo(nativeSource).size();
     if (hooks_.fileStarted)
         post([hook = hooks_.fileStarted, file, destination, size] {
-            hook(file, destination, static_cast<std::uint32_t>(size));
+            hook(file, destination, static_cast<std::uint64_t>(size));
         });
 
     if (nativeSource.isEmpty() || nativeDestination.isEmpty())
         return named + QStringLiteral("the drive is not there any more");
-    if (size > kLargestFile)
-        return named + QStringLiteral("4 GB or more cannot be copied");
     // Writing into a device or a pipe that happens to have the destination's name would
     // destroy a disk or hang the job.
     const FileKind kind = kindOf(nativeDestination);
@@ -105,7 +100,7 @@ QString MediumEx::copyFile(const QString& file, MediumOutcome& outcome) {
     CopyJob job;
     job.sourceName = file;
     job.destinationName = destination;
-    job.totalSize = static_cast<std::uint32_t>(size);
+    job.totalSize = static_cast<std::uint64_t>(size);
     KopirovanieEexHooks hooks;
     // Every report passes here on this thread first: the failed reads go with it, so a page
     // can tell a damaged stretch while the file is copied.

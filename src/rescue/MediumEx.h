@@ -41,10 +41,10 @@ struct MediumExHooks {
     // Runs a piece of work on the main thread (see KopirovanieEexHooks::post).
     PostToMainThread post;
     // A file's copy begins: its path, its destination (both in drive form) and its size.
-    std::function<void(const QString& source, const QString& destination, std::uint32_t size)>
+    std::function<void(const QString& source, const QString& destination, std::uint64_t size)>
         fileStarted;
     // The current file's percent and position, as the rescue copy reports them.
-    std::function<void(int percent, std::uint32_t position)> progress;
+    std::function<void(int percent, std::uint64_t position)> progress;
     // The job is over: every file done, stopped, or failed. With the delete-source flag set,
     // sources whose every byte was read are already deleted; the outcome lists the rest.
     std::function<void(const MediumOutcome& outcome)> ended;

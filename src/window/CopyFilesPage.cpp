@@ -132,7 +132,7 @@ bool CopyFilesPage::SpeedButton13Click(bool resume) {
     jobControls_.jobStarted();
     resetEX(nativeSource);
     form_.Label4->setText(context_.text(41) + megabytes(sourceSize) + QStringLiteral(" Mb"));
-    job.totalSize = static_cast<std::uint32_t>(sourceSize);
+    job.totalSize = sourceSize;
     context_.errorMarker.clear();
     // A resumed copy keeps its start, which names its map: good data first may have read much
     // of the source while the position still stood at 0.
@@ -206,7 +206,7 @@ void CopyFilesPage::startEngine(const QString& nativeSource, const QString& nati
     const auto current = reports.current;
     KopirovanieEexHooks hooks;
     hooks.post = reports.post;
-    hooks.progress = [this, current](int percent, std::uint32_t position) {
+    hooks.progress = [this, current](int percent, std::uint64_t position) {
         if (!current())
             return;
         context_.copyJob.position = position;
@@ -246,7 +246,7 @@ void CopyFilesPage::engineEnded(const CopyOutcome& outcome) {
     const CopyJob& job = context_.copyJob;
     context_.copyJob.position = outcome.position;
     progressSpeed_.stop();
-    jobMap_.end(RescueMap::ofRun(job.totalSize, {runStart_, outcome.position}, outcome.filledAreas),
+    jobMap_.end(RescueMap::ofRun(job.totalSize, {runStart_, std::int64_t(outcome.position)}, outcome.filledAreas),
                 !outcome.filledAreas.empty());
     if (!outcome.failure.isEmpty()) {
         jobControls_.jobFailed();

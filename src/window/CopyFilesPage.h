@@ -56,7 +56,7 @@ private:
     ProgressSpeed progressSpeed_;
     RunningJobMap jobMap_;
     // Where the running copy began: bytes before it were handled by an earlier run.
-    std::uint32_t runStart_ = 0;
+    std::int64_t runStart_ = 0;
     // Reports of a retired worker that arrive late are not for the job now running.
     WorkerReports reports_{*this};
 };

@@ -28,14 +28,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <functional>
-#include <limits>
 
 namespace fr {
 
 namespace {
 
 // The journal counts sectors in 32 bits.
-constexpr std::uint64_t kLargestVolume = std::numeric_limits<std::uint32_t>::max();
 
 void setBold(FlatButton* button, bool bold) {
     QFont font = button->font();
@@ -144,7 +142,7 @@ bool DiskImagePage::startMediumToImage(bool resume) {
     // An image being replaced or resumed gives its own bytes back to the job.
     const QFileInfo existing(nativeImage);
     const std::uint64_t reused = existing.isFile() ? static_cast<quint64>(existing.size()) : 0;
-    if (context_.driveInfo.FreeBytes + reused < volume.bytes() || volume.sectors > kLargestVolume) {
+    if (context_.driveInfo.FreeBytes + reused < volume.bytes()) {
         context_.prompts.information(context_.text(147));
         return false;
     }
@@ -174,7 +172,7 @@ bool DiskImagePage::startMediumToImage(bool resume) {
     retireWorker();
     job.sourceName = QString(2, source);
     job.destinationName = image;
-    job.totalSize = static_cast<std::uint32_t>(volume.sectors);
+    job.totalSize = volume.sectors;
     return startJob<ImageEx>(volume, nativeImage, true, resume);
 }
 
@@ -229,7 +227,7 @@ bool DiskImagePage::startImageToMedium(bool resume) {
     job.sourceName = image;
     job.destinationName = QString(2, target);
     // A trailing partial sector of the image is not written.
-    job.totalSize = static_cast<std::uint32_t>(imageBytes / volume.bytesPerSector);
+    job.totalSize = imageBytes / volume.bytesPerSector;
     return startJob<ImageRaw>(volume, nativeImage, false, resume);
 }
 
@@ -274,7 +272,7 @@ ImageHooks DiskImagePage::hooks(bool toImage) {
     const auto current = reports.current;
     ImageHooks hooks;
     hooks.post = reports.post;
-    hooks.progress = [this, current](int percent, std::uint32_t position) {
+    hooks.progress = [this, current](int percent, std::uint64_t position) {
         if (!current())
             return;
         // A stop journals the position last reported, never one beyond what is written.

@@ -69,7 +69,7 @@ private:
     RunningJobMap jobMap_;
     // The running job's sector size and first sector: its map and speed are kept in bytes.
     std::uint32_t bytesPerSector_ = 512;
-    std::uint32_t runStart_ = 0;
+    std::int64_t runStart_ = 0;
     // Reports of a retired worker that arrive late are not for the job now running.
     WorkerReports reports_{*this};
 };

@@ -115,7 +115,7 @@ void JournalPage::SpeedButton20Click() {
     }
     if (JournalEntry::isPathWithDrive(job.sourceName) && state == context_.text(72)) {
         const qint64 sourceSize = QFileInfo(drives.toNative(job.sourceName)).size();
-        if (sourceSize < job.position.load()) {
+        if (std::uint64_t(sourceSize) < job.position.load()) {
             if (context_.prompts.confirm(context_.text(189)))
                 removeSelected(true);
             return;

@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QLocale>
 #include <QTableWidget>
-#include <limits>
 #include <sys/stat.h>
 
 namespace fr {
@@ -97,9 +96,8 @@ void SectorViewerPage::SpinEdit1Change() {
         // A drive without sectors to read (an audio CD) has nothing to show, which is no
         // failure; a sector number is never negative, whatever set the field.
         const bool read = buffer.isEmpty() ||
-                          (sector >= 0 && sector <= std::numeric_limits<std::uint32_t>::max() &&
-                           context_.disk.ReadSectors(driveNumber(letter), std::uint32_t(sector), 1,
-                                                     buffer.data()));
+                          (sector >= 0 && context_.disk.ReadSectors(driveNumber(letter), std::uint64_t(sector),
+                                                                   1, buffer.data()));
         if (!read)
             context_.prompts.error(context_.text(231));
         else if (!buffer.isEmpty() && device) {
@@ -287,14 +285,14 @@ bool SectorViewerPage::SpeedButton31Click() {
     // past its end.
     TDriveInfo now;
     context_.disk.GetDriveInfo(QString(letter), now);
-    if (written.foreignCell || sector < 0 || sector > std::numeric_limits<std::uint32_t>::max() ||
+    if (written.foreignCell || sector < 0 ||
         sectorBuffer_.isEmpty() || now.BytesPerSector != std::uint32_t(sectorBuffer_.size())) {
         context_.prompts.error(context_.text(231));
         return false;
     }
     if (!volumeFreedForWriting(letter))
         return false;
-    if (!context_.disk.WriteSectors(driveNumber(letter), std::uint32_t(sector), 1,
+    if (!context_.disk.WriteSectors(driveNumber(letter), std::uint64_t(sector), 1,
                                     written.sector.constData())) {
         context_.prompts.error(context_.text(231));
         return false;

@@ -153,6 +153,8 @@ void TForm1::createControls() {
     StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     SpinEdit1 = make<SpinEdit>(this, "SpinEdit1", 320, 110, 90, 21);
+    // Any sector of any disk: beyond 2^32 sectors lie the far parts of every disk over 2 TiB.
+    SpinEdit1->setNoLimits();
 
     Gauge1 = make<PieGauge>(this, "Gauge1", 168, 280, 265, 20);
     CheckBox1 = make<PictureCheckBox>(this, "CheckBox1", 165, 208, 175, 16);

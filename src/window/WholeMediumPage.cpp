@@ -28,7 +28,6 @@ namespace {
 
 // The largest file the rescue copy can count in its 32-bit position, with room for a last
 // fill block.
-constexpr qint64 kLargestFile = 0xFFFFFFFFll - 2048;
 // How many files or folders a message lists.
 constexpr qsizetype kFoldersShown = 20;
 
@@ -129,12 +128,6 @@ bool WholeMediumPage::celydisk() {
     if (!collected.unreadableFolders.isEmpty()) {
         context_.prompts.warning(firstOf(collected.unreadableFolders));
     }
-    for (const QString& file : collected.files) {
-        if (QFileInfo(drives.toNative(file)).size() > kLargestFile) {
-            context_.prompts.error(context_.text(225) + '\r' + file); // 4 GB or more
-            return false;
-        }
-    }
     if (collected.files.isEmpty())
         context_.prompts.information(context_.text(182)); // the job starts and ends at once
 
@@ -158,7 +151,7 @@ void WholeMediumPage::startWorker(const QStringList& files, const QString& folde
     MediumExHooks hooks;
     hooks.post = reports.post;
     hooks.fileStarted = [this, current](const QString& source, const QString& destination,
-                                        std::uint32_t size) {
+                                        std::uint64_t size) {
         if (!current())
             return;
         CopyJob& job = context_.copyJob;
@@ -172,7 +165,7 @@ void WholeMediumPage::startWorker(const QStringList& files, const QString& folde
         form_.Edit2->setText(destination);
         form_.Gauge1->setProgress(0);
     };
-    hooks.progress = [this, current](int percent, std::uint32_t position) {
+    hooks.progress = [this, current](int percent, std::uint64_t position) {
         if (!current())
             return;
         context_.copyJob.position = position;

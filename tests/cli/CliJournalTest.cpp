@@ -170,7 +170,7 @@ TEST_F(CliJournalTest, ACopyThatFillsTheDiskIsJournalledAndFinishedOnceThereIsRo
     QFile::remove(small + "/filler");
     const CliResult finished = test::runCli(dir.path(), {"resume", "1"});
     // The status speaks of this run: whether it still met the damaged place.
-    const bool damageLeft = entries[0].position.load() < kBad[0].end;
+    const bool damageLeft = std::int64_t(entries[0].position.load()) < kBad[0].end;
     EXPECT_EQ(finished.exitCode, damageLeft ? 1 : 0) << finished.err.toStdString();
     QFile result(small + "/rescued.bin");
     ASSERT_TRUE(result.open(QIODevice::ReadOnly));

@@ -158,6 +158,63 @@ TEST(JournalRecord, FieldsSitAtTheirOffsetsWithDatesCountedFromTheOleEpoch) {
     EXPECT_EQ(read.startTimeOfDay(), QTime(18, 0));
 }
 
+TEST(JournalRecord, ALargeJobKeepsItsSizesWhereAnOlderReaderNeverResumesIt) {
+    CopyJob job;
+    job.sourceName = QStringLiteral("D:\\video.mkv");
+    job.destinationName = QStringLiteral("E:\\video.mkv");
+    job.totalSize = (std::uint64_t(6) << 30) + 7;
+    job.position = (std::uint64_t(5) << 30) + 4;
+    job.stampStart(QDateTime(QDate(2026, 12, 8), QTime(6, 0)));
+    ASSERT_TRUE(job.fitsRecord());
+    const QByteArray record = job.toRecord();
+    // Both 32-bit fields say "unknown": an older reader finds the sizes unexpected and its
+    // size checks refuse the job, instead of resuming at the low half of the position.
+    EXPECT_EQ(record.mid(512, 8).toHex(), QByteArray("ffffffffffffffff"));
+    EXPECT_EQ(record[0], char(12)) << "the names stay as an older reader reads them";
+    CopyJob read;
+    ASSERT_TRUE(read.fromRecord(record));
+    EXPECT_EQ(read.sourceName, job.sourceName);
+    EXPECT_EQ(read.position.load(), job.position.load());
+    EXPECT_EQ(read.totalSize, job.totalSize);
+    EXPECT_FALSE(read.sizesLost());
+
+    // The running record's position is rewritten alone, in the trailer, and lands there.
+    read.position = job.totalSize;
+    const CopyJob::PositionField field = read.positionField();
+    QByteArray updated = record;
+    updated.replace(field.offset, field.bytes.size(), field.bytes);
+    EXPECT_EQ(updated, read.toRecord());
+    EXPECT_EQ(field.offset / 512, (field.offset + field.bytes.size() - 1) / 512)
+        << "inside one sector, so that a power cut leaves the old value or the new one";
+
+    // An older program that saved the entry with new names wrote no trailer: the sizes are
+    // lost, never guessed.
+    QByteArray saved = record;
+    saved.replace(236, 20, QByteArray(20, '\0'));
+    ASSERT_TRUE(read.fromRecord(saved));
+    EXPECT_TRUE(read.sizesLost());
+
+    // The trailer goes beside the destination's name when the source's fills its field, and
+    // a job whose two names both fill theirs cannot be journalled.
+    job.sourceName = QStringLiteral("D:\\") + QString(240, 'a');
+    ASSERT_TRUE(job.fitsRecord());
+    ASSERT_TRUE(read.fromRecord(job.toRecord()));
+    EXPECT_EQ(read.sourceName, job.sourceName);
+    EXPECT_EQ(read.totalSize, job.totalSize);
+    job.destinationName = QStringLiteral("E:\\") + QString(240, 'b');
+    EXPECT_FALSE(job.fitsRecord());
+    ASSERT_TRUE(read.fromRecord(job.toRecord()));
+    EXPECT_TRUE(read.sizesLost());
+
+    // Jobs that fit the 32-bit fields keep them, up to the last size that does.
+    job.totalSize = CopyJob::kLargestSmall;
+    job.position = CopyJob::kLargestSmall + 2048;
+    EXPECT_TRUE(job.fitsSmallRecord());
+    EXPECT_EQ(job.toRecord().mid(512, 8).toHex(), QByteArray("fffffffffff7ffff"));
+    ASSERT_TRUE(read.fromRecord(job.toRecord()));
+    EXPECT_EQ(read.position.load(), job.position.load());
+}
+
 TEST(JournalRecord, AStartThatCannotBeADateHasNoDayAndNoTime) {
     // Bytes of a damaged journal: neither a day nor a time may be made up from them.
     const double damaged[] = {std::nan(""), HUGE_VAL,  -HUGE_VAL, 1e300,
