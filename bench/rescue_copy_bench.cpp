@@ -141,8 +141,7 @@ int main(int argc, char** argv) {
                 double(job.totalSize) / 1e6 / seconds,
                 static_cast<unsigned long long>(counts.reads),
                 static_cast<unsigned long long>(counts.failedReads),
-                static_cast<unsigned long long>(outcome.position),
-                outcome.readFailed ? 1 : 0);
+                static_cast<unsigned long long>(outcome.position), outcome.readFailed ? 1 : 0);
     if (!bad.empty())
         std::printf(" reference_failed_reads=%llu",
                     static_cast<unsigned long long>(referenceFailures(

@@ -32,8 +32,8 @@ int copyCommand(Session& session) {
     // Continuing an earlier run's map: every byte before its first pending area is read.
     if (start.continueFrom) {
         const AreaList pending = start.continueFrom->pending();
-        job.position = pending.empty() ? job.totalSize
-                                       : std::uint64_t(pending.areas().front().start);
+        job.position =
+            pending.empty() ? job.totalSize : std::uint64_t(pending.areas().front().start);
     }
     JournalSlot slot(session.journalPath());
     return runCopy(session, job, start, slot);

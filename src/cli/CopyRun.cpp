@@ -111,9 +111,10 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     };
     watch.sample = [&] {
         const KopirovanieEex::ReadCounts counts = engine.readCounts();
-        return ProgressSample{reports.percent.load(), reports.doneBytes(reports.position.load()),
-                              std::int64_t(job.totalSize),        counts.failedReads,
-                              counts.filledBytes,     reports.atDamagedArea()};
+        return ProgressSample{
+            reports.percent.load(),      reports.doneBytes(reports.position.load()),
+            std::int64_t(job.totalSize), counts.failedReads,
+            counts.filledBytes,          reports.atDamagedArea()};
     };
     watch.stop = [&](int) {
         jobSignals->stopRequested = true;

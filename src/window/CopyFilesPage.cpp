@@ -246,7 +246,8 @@ void CopyFilesPage::engineEnded(const CopyOutcome& outcome) {
     const CopyJob& job = context_.copyJob;
     context_.copyJob.position = outcome.position;
     progressSpeed_.stop();
-    jobMap_.end(RescueMap::ofRun(job.totalSize, {runStart_, std::int64_t(outcome.position)}, outcome.filledAreas),
+    jobMap_.end(RescueMap::ofRun(job.totalSize, {runStart_, std::int64_t(outcome.position)},
+                                 outcome.filledAreas),
                 !outcome.filledAreas.empty());
     if (!outcome.failure.isEmpty()) {
         jobControls_.jobFailed();

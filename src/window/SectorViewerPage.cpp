@@ -95,9 +95,10 @@ void SectorViewerPage::SpinEdit1Change() {
         QByteArray buffer(qsizetype(context_.driveInfo.BytesPerSector), '\0');
         // A drive without sectors to read (an audio CD) has nothing to show, which is no
         // failure; a sector number is never negative, whatever set the field.
-        const bool read = buffer.isEmpty() ||
-                          (sector >= 0 && context_.disk.ReadSectors(driveNumber(letter), std::uint64_t(sector),
-                                                                   1, buffer.data()));
+        const bool read =
+            buffer.isEmpty() ||
+            (sector >= 0 && context_.disk.ReadSectors(driveNumber(letter), std::uint64_t(sector), 1,
+                                                      buffer.data()));
         if (!read)
             context_.prompts.error(context_.text(231));
         else if (!buffer.isEmpty() && device) {
@@ -285,8 +286,8 @@ bool SectorViewerPage::SpeedButton31Click() {
     // past its end.
     TDriveInfo now;
     context_.disk.GetDriveInfo(QString(letter), now);
-    if (written.foreignCell || sector < 0 ||
-        sectorBuffer_.isEmpty() || now.BytesPerSector != std::uint32_t(sectorBuffer_.size())) {
+    if (written.foreignCell || sector < 0 || sectorBuffer_.isEmpty() ||
+        now.BytesPerSector != std::uint32_t(sectorBuffer_.size())) {
         context_.prompts.error(context_.text(231));
         return false;
     }
