@@ -16,8 +16,17 @@ namespace {
 
 const QString kMapOption = QStringLiteral("map");
 
+// A map named in drive form ("D:\run.map") lies on that drive, as every other file of a job
+// named so; a native path is taken as it stands, relative to the working directory.
 QString typedMapPath(const Session& session) {
-    return QDir::current().absoluteFilePath(session.arguments().value(kMapOption));
+    const QString typed = session.arguments().value(kMapOption);
+    const bool driveForm = typed.size() >= 3 && typed[0].isLetter() && typed[1] == ':' &&
+                           (typed[2] == '\\' || typed[2] == '/');
+    if (driveForm) {
+        QString path = typed;
+        return session.drives().toNative(path.replace('/', '\\'));
+    }
+    return QDir::current().absoluteFilePath(typed);
 }
 
 } // namespace
@@ -26,8 +35,12 @@ int checkRunMap(Session& session, const QStringList& jobFiles) {
     if (!session.arguments().hasValue(kMapOption))
         return kDone;
     const QString path = typedMapPath(session);
-    const OutputTarget target = checkOutputTarget(path, {jobFiles, session.programDir(), true});
     const QString named = session.arguments().value(kMapOption);
+    if (path.isEmpty())
+        return session.refuse(
+            QStringLiteral("--map %1: drive %2: is not in the program's drive map")
+                .arg(named, named.left(1).toUpper()));
+    const OutputTarget target = checkOutputTarget(path, {jobFiles, session.programDir(), true});
     switch (target.verdict) {
     case OutputTarget::Verdict::Write:
         return kDone;
