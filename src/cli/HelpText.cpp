@@ -49,7 +49,7 @@ const char* const kCopyHelp = R"(Usage: fragmentrove-cli copy SRC DST [OPTIONS]
 
 Copies SRC to DST byte by byte. Where a place of SRC cannot be read, a fill block goes into
 DST and the copy goes on behind it, so DST always ends whole. The checks are the window's:
-SRC and DST must be different files, SRC a file below 4 GB, DST a file or a new name, both
+SRC and DST must be different files, SRC a file of any size, DST a file or a new name, both
 paths short enough for the journal, and DST's drive must have room. An existing DST is
 replaced only with --yes or a "y" on the terminal; a DST medium in the register of damaged
 media is asked about the same way.

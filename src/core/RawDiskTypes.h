@@ -13,8 +13,8 @@ struct TDriveInfo {
     std::uint32_t ClusterSize = 0; // SectorsPerCluster x BytesPerSector
     std::uint32_t BytesPerSector = 0;
     std::uint32_t SectorsPerCluster = 0;
-    std::uint64_t TotalClusters = 0; // the high half is always 0
-    std::uint64_t FreeClusters = 0;  // the high half is always 0
+    std::uint64_t TotalClusters = 0; // the high half is 0 up to 2^32 clusters
+    std::uint64_t FreeClusters = 0;
     std::uint64_t TotalBytes = 0;
     std::uint64_t FreeBytes = 0;
 

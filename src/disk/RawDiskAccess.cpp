@@ -17,10 +17,6 @@ namespace fr {
 
 namespace {
 
-std::uint64_t clusters32(std::uint64_t count) {
-    return std::min<std::uint64_t>(count, std::numeric_limits<std::uint32_t>::max());
-}
-
 // The older systems' disk calls number sectors in 32 bits.
 bool fits9x(std::uint64_t sector) {
     return sector <= std::numeric_limits<std::uint32_t>::max();
@@ -40,8 +36,8 @@ bool mountedGeometry(const QString& root, std::uint32_t bytesPerSector, TDriveIn
     // What this program may really use: blocks kept for the administrator do not count.
     info.FreeBytes = volume.f_bavail * unit;
     const std::uint64_t clusterBytes = std::uint64_t(info.SectorsPerCluster) * bytesPerSector;
-    info.TotalClusters = clusters32(info.TotalBytes / clusterBytes);
-    info.FreeClusters = clusters32(info.FreeBytes / clusterBytes);
+    info.TotalClusters = info.TotalBytes / clusterBytes;
+    info.FreeClusters = info.FreeBytes / clusterBytes;
     return true;
 }
 
@@ -122,7 +118,7 @@ void RawDiskAccess::GetDriveInfo(const QString& driveText, TDriveInfo& info) con
         result.BytesPerSector = bytesPerSector;
         result.SectorsPerCluster = 1;
         result.TotalBytes = device.size();
-        result.TotalClusters = clusters32(device.size() / bytesPerSector);
+        result.TotalClusters = device.size() / bytesPerSector;
     }
 
     // The 9x family cannot count more than 2 GB in its cluster sizes.

@@ -19,13 +19,6 @@ using Clock = std::chrono::steady_clock;
 // The status line counts the groups in steps of this many.
 constexpr std::uint64_t kCountStep = 20;
 
-// A count of groups as a record's 32-bit field holds it. Only a volume of billions of groups
-// (terabytes in sector-sized groups) reaches the limit, and a test is never resumed from it.
-std::uint32_t recordCount(std::uint64_t groups) {
-    return static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(groups, std::numeric_limits<std::uint32_t>::max()));
-}
-
 } // namespace
 
 Testovanie::Testovanie(Setup setup, TestovanieHooks hooks)
@@ -67,7 +60,7 @@ LiveJob::Description Testovanie::liveMap(QChar drive, std::uint64_t volumeBytes,
     LiveJob::Description description;
     // The drive as the user knows it; a test writes nowhere.
     description.job.sourceName = QString(drive) + QLatin1Char(':');
-    description.job.totalSize = recordCount((volumeBytes + groupBytes - 1) / groupBytes);
+    description.job.totalSize = (volumeBytes + groupBytes - 1) / groupBytes;
     description.job.stampStart(started);
     description.journalled = false;
     description.bytes = static_cast<std::int64_t>(volumeBytes);
@@ -113,8 +106,7 @@ TestOutcome Testovanie::run() {
     const auto commitMap = [&] {
         const auto judged =
             static_cast<std::int64_t>(std::min(volume, outcome.groupsTested * groupBytes));
-        return setup_.live->commit({0, judged}, outcome.unreadableAreas,
-                                   recordCount(outcome.groupsTested));
+        return setup_.live->commit({0, judged}, outcome.unreadableAreas, outcome.groupsTested);
     };
     // Judges one group, as the group's own read would have; false when the test is stopped.
     const auto judge = [&](std::uint64_t group, bool readable) {
