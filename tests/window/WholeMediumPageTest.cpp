@@ -267,5 +267,24 @@ TEST_F(WholeMediumPageTest, AFailedWriteKeepsThePageRunningAndTheStopEndsIt) {
     EXPECT_EQ(QFileInfo(dir.file(QStringLiteral("databaza.fgv"))).size(), 0);
 }
 
+TEST_F(WholeMediumPageTest, AFileOfMoreThanFourGibibytesIsCopiedWithTheRest) {
+    // A stick holding a 5 GiB video: the job starts and copies it rather than refusing the
+    // whole medium. Stopped once the video is under way, so as not to write 5 GiB.
+    QTemporaryDir source;
+    QFile video(source.filePath(QStringLiteral("video.mkv")));
+    ASSERT_TRUE(video.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(video.resize(qint64(5) << 30)); // sparse
+    video.close();
+    drives.setRoot('E', source.path());
+    open('E');
+    form->Edit2->setText(QStringLiteral("D:\\save\\"));
+    ASSERT_TRUE(page().celydisk());
+    const QString copy = media.filePath(QStringLiteral("save/video.mkv"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(copy).size() > 0; }, 30000));
+    window->jobControls()->SpeedButton15Click();
+    EXPECT_TRUE(runToEnd());
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.shown[0].text.toStdString();
+}
+
 } // namespace
 } // namespace fr
