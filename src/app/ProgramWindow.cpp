@@ -63,10 +63,10 @@ ProgramWindow::ProgramWindow(ProgramContext& context, SingleInstance& instance,
     helpWindow_ = std::make_unique<HelpWindow>();
     QObject::connect(&form, &TForm1::helpRequested, helpWindow_.get(),
                      [this](const QString& file, const QString& topic) {
-                         helpWindow_->setWindowTitle(QLatin1String(TForm1::kTitle) +
-                                                     QStringLiteral(" - ") + context_.text(12));
+                         // The system adds the program's name to every title of its windows.
+                         helpWindow_->setWindowTitle(context_.text(12));
                          helpWindow_->setColours(form_->skin().colourA, form_->skin().colourB);
-                         helpWindow_->showHelp(file, topic);
+                         helpWindow_->showHelp(file, topic, form_.get());
                      });
 }
 

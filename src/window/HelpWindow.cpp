@@ -3,12 +3,32 @@
 #include <QColor>
 #include <QFile>
 #include <QPalette>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace fr {
+
+QPoint helpPlacement(const QRect& mainFrame, const QSize& helpFrame, const QRect& available) {
+    constexpr int kGap = 8;
+    const auto within = [](int value, int low, int high) {
+        return std::max(low, std::min(value, high));
+    };
+    const int lowestTop = available.bottom() + 1 - helpFrame.height();
+    const int top = within(mainFrame.top(), available.top(), lowestTop);
+    const int right = mainFrame.right() + 1 + kGap;
+    if (right + helpFrame.width() <= available.right() + 1)
+        return {right, top};
+    const int left = mainFrame.left() - kGap - helpFrame.width();
+    if (left >= available.left())
+        return {left, top};
+    const QPoint centred = mainFrame.center() - QPoint(helpFrame.width(), helpFrame.height()) / 2;
+    return {within(centred.x(), available.left(), available.right() + 1 - helpFrame.width()),
+            within(centred.y(), available.top(), lowestTop)};
+}
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(new QTextBrowser) {
     setObjectName(QStringLiteral("HelpWindow"));
@@ -29,7 +49,13 @@ void HelpWindow::setColours(const QColor& background, const QColor& text) {
     browser_->setPalette(colours);
 }
 
-void HelpWindow::showHelp(const QString& file, const QString& topic) {
+void HelpWindow::showHelp(const QString& file, const QString& topic, const QWidget* beside) {
+    if (!placed_ && beside && beside->screen()) {
+        placed_ = true;
+        // The frame is not known before the first show: the main window's margins stand in.
+        const QSize frame = size() + (beside->frameGeometry().size() - beside->size());
+        move(helpPlacement(beside->frameGeometry(), frame, beside->screen()->availableGeometry()));
+    }
     // Shown first: the browser can only move to a topic once it has its size.
     show();
     raise();

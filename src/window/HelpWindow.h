@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -7,6 +10,11 @@ class QColor;
 class QTextBrowser;
 
 namespace fr {
+
+// Where the help window first opens: beside the main window's frame, on its right or else on
+// its left, so that the page it explains stays in view; centred on it where neither side has
+// room; always within the screen's free area.
+QPoint helpPlacement(const QRect& mainFrame, const QSize& helpFrame, const QRect& available);
 
 // The help viewer: one help file of the program (HTML, whatever its name ends in) in a
 // window of its own, opened at a topic, with the file's own links to move between topics.
@@ -16,8 +24,9 @@ public:
     explicit HelpWindow(QWidget* parent = nullptr);
 
     // Shows the file from its beginning, or at the anchor named topic, and brings the window
-    // forward. A file that cannot be read is shown as its name and the reason instead.
-    void showHelp(const QString& file, const QString& topic);
+    // forward. A file that cannot be read is shown as its name and the reason instead. The
+    // first time, the window opens beside `beside`; later it stays where the user put it.
+    void showHelp(const QString& file, const QString& topic, const QWidget* beside = nullptr);
 
     // The skin's input colours: the help reads like the rest of the program.
     void setColours(const QColor& background, const QColor& text);
@@ -29,6 +38,7 @@ public:
 private:
     QTextBrowser* browser_;
     QString error_;
+    bool placed_ = false;
 };
 
 } // namespace fr

@@ -95,8 +95,31 @@ TEST_F(HelpTest, HelpButtonOpensTheLanguagesFileInTheHelpWindow) {
     EXPECT_TRUE(help.isVisible());
     EXPECT_EQ(help.error(), QString());
     EXPECT_EQ(help.browser()->source().toLocalFile(), dir.file(QStringLiteral("help/4.hlp")));
-    EXPECT_TRUE(help.windowTitle().endsWith(QStringLiteral("de 12")));
+    // The system adds the program's name: the title itself says only "Help".
+    EXPECT_EQ(help.windowTitle(), QStringLiteral("de 12"));
     EXPECT_TRUE(platform.filesRun.empty()) << "no other program is asked to show it";
+
+    // Where the user puts it, it stays for the session.
+    help.move(help.pos() + QPoint(13, 7));
+    const QPoint put = help.pos();
+    help.close();
+    QTest::mouseClick(form->SpeedButton11, Qt::LeftButton);
+    EXPECT_EQ(help.pos(), put);
+}
+
+TEST(HelpPlacement, BesideTheMainWindowWhereThereIsRoomElseCentredOnIt) {
+    const QRect screen(0, 0, 1920, 1040);
+    const QSize help(640, 520);
+    // Room on the right, the tops level.
+    EXPECT_EQ(helpPlacement(QRect(100, 200, 500, 330), help, screen), QPoint(608, 200));
+    // None on the right: on the left.
+    EXPECT_EQ(helpPlacement(QRect(1300, 200, 500, 330), help, screen), QPoint(652, 200));
+    // A main window low on the screen: the help rises to fit.
+    EXPECT_EQ(helpPlacement(QRect(100, 900, 500, 330), help, screen), QPoint(608, 520));
+    // A small screen: centred on the main window, within the screen.
+    const QRect small(0, 0, 1024, 768);
+    EXPECT_EQ(helpPlacement(QRect(262, 219, 500, 330), help, small), QPoint(191, 123));
+    EXPECT_EQ(helpPlacement(QRect(0, 0, 500, 330), help, small), QPoint(0, 0));
 }
 
 TEST_F(HelpTest, AMissingHelpFileIsShownWithItsNameAndReason) {
