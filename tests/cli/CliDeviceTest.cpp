@@ -86,6 +86,20 @@ TEST_F(CliDeviceTest, AnImageOfADeviceWithoutADriveIsJournalledUnderItsPathAndRe
     EXPECT_TRUE(journal().empty());
 }
 
+TEST_F(CliDeviceTest, AnImageIsRestoredOntoADeviceWithoutADrive) {
+    constexpr qint64 kSize = 1 << 20;
+    const QString target = media.filePath("target.img");
+    test::writeFile(target, QByteArray(kSize, '\xee'));
+    LoopDevice loop(target);
+    test::writeFile(media.filePath("disk.img"), FaultyMedium::pattern(0, kSize));
+
+    const CliResult restored = runCli(dir.path(), {"-y", "restore", "D:\\disk.img", loop.path()});
+    EXPECT_EQ(restored.exitCode, 0) << restored.out.toStdString() << restored.err.toStdString();
+    loop.detach();
+    EXPECT_TRUE(contentOf(target) == FaultyMedium::pattern(0, kSize));
+    EXPECT_TRUE(journal().empty());
+}
+
 TEST_F(CliDeviceTest, ADeviceWithoutADriveIsTestedAsItsBareSectors) {
     constexpr qint64 kSize = 1 << 20;
     const ByteRange bad{64 * 1024, 64 * 1024 + 512};
