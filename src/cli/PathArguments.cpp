@@ -1,7 +1,6 @@
 #include "cli/PathArguments.h"
 
 #include "platform/DriveMap.h"
-#include "platform/FileIdentity.h"
 #include "platform/TypedPath.h"
 
 #include <QDir>
