@@ -58,8 +58,18 @@ Medium mediumArgument(const QString& typed, const DriveMap& drives, QString* err
         return {};
     }
     // The path as typed, not resolved: a link such as /dev/disk/by-id/... names the same stick
-    // on a later resume even when the system has given it another device name.
-    const QString native = QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    // on a later resume even when the system has given it another device name. An image file
+    // may also be named in drive form.
+    static const QRegularExpression drivePath(QStringLiteral("^[A-Za-z]:[\\\\/]."));
+    const QString native = drivePath.match(typed).hasMatch()
+                               ? drives.toNative(typed)
+                               : QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    if (native.isEmpty()) {
+        *error = QStringLiteral("%1: drive %2: is not in the program's drive map, or has no "
+                                "folder")
+                     .arg(typed, typed.left(1).toUpper());
+        return {};
+    }
     for (const Drive& drive : drives.drives())
         if (!drive.device.isEmpty() && sameFile(drive.device, native))
             return {QChar(drive.letter), drive.device};

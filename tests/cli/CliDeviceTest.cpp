@@ -115,6 +115,14 @@ TEST_F(CliDeviceTest, ADeviceWithoutADriveIsTestedAsItsBareSectors) {
         QStringLiteral("bytes %1 to %2 (512 bytes)").arg(bad.start).arg(bad.end - 1)))
         << tested.out.toStdString();
 
+    // An image file is a medium too, also named in drive form.
+    test::writeFile(media.filePath("plain.img"), QByteArray(64 * 512, 'x'));
+    const CliResult image = runCli(dir.path(), {"test", "D:\\plain.img"});
+    EXPECT_EQ(image.exitCode, 0) << image.out.toStdString() << image.err.toStdString();
+    EXPECT_TRUE(image.out.contains(
+        QStringLiteral("Testing %1: 64 groups of 512 bytes").arg(media.filePath("plain.img"))))
+        << image.out.toStdString();
+
     // A folder is neither a medium nor an image of one.
     const CliResult folder = runCli(dir.path(), {"test", media.path()});
     EXPECT_EQ(folder.exitCode, 2);
