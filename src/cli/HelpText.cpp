@@ -23,7 +23,8 @@ Commands:
 
 Files may be named natively (/media/usb/photo.jpg, relative ones too) or in drive form
 (E:\photo.jpg, quoted for the shell). A DRIVE is a letter of the program's drive map (E, E:)
-or the block device or image file that a letter stands for.
+or any block device or image file (/dev/sdb, /dev/sr0, disk.img): one a letter stands for is
+that drive, any other is used as it is and journalled under its path.
 
 Options of every command:
   --program-dir DIR     the program folder whose settings, journal (databaza.fgv) and

@@ -4,6 +4,7 @@
 #include "cli/JobWatch.h"
 #include "cli/JournalSlot.h"
 #include "cli/MapOutput.h"
+#include "cli/MediumArgument.h"
 #include "cli/PathArguments.h"
 #include "cli/ReadOrderOptions.h"
 #include "cli/Session.h"
@@ -38,25 +39,28 @@ enum class Direction { MediumToImage, ImageToMedium };
 
 // A medium in the register of damaged media is written only when the user still wants it,
 // asked once for each of its entries.
-bool registerAccepted(Session& session, QChar letter) {
+bool registerAccepted(Session& session, const Medium& medium) {
     ProgramContext& context = session.context();
-    const QString serial =
-        RegisterRecord::serialTextOf(context.disk.GetMediaIdentifier(letter).SerialNumber);
+    const QString serial = RegisterRecord::serialTextOf(medium.identity(context).SerialNumber);
     for (const RegisterRecord& entry : RegisterFile(context).readAll().records)
         if (entry.serialText == serial &&
-            !context.prompts.confirm(QString(letter) + QStringLiteral(": ") + session.text(178)))
+            !context.prompts.confirm(medium.name() + QStringLiteral(": ") + session.text(178)))
             return false;
     return true;
 }
 
-// The drive of an image job: its medium code is the letter written twice.
-QChar drive(const CopyJob& job) {
-    return JournalEntry::isMediumCode(job.sourceName) ? job.sourceName.front()
-                                                      : job.destinationName.front();
+// The medium of an image job, as messages name it.
+QString mediumOf(const CopyJob& job, const ImageVolume& volume) {
+    const QString& code =
+        JournalEntry::namesMedium(job.sourceName) ? job.sourceName : job.destinationName;
+    if (JournalEntry::isDeviceCode(code))
+        return JournalEntry::deviceOfCode(code);
+    return Medium{code.front(), volume.device}.described();
 }
 
-QChar driveOperand(Session& session, const QString& typed, QString* error) {
-    return driveArgument(typed, session.drives(), session.programDir(), error);
+ImageVolume volumeOf(const Medium& medium, const DriveMap& drives) {
+    return medium.hasDrive() ? ImageVolume::ofDrive(drives, medium.letter)
+                             : ImageVolume::ofDevice(medium.device);
 }
 
 // The job on its way: `continueFrom` is the map of earlier runs the user named with --map, if
@@ -111,7 +115,7 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     StopSignal::install();
     StopSignal::withSignalsBlocked([&worker] { worker->start(); });
 
-    const QString medium = QStringLiteral("drive %1: (%2)").arg(drive(job)).arg(volume.device);
+    const QString medium = mediumOf(job, volume);
     const bool toImage = direction == Direction::MediumToImage;
     session.say(QStringLiteral("%1 -> %2: %3 sectors of %4 bytes%5")
                     .arg(toImage ? medium : job.sourceName, toImage ? job.destinationName : medium)
@@ -216,28 +220,31 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
 }
 
 // The checks of the window's image page before a medium is copied into an image file.
-int startMediumToImage(Session& session, QChar drive, const QString& typedImage, CopyJob job,
-                       bool resume, JournalSlot& slot) {
+int startMediumToImage(Session& session, const Medium& medium, const QString& typedImage,
+                       CopyJob job, bool resume, JournalSlot& slot) {
     ProgramContext& context = session.context();
-    const TMediaIdentifier medium = context.disk.GetMediaIdentifier(drive);
-    if (medium.VolumeLabel.toUpper() == QLatin1String("AUDIO CD") &&
-        medium.FileSystemName.toUpper() == QLatin1String("CDFS"))
-        return session.refuse(QString(drive) + QStringLiteral(": ") + session.text(223));
+    const TMediaIdentifier identity = medium.identity(context);
+    if (identity.VolumeLabel.toUpper() == QLatin1String("AUDIO CD") &&
+        identity.FileSystemName.toUpper() == QLatin1String("CDFS"))
+        return session.refuse(medium.name() + QStringLiteral(": ") + session.text(223));
     const DriveMap drives = session.drives();
     QString error;
     const FileArgument image = fileArgument(typedImage, drives, &error);
     if (image.native.isEmpty())
         return session.refuse(typedImage.isEmpty() ? session.text(133) : error);
-    const ImageVolume volume = ImageVolume::ofDrive(drives, drive);
+    const ImageVolume volume = volumeOf(medium, drives);
     if (volume.device.isEmpty() || volume.bytesPerSector == 0)
         return session.refuse(
-            QString(drive) + QStringLiteral(": ") + session.text(176) +
+            medium.name() + QStringLiteral(": ") + session.text(176) +
             (volume.device.isEmpty() ? QString() : ' ' + fileReason(volume.device)));
     // Not onto the medium being read: not under its own letter, nor over the same sectors.
-    if (image.driveForm.front().toUpper() == drive || liesOnVolume(image.native, volume.device))
+    if ((medium.hasDrive() && image.driveForm.front().toUpper() == medium.letter) ||
+        liesOnVolume(image.native, volume.device))
         return session.refuse(session.text(135) + ' ' + image.native);
     if (!RecordText::fits(image.driveForm))
         return session.refuse(session.text(230) + ' ' + image.driveForm);
+    if (!RecordText::fits(medium.code()))
+        return session.refuse(session.text(230) + ' ' + medium.device);
     TDriveInfo target;
     context.disk.GetDriveInfo(image.driveForm.left(1).toUpper(), target);
     // An image being replaced or resumed gives its own bytes back to the job.
@@ -248,7 +255,7 @@ int startMediumToImage(Session& session, QChar drive, const QString& typedImage,
                                                       .arg(image.native)
                                                       .arg(volume.bytes())
                                                       .arg(target.FreeBytes + reused));
-    if (!registerAccepted(session, image.driveForm.front().toUpper()))
+    if (!registerAccepted(session, Medium{image.driveForm.front().toUpper(), {}}))
         return kRefused;
     if (const int status = checkRunMap(session, {volume.device, image.native}); status != kDone)
         return status;
@@ -283,7 +290,7 @@ int startMediumToImage(Session& session, QChar drive, const QString& typedImage,
     }
     if (!resume)
         job.position = 0;
-    job.sourceName = QString(2, drive);
+    job.sourceName = medium.code();
     job.destinationName = image.driveForm;
     job.totalSize = volume.sectors;
     return runImageJob(session, job, volume, image.native, Direction::MediumToImage, slot,
@@ -292,8 +299,8 @@ int startMediumToImage(Session& session, QChar drive, const QString& typedImage,
 
 // The checks of the window's image page before an image file is written onto a medium. A
 // mounted medium is unmounted first, or refused; the root file system never.
-int startImageToMedium(Session& session, const QString& typedImage, QChar drive, CopyJob job,
-                       bool resume, JournalSlot& slot) {
+int startImageToMedium(Session& session, const QString& typedImage, const Medium& medium,
+                       CopyJob job, bool resume, JournalSlot& slot) {
     ProgramContext& context = session.context();
     const DriveMap drives = session.drives();
     QString error;
@@ -302,38 +309,43 @@ int startImageToMedium(Session& session, const QString& typedImage, QChar drive,
         return session.refuse(error);
     if (kindOf(image.native) != FileKind::Regular)
         return session.refuse(session.text(148) + ' ' + fileReason(image.native));
-    const ImageVolume volume = ImageVolume::ofDrive(drives, drive);
-    if (image.driveForm.front().toUpper() == drive || liesOnVolume(image.native, volume.device))
+    const ImageVolume volume = volumeOf(medium, drives);
+    if ((medium.hasDrive() && image.driveForm.front().toUpper() == medium.letter) ||
+        liesOnVolume(image.native, volume.device))
         return session.refuse(session.text(135) + ' ' + image.native);
     if (!RecordText::fits(image.driveForm))
         return session.refuse(session.text(230) + ' ' + image.driveForm);
+    if (!RecordText::fits(medium.code()))
+        return session.refuse(session.text(230) + ' ' + medium.device);
     // The image is only read: a read-only one (on a disc, a read-only mount) is restored as
     // it is, and its permissions are left alone.
     const auto imageBytes = static_cast<std::uint64_t>(QFileInfo(image.native).size());
     if (volume.device.isEmpty() || volume.bytesPerSector == 0)
         return session.refuse(
-            QString(drive) + QStringLiteral(": ") + session.text(176) +
+            medium.name() + QStringLiteral(": ") + session.text(176) +
             (volume.device.isEmpty() ? QString() : ' ' + fileReason(volume.device)));
     // A disc whose data track holds raw sectors is read as a drive reads a CD: never written.
     if (RawDataTrack::of(volume.device))
-        return session.refuse(QStringLiteral("%1: (%2) is a CD, which can only be read; nothing "
-                                             "was written")
-                                  .arg(drive)
-                                  .arg(volume.device));
+        return session.refuse(
+            QStringLiteral("%1 is a CD, which can only be read; nothing was written")
+                .arg(medium.hasDrive() ? medium.name() + QStringLiteral(" (") + volume.device + ')'
+                                       : volume.device));
     if (volume.bytes() < imageBytes)
         return session.refuse(session.text(149) + QStringLiteral(" %1: %2 bytes, %3: %4 bytes")
                                                       .arg(image.native)
                                                       .arg(imageBytes)
                                                       .arg(volume.device)
                                                       .arg(volume.bytes()));
-    if (!registerAccepted(session, drive))
+    if (!registerAccepted(session, medium))
         return kRefused;
     if (const int status = checkRunMap(session, {image.native, volume.device}); status != kDone)
         return status;
     if (destinationInUse(volume.device))
         return session.refuse(session.text(270) + ' ' + volume.device);
-    if (!context.prompts.confirm(QStringLiteral("%1: (%2) ").arg(drive).arg(volume.device) +
-                                 session.text(227)))
+    const QString target = medium.hasDrive()
+                               ? QStringLiteral("%1: (%2)").arg(medium.letter).arg(volume.device)
+                               : volume.device;
+    if (!context.prompts.confirm(target + ' ' + session.text(227)))
         return kRefused;
     // Sectors written under a mounted file system would corrupt it, and it them.
     QString why;
@@ -353,7 +365,7 @@ int startImageToMedium(Session& session, const QString& typedImage, QChar drive,
     if (!resume)
         job.position = 0;
     job.sourceName = image.driveForm;
-    job.destinationName = QString(2, drive);
+    job.destinationName = medium.code();
     // A trailing partial sector of the image is not written.
     job.totalSize = imageBytes / volume.bytesPerSector;
     return runImageJob(session, job, volume, image.native, Direction::ImageToMedium, slot);
@@ -369,11 +381,11 @@ int imageCommand(Session& session) {
         return session.refuse(QStringLiteral("image needs a drive (or its device) and an image "
                                              "file: fragmentrove-cli image DRIVE FILE"));
     QString error;
-    const QChar drive = driveOperand(session, operands[0], &error);
-    if (drive.isNull())
+    const Medium medium = mediumArgument(operands[0], session.drives(), &error);
+    if (!error.isEmpty())
         return session.refuse(error);
     JournalSlot slot(session.journalPath());
-    return startMediumToImage(session, drive, operands[1], CopyJob(), false, slot);
+    return startMediumToImage(session, medium, operands[1], CopyJob(), false, slot);
 }
 
 int restoreCommand(Session& session) {
@@ -384,23 +396,23 @@ int restoreCommand(Session& session) {
         return session.refuse(QStringLiteral("restore needs an image file and a drive (or its "
                                              "device): fragmentrove-cli restore FILE DRIVE"));
     QString error;
-    const QChar drive = driveOperand(session, operands[1], &error);
-    if (drive.isNull())
+    const Medium medium = mediumArgument(operands[1], session.drives(), &error);
+    if (!error.isEmpty())
         return session.refuse(error);
     JournalSlot slot(session.journalPath());
-    return startImageToMedium(session, operands[0], drive, CopyJob(), false, slot);
+    return startImageToMedium(session, operands[0], medium, CopyJob(), false, slot);
 }
 
 int resumeMediumToImage(Session& session, CopyJob job, JournalSlot& slot) {
-    const QChar drive = job.sourceName.front().toUpper();
+    const Medium medium = mediumOfCode(job.sourceName, session.drives());
     const QString image = job.destinationName;
-    return startMediumToImage(session, drive, image, job, true, slot);
+    return startMediumToImage(session, medium, image, job, true, slot);
 }
 
 int resumeImageToMedium(Session& session, CopyJob job, JournalSlot& slot) {
-    const QChar drive = job.destinationName.front().toUpper();
+    const Medium medium = mediumOfCode(job.destinationName, session.drives());
     const QString image = job.sourceName;
-    return startImageToMedium(session, image, drive, job, true, slot);
+    return startImageToMedium(session, image, medium, job, true, slot);
 }
 
 } // namespace fr::cli

@@ -1,7 +1,6 @@
 #include "cli/PathArguments.h"
 
 #include "platform/DriveMap.h"
-#include "platform/FileIdentity.h"
 #include "platform/TypedPath.h"
 
 #include <QDir>
@@ -39,28 +38,6 @@ FileArgument fileArgument(const QString& typed, const DriveMap& drives, QString*
         return {};
     }
     return {driveForm, native};
-}
-
-QChar driveArgument(const QString& typed, const DriveMap& drives, const QString& programDir,
-                    QString* error) {
-    static const QRegularExpression letterOnly(QStringLiteral("^([A-Za-z]):?\\\\?$"));
-    if (const auto match = letterOnly.match(typed); match.hasMatch()) {
-        const QChar letter = match.captured(1).front().toUpper();
-        if (drives.drive(letter))
-            return letter;
-        *error = QStringLiteral("drive %1: is not in the program's drive map").arg(letter);
-        return {};
-    }
-    const QString native = QDir::cleanPath(QDir::current().absoluteFilePath(typed));
-    for (const Drive& drive : drives.drives())
-        if (!drive.device.isEmpty() && sameFile(drive.device, native))
-            return QChar(drive.letter);
-    *error = kindOf(native) == FileKind::Missing
-                 ? fileReason(native)
-                 : QStringLiteral("%1: no drive letter stands for it; link it as \"x::\" in %2 "
-                                  "to give it one")
-                       .arg(typed, programDir + QStringLiteral("/dosdevices"));
-    return {};
 }
 
 QString fileReason(const QString& nativePath) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QChar>
 #include <QString>
 
 namespace fr {
@@ -20,11 +19,6 @@ struct FileArgument {
 // directory or absolute, goes to the drive whose root holds it (the deepest one). `error`
 // says why a path fits no drive; the result is then empty.
 FileArgument fileArgument(const QString& typed, const DriveMap& drives, QString* error);
-
-// A drive named on the command line: "E", "E:" or "E:\", or the block device or image file
-// a drive letter stands for. A null letter, with `error` set, when no drive fits.
-QChar driveArgument(const QString& typed, const DriveMap& drives, const QString& programDir,
-                    QString* error);
 
 // "<path>: <the system's reason>" for a file that cannot be looked at, or just the path when
 // nothing is wrong with it.

@@ -1,6 +1,7 @@
 #include "cli/RegisterCommand.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/MediumArgument.h"
 #include "cli/PathArguments.h"
 #include "cli/Session.h"
 #include "core/ProgramContext.h"
@@ -28,18 +29,18 @@ int listRegister(Session& session, const RegisterFile::Contents& contents) {
 int addEntry(Session& session, const QString& typedDrive) {
     ProgramContext& context = session.context();
     QString error;
-    const QChar letter = driveArgument(typedDrive, session.drives(), session.programDir(), &error);
-    if (letter.isNull())
+    const Medium medium = mediumArgument(typedDrive, session.drives(), &error);
+    if (!error.isEmpty())
         return session.refuse(error);
-    const TMediaIdentifier identity = context.disk.GetMediaIdentifier(letter);
+    const TMediaIdentifier identity = medium.identity(context);
     // The register knows a medium by its serial number; one without cannot be told apart.
     if (identity.SerialNumber == 0)
         return session.refuse(QStringLiteral("%1: the medium in this drive has no serial number "
                                              "(or there is none), so it cannot be registered")
-                                  .arg(letter));
+                                  .arg(medium.name()));
     RegisterFile damaged(context);
     if (damaged.isRegistered(identity.SerialNumber, &error)) {
-        session.say(QString(letter) + QStringLiteral(": ") + session.text(165));
+        session.say(medium.name() + QStringLiteral(": ") + session.text(165));
         return kDone;
     }
     RegisterRecord record;

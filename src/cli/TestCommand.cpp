@@ -3,6 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/JobWatch.h"
 #include "cli/MapOutput.h"
+#include "cli/MediumArgument.h"
 #include "cli/PathArguments.h"
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
@@ -22,17 +23,15 @@ int testCommand(Session& session) {
     if (operands.size() != 1)
         return session.refuse(QStringLiteral("test needs one drive (or its device): "
                                              "fragmentrove-cli test DRIVE"));
-    const DriveMap drives = session.drives();
     QString error;
-    const QChar letter = driveArgument(operands[0], drives, session.programDir(), &error);
-    if (letter.isNull())
+    const Medium tested = mediumArgument(operands[0], session.drives(), &error);
+    if (!error.isEmpty())
         return session.refuse(error);
-    TDriveInfo info;
-    context.disk.GetDriveInfo(QString(letter), info);
+    const TDriveInfo info = tested.layout(context);
     if (info.isEmpty())
-        return session.refuse(QString(letter) + QStringLiteral(": ") + session.text(176));
+        return session.refuse(tested.name() + QStringLiteral(": ") + session.text(176));
     // A medium already registered as damaged is tested only when the user still wants it.
-    const TMediaIdentifier medium = context.disk.GetMediaIdentifier(letter);
+    const TMediaIdentifier medium = tested.identity(context);
     const RegisterFile::Contents known = RegisterFile(context).readAll();
     if (!known.error.isEmpty())
         session.note(known.error);
@@ -42,12 +41,11 @@ int testCommand(Session& session) {
         if (record.serialText != serialText)
             continue;
         registered = true;
-        if (!context.prompts.confirm(QString(letter) + QStringLiteral(": ") + session.text(166)))
+        if (!context.prompts.confirm(tested.name() + QStringLiteral(": ") + session.text(166)))
             return kRefused;
     }
 
-    const Drive* drive = drives.drive(letter);
-    const QString device = drive ? drive->device : QString();
+    const QString& device = tested.device;
     if (const int status = checkRunMap(session, {device}); status != kDone)
         return status;
     const std::uint64_t groups = Testovanie::groupCount(device, info);
@@ -56,7 +54,10 @@ int testCommand(Session& session) {
     // The test's map, kept on disk while it runs; the map --map names is kept up to date with
     // it, and holds the test's last state when it ends.
     LiveJob::Description description =
-        Testovanie::liveMap(letter, volumeBytes, groupBytes, QDateTime::currentDateTime());
+        Testovanie::liveMap(tested.letter, volumeBytes, groupBytes, QDateTime::currentDateTime());
+    // A device without a drive is named by its path in the map's comments.
+    if (!tested.hasDrive())
+        description.job.sourceName = tested.device;
     description.createdBy = QStringLiteral("Fragmentrove 3.1 (fragmentrove-cli)");
     description.commandLine = session.commandLine();
     if (const QString userMap = runMapPath(session); !userMap.isEmpty())
@@ -76,9 +77,8 @@ int testCommand(Session& session) {
     StopSignal::install();
     StopSignal::withSignalsBlocked([&tester] { tester.start(); });
 
-    session.say(QStringLiteral("Testing drive %1: (%2): %3 groups of %4 bytes")
-                    .arg(letter)
-                    .arg(device)
+    session.say(QStringLiteral("Testing %1: %2 groups of %3 bytes")
+                    .arg(tested.described())
                     .arg(groups)
                     .arg(groupBytes));
     ProgressLine line(stdout, ProgressLine::outputIsTerminal(), session.progressWords());
@@ -123,12 +123,12 @@ int testCommand(Session& session) {
         status = signal == 0 ? kStopped : kStoppedBySignal + signal;
     } else if (outcome.failedCount > 0 && medium.SerialNumber == 0) {
         // Registered, it would stand for every other medium without a serial number.
-        session.note(QString(letter) + QStringLiteral(": ") + terminalText(session.text(265)) +
-                     ' ' + terminalText(session.text(101)));
+        session.note(tested.name() + QStringLiteral(": ") + terminalText(session.text(265)) + ' ' +
+                     terminalText(session.text(101)));
     } else if (outcome.failedCount > 0 && !registered) {
         session.note(QStringLiteral("to be warned before this medium is used again: "
-                                    "fragmentrove-cli register add %1:")
-                         .arg(letter));
+                                    "fragmentrove-cli register add %1")
+                         .arg(tested.hasDrive() ? tested.name() + ':' : tested.name()));
     }
     // Without --map the test's map only stood in for it while it ran: one that could not be
     // written at the end is said, and the result stands.

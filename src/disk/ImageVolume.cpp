@@ -18,10 +18,17 @@ ImageVolume ImageVolume::ofDrive(const DriveMap& drives, QChar letter) {
     const Drive* drive = letter.isNull() ? nullptr : drives.drive(letter);
     if (!drive || drive->device.isEmpty())
         return volume;
-    volume.device = drive->device;
+    return ofDevice(drive->device);
+}
+
+ImageVolume ImageVolume::ofDevice(const QString& path) {
+    ImageVolume volume;
+    if (path.isEmpty())
+        return volume;
+    volume.device = path;
     SectorDevice device;
     // A drive without a readable medium has no sectors: its image is empty.
-    if (!device.open(drive->device, SectorDevice::Mode::Read) || device.sectorSize() == 0)
+    if (!device.open(path, SectorDevice::Mode::Read) || device.sectorSize() == 0)
         return volume;
     volume.bytesPerSector = device.sectorSize();
     volume.sectors = device.size() / device.sectorSize();

@@ -17,6 +17,8 @@ struct ImageVolume {
 
     std::uint64_t bytes() const { return sectors * bytesPerSector; }
     static ImageVolume ofDrive(const DriveMap& drives, QChar letter);
+    // A block device or image file no drive stands for.
+    static ImageVolume ofDevice(const QString& device);
 };
 
 // Whether a file (or the file a missing path would become) lies on the volume: on a file

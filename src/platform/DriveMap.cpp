@@ -93,6 +93,41 @@ DosDeviceLinks readDosDevices(const QString& dir) {
     return links;
 }
 
+// The removable disks whose medium shows no volume here: neither the disk nor any of its
+// partitions is mounted or already a drive. An unformatted or unreadable stick is exactly what
+// a rescue meets, so it gets a drive of its own, the whole disk as its device. A reader without
+// a medium (size 0) has nothing to read; optical and floppy drives have their own letters.
+std::vector<QString> unmountedRemovableMedia(const QString& sysfsRoot,
+                                             const std::set<dev_t>& seen) {
+    std::vector<QString> devices;
+    const QDir block(sysfsRoot + QStringLiteral("/block"));
+    for (const QString& name : block.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        if (name.startsWith(QLatin1String("sr")) || name.startsWith(QLatin1String("fd")))
+            continue;
+        const QString disk = block.filePath(name);
+        const bool removable =
+            readSysfs(disk + QStringLiteral("/removable")) == QLatin1String("1") ||
+            QFileInfo(disk).canonicalFilePath().contains(QLatin1String("/usb"));
+        if (!removable || readSysfs(disk + QStringLiteral("/size")).toULongLong() == 0)
+            continue;
+        const QString device = QStringLiteral("/dev/") + name;
+        dev_t number = 0;
+        if (!isBlockDevice(device, &number) || seen.count(number))
+            continue;
+        bool volumeShown = false;
+        for (const QString& part : QDir(disk).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            dev_t partNumber = 0;
+            if (QFile::exists(disk + '/' + part + QStringLiteral("/partition")) &&
+                isBlockDevice(QStringLiteral("/dev/") + part, &partNumber) &&
+                seen.count(partNumber))
+                volumeShown = true;
+        }
+        if (!volumeShown)
+            devices.push_back(device);
+    }
+    return devices;
+}
+
 } // namespace
 
 DriveType driveTypeOfDevice(const QString& device) {
@@ -148,7 +183,7 @@ DriveMap DriveMap::fromDosDevices(const QString& dosDevicesDir) {
     return map;
 }
 
-DriveMap DriveMap::build(const QString& programDir) {
+DriveMap DriveMap::build(const QString& programDir, const QString& sysfsRoot) {
     DriveMap map = fromDosDevices(programDir + QStringLiteral("/dosdevices"));
     const auto taken = [&map](char letter) {
         return map.drive(QChar(letter)) != nullptr;
@@ -213,6 +248,15 @@ DriveMap DriveMap::build(const QString& programDir) {
         if (letter > 'Z')
             break;
         map.add({letter, mountPointOf(number, mounts), device, driveTypeOfDevice(device)});
+        ++letter;
+    }
+    // After every volume, so that a stick plugged in moves no other drive's letter.
+    for (const QString& device : unmountedRemovableMedia(sysfsRoot, seen)) {
+        while (letter <= 'Z' && taken(letter))
+            ++letter;
+        if (letter > 'Z')
+            break;
+        map.add({letter, QString(), device, DriveType::Removable});
         ++letter;
     }
     map.sort();

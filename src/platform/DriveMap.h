@@ -18,12 +18,15 @@ struct Drive {
 
 // Drive letters over the volumes of this machine. C: is "/"; floppy drives are A: and B:;
 // other mounted volumes and the optical drives take the next free letters from D: in the
-// order of their device names. A folder "dosdevices" in the program folder overrides and adds
-// drives with symbolic links: "x:" to a drive's root folder, "x::" to its device or image file.
+// order of their device names. A removable medium without a mounted volume (an unformatted or
+// unreadable stick, a card) takes the next free letter after them, with its whole device and no
+// root folder. A folder "dosdevices" in the program folder overrides and adds drives with
+// symbolic links: "x:" to a drive's root folder, "x::" to its device or image file.
 class DriveMap {
 public:
-    // The drives as they are now.
-    static DriveMap build(const QString& programDir);
+    // The drives as they are now. `sysfsRoot` is where the kernel describes its block devices.
+    static DriveMap build(const QString& programDir,
+                          const QString& sysfsRoot = QStringLiteral("/sys"));
     // The drives of a program folder that describes all of them in dosdevices.
     static DriveMap fromDosDevices(const QString& dosDevicesDir);
 

@@ -4,6 +4,7 @@
 #include "core/ProgramContext.h"
 #include "core/RescueMap.h"
 #include "platform/DriveMap.h"
+#include "platform/FileIdentity.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -16,25 +17,65 @@ bool isMediumCode(const QString& name) {
     return name.size() == 2 && name[0] == name[1] && name[0].isLetter();
 }
 
+namespace {
+const QString kDevicePrefix = QStringLiteral("::");
+}
+
+bool isDeviceCode(const QString& name) {
+    return name.startsWith(kDevicePrefix) && name.size() > kDevicePrefix.size() + 1 &&
+           name[kDevicePrefix.size()] == '/';
+}
+
+QString deviceCode(const QString& nativeDevice) {
+    return kDevicePrefix + nativeDevice;
+}
+
+QString deviceOfCode(const QString& name) {
+    return isDeviceCode(name) ? name.mid(kDevicePrefix.size()) : QString();
+}
+
+bool namesMedium(const QString& name) {
+    return isMediumCode(name) || isDeviceCode(name);
+}
+
+QChar driveOfMedium(const QString& name, const DriveMap& drives) {
+    if (isMediumCode(name))
+        return drives.drive(name[0]) ? name[0].toUpper() : QChar();
+    const QString device = deviceOfCode(name);
+    for (const Drive& drive : drives.drives())
+        if (!device.isEmpty() && !drive.device.isEmpty() && sameFile(drive.device, device))
+            return QChar(drive.letter);
+    return {};
+}
+
 bool isPathWithDrive(const QString& name) {
     return name.mid(1, 2) == QLatin1String(":\\");
 }
 
 Kind kindOf(const CopyJob& job) {
-    if (isMediumCode(job.destinationName))
+    if (namesMedium(job.destinationName))
         return Kind::ImageToMedium;
-    if (isMediumCode(job.sourceName))
+    if (namesMedium(job.sourceName))
         return Kind::MediumToImage;
     return Kind::FileCopy;
 }
 
+namespace {
+
+// "A" for drive A:'s medium, the path for a medium without a letter.
+QString mediumShown(const QString& name) {
+    return isDeviceCode(name) ? deviceOfCode(name) : name.left(1);
+}
+
+} // namespace
+
 QString sourceField(const CopyJob& job, const ProgramContext& context) {
-    return kindOf(job) == Kind::MediumToImage ? context.text(140) + job.sourceName.left(1)
+    return kindOf(job) == Kind::MediumToImage ? context.text(140) + mediumShown(job.sourceName)
                                               : job.sourceName;
 }
 
 QString destinationField(const CopyJob& job, const ProgramContext& context) {
-    return kindOf(job) == Kind::ImageToMedium ? context.text(154) + job.destinationName.left(1)
+    return kindOf(job) == Kind::ImageToMedium ? context.text(154) + mediumShown(job.destinationName)
                                               : job.destinationName;
 }
 

@@ -6,6 +6,7 @@
 
 namespace fr {
 
+class DriveMap;
 struct ProgramContext;
 
 // What a journal entry is and how its list line and fields read.
@@ -16,6 +17,18 @@ enum class Kind { FileCopy, MediumToImage, ImageToMedium };
 // A medium code is a drive letter written twice ("AA") and nothing else: a whole drive
 // instead of a file.
 bool isMediumCode(const QString& name);
+// A medium no drive letter stands for (a block device or image file named by its path) is kept
+// as "::" and that path ("::/dev/sdb"): a device link without its letter. An earlier version
+// reads it as neither a drive path nor a medium code, finds no such file and finishes nothing.
+bool isDeviceCode(const QString& name);
+QString deviceCode(const QString& nativeDevice);
+// The path of a device code; empty for any other name.
+QString deviceOfCode(const QString& name);
+// A whole medium, by its letter or by its device.
+bool namesMedium(const QString& name);
+// The letter that stands for a medium name now: its own, or that of the drive whose device is
+// the device code's. Null when no drive does.
+QChar driveOfMedium(const QString& name, const DriveMap& drives);
 // "X:\..." names a file on a drive; a network path or a medium code does not.
 bool isPathWithDrive(const QString& name);
 Kind kindOf(const CopyJob& job);

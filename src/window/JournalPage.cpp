@@ -127,6 +127,15 @@ void JournalPage::SpeedButton20Click() {
         !context_.prompts.confirm(context_.text(188)))
         return;
 
+    // A medium journalled under its device is resumed through the drive that stands for it now.
+    const bool toMedium = JournalEntry::kindOf(job) == JournalEntry::Kind::ImageToMedium;
+    const QChar mediumDrive =
+        JournalEntry::driveOfMedium(toMedium ? job.destinationName : job.sourceName, drives);
+    if (JournalEntry::kindOf(job) != JournalEntry::Kind::FileCopy && mediumDrive.isNull()) {
+        context_.prompts.error(context_.text(176));
+        return;
+    }
+
     const int row = selectedRow();
     bool started = false;
     switch (JournalEntry::kindOf(job)) {
@@ -136,13 +145,11 @@ void JournalPage::SpeedButton20Click() {
         break;
     case JournalEntry::Kind::MediumToImage:
         if (imageResume_)
-            started =
-                imageResume_(ImageDirection::MediumToImage, job.sourceName[0], job.destinationName);
+            started = imageResume_(ImageDirection::MediumToImage, mediumDrive, job.destinationName);
         break;
     case JournalEntry::Kind::ImageToMedium:
         if (imageResume_)
-            started =
-                imageResume_(ImageDirection::ImageToMedium, job.destinationName[0], job.sourceName);
+            started = imageResume_(ImageDirection::ImageToMedium, mediumDrive, job.sourceName);
         break;
     }
     // A later stop journals the job afresh.

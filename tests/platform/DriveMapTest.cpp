@@ -1,9 +1,12 @@
 #include "platform/DriveMap.h"
 
 #include "platform/MountTable.h"
+#include "support/FileBytes.h"
+#include "support/LoopDevice.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/sysmacros.h>
@@ -90,6 +93,48 @@ TEST_F(DriveMapTest, PathsConvertBothWaysAndTheLongestRootWins) {
               QStringLiteral("C:\\") + QString(d + QStringLiteral("2/x")).mid(1).replace('/', '\\'))
         << "a folder whose name only starts like a root is not inside it";
     EXPECT_EQ(map.toDriveForm(QStringLiteral("/etc/hosts")), QStringLiteral("C:\\etc\\hosts"));
+}
+
+// The kernel's description of a stick as the drive map reads it: /sys/block/<name> with its
+// removable flag and size in 512-byte units, over a real device node of that name.
+TEST_F(DriveMapTest, ARemovableMediumWithoutAMountedVolumeGetsTheNextFreeLetter) {
+    QString why;
+    if (!test::LoopDevice::available(&why))
+        GTEST_SKIP() << why.toStdString();
+    const test::LoopDevice stick(image(QStringLiteral("stick.img"), 1 << 20));
+    const QString name = QFileInfo(stick.path()).fileName();
+    const QString sysfs = folder(QStringLiteral("sys"));
+    const QString disk = folder(QStringLiteral("sys/block/") + name);
+    const auto describe = [&disk](const char* removable, const char* sectors) {
+        test::writeFile(disk + QStringLiteral("/removable"), QByteArray(removable) + '\n');
+        test::writeFile(disk + QStringLiteral("/size"), QByteArray(sectors) + '\n');
+    };
+    const auto listed = [&] {
+        std::vector<Drive> found;
+        const DriveMap map = DriveMap::build(program.path(), sysfs);
+        for (const Drive& drive : map.drives())
+            if (drive.device == stick.path())
+                found.push_back(drive);
+        return std::pair{found, map};
+    };
+
+    describe("1", "2048");
+    const auto [found, map] = listed();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_TRUE(found[0].root.isEmpty()) << "no volume, no files";
+    EXPECT_EQ(found[0].type, DriveType::Removable);
+    EXPECT_EQ(found[0].letter, map.drives().back().letter) << "after every mounted volume";
+    EXPECT_GE(found[0].letter, 'D');
+
+    describe("0", "2048");
+    EXPECT_TRUE(listed().first.empty()) << "a fixed disk without a volume is no drive";
+    describe("1", "0");
+    EXPECT_TRUE(listed().first.empty()) << "a card reader without a card has nothing to read";
+    // A medium dosdevices names keeps that drive alone.
+    describe("1", "2048");
+    link(QStringLiteral("k::"), stick.path());
+    ASSERT_EQ(listed().first.size(), 1u);
+    EXPECT_EQ(listed().first[0].letter, 'K');
 }
 
 TEST(FileMasks, FollowTheWindowsWildcardRules) {

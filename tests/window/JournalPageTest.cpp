@@ -8,6 +8,7 @@
 #include "platform/SingleInstance.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
+#include "support/FileBytes.h"
 #include "support/ScriptedFileDialogs.h"
 #include "support/ScriptedPlatform.h"
 #include "support/ScriptedPrompts.h"
@@ -209,6 +210,39 @@ TEST_F(JournalPageTest, MediumEntriesShowTheDriveAndKeepTheirCodeWhenSaved) {
         journal(),
         entry(QStringLiteral("AA"), QStringLiteral("D:\\moved.ima"), 700, 2880).toRecord() +
             entry(QStringLiteral("D:\\other.ima"), QStringLiteral("BB"), 10, 2880).toRecord());
+}
+
+// A medium no drive stood for when it was journalled is named by its device; the page resumes
+// it through the drive that stands for that device now, and without one there is nothing to
+// read.
+TEST_F(JournalPageTest, AMediumJournalledByItsDeviceResumesThroughTheDriveThatStandsForIt) {
+    const QString stick = media.filePath(QStringLiteral("stick.img"));
+    QByteArray sectors(64 * 512, '\0');
+    for (int i = 0; i < sectors.size(); ++i)
+        sectors[i] = static_cast<char>(i * 7 + i / 512);
+    test::writeFile(stick, sectors);
+    sized(QStringLiteral("stick.ima"), 0);
+    const CopyJob job = entry(QStringLiteral("::") + stick, QStringLiteral("D:\\stick.ima"), 0, 64);
+    writeJournal({job});
+    openJournal();
+    EXPECT_EQ(listLines(), QStringList{QStringLiteral("en 140") + stick + " -> D:\\stick.ima"});
+
+    page().SpeedButton20Click();
+    EXPECT_EQ(texts(), std::vector<QString>{QStringLiteral("en 176")});
+    EXPECT_EQ(journal(), job.toRecord()) << "the entry waits for its medium";
+
+    drives.setDevice('E', stick);
+    prompts.shown.clear();
+    prompts.answers.push_back(PromptAnswer::Yes); // the image it began is written on
+    page().SpeedButton20Click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return form->SpeedButton13->isEnabled() &&
+                   test::contentOf(media.filePath(QStringLiteral("stick.ima"))) == sectors;
+        },
+        30000))
+        << testing::PrintToString(texts());
+    EXPECT_EQ(journal(), QByteArray());
 }
 
 // --- Save and remove ---------------------------------------------------------------------
