@@ -13,6 +13,7 @@
 #include "platform/Prompts.h"
 #include "platform/ShownPath.h"
 #include "platform/TypedPath.h"
+#include "rescue/JournalEntry.h"
 #include "rescue/OutputTarget.h"
 #include "rescue/RegisterRecord.h"
 #include "widgets/DriveComboBox.h"
@@ -102,6 +103,17 @@ QString DiskImagePage::imageField() {
     return image;
 }
 
+// The journal's name of the medium in `letter`: its code ("EE"), or, for a job resumed from an
+// entry that named the medium by its device, that name again, so that the resumed job keeps
+// its identity and finds the map its earlier runs left.
+QString DiskImagePage::mediumName(QChar letter, const QString& journalled, bool resume,
+                                  const DriveMap& drives) const {
+    if (resume && JournalEntry::isDeviceCode(journalled) &&
+        JournalEntry::driveOfMedium(journalled, drives) == letter)
+        return journalled;
+    return QString(2, letter);
+}
+
 bool DiskImagePage::registerAccepted(QChar letter) {
     const QString serial =
         RegisterRecord::serialTextOf(context_.disk.GetMediaIdentifier(letter).SerialNumber);
@@ -170,7 +182,7 @@ bool DiskImagePage::startMediumToImage(bool resume) {
     }
 
     retireWorker();
-    job.sourceName = QString(2, source);
+    job.sourceName = mediumName(source, job.sourceName, resume, drives);
     job.destinationName = image;
     job.totalSize = volume.sectors;
     return startJob<ImageEx>(volume, nativeImage, true, resume);
@@ -225,7 +237,7 @@ bool DiskImagePage::startImageToMedium(bool resume) {
     if (!resume)
         job.position = 0;
     job.sourceName = image;
-    job.destinationName = QString(2, target);
+    job.destinationName = mediumName(target, job.destinationName, resume, drives);
     // A trailing partial sector of the image is not written.
     job.totalSize = imageBytes / volume.bytesPerSector;
     return startJob<ImageRaw>(volume, nativeImage, false, resume);

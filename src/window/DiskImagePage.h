@@ -12,6 +12,8 @@
 
 namespace fr {
 
+class DriveMap;
+
 struct ImageVolume;
 
 class ImageWorker;
@@ -48,6 +50,8 @@ private:
     // Whether the user still wants to write onto the medium in this drive, which the register
     // of damaged media may list (asked once for every entry with its serial number).
     bool registerAccepted(QChar letter);
+    QString mediumName(QChar letter, const QString& journalled, bool resume,
+                       const DriveMap& drives) const;
     // The image file typed in the field, in drive form (the field shows it so).
     QString imageField();
     // The reports of the job about to start, to the main thread; toImage: medium to image.

@@ -243,6 +243,8 @@ TEST_F(JournalPageTest, AMediumJournalledByItsDeviceResumesThroughTheDriveThatSt
         30000))
         << testing::PrintToString(texts());
     EXPECT_EQ(journal(), QByteArray());
+    EXPECT_EQ(context.copyJob.sourceName, job.sourceName)
+        << "the resumed job keeps the name its map and running record go by";
 }
 
 // --- Save and remove ---------------------------------------------------------------------
