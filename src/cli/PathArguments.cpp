@@ -2,10 +2,9 @@
 
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 #include "platform/TypedPath.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
@@ -17,16 +16,18 @@ namespace {
 
 bool startsWithDrive(const QString& typed) {
     static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:([\\\\/]|$)"));
-    return drive.match(typed).hasMatch();
+    return drive.match(fileNameAsText(typed.left(3))).hasMatch();
 }
 
 } // namespace
 
 FileArgument fileArgument(const QString& typed, const DriveMap& drives, QString* error) {
-    const QString path = startsWithDrive(typed) || typed.isEmpty()
-                             ? typed
-                             : QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    const QString path = startsWithDrive(typed) ? typed : absoluteFileName(typed);
     const QString driveForm = typedPathToDriveForm(path, drives);
+    // A name on a drive that drive form cannot hold (it has a backslash) is kept as the native
+    // path it is, in the journal too.
+    if (driveForm.startsWith('/') && drives.driveHolding(driveForm))
+        return {driveForm, driveForm};
     const QString native = startsWithDrive(driveForm) ? drives.toNative(driveForm) : QString();
     if (native.isEmpty()) {
         *error =
@@ -44,14 +45,14 @@ FileArgument fileArgument(const QString& typed, const DriveMap& drives, QString*
 QChar driveArgument(const QString& typed, const DriveMap& drives, const QString& programDir,
                     QString* error) {
     static const QRegularExpression letterOnly(QStringLiteral("^([A-Za-z]):?\\\\?$"));
-    if (const auto match = letterOnly.match(typed); match.hasMatch()) {
+    if (const auto match = letterOnly.match(fileNameAsText(typed)); match.hasMatch()) {
         const QChar letter = match.captured(1).front().toUpper();
         if (drives.drive(letter))
             return letter;
         *error = QStringLiteral("drive %1: is not in the program's drive map").arg(letter);
         return {};
     }
-    const QString native = QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    const QString native = absoluteFileName(typed);
     for (const Drive& drive : drives.drives())
         if (!drive.device.isEmpty() && sameFile(drive.device, native))
             return QChar(drive.letter);
@@ -65,7 +66,7 @@ QChar driveArgument(const QString& typed, const DriveMap& drives, const QString&
 
 QString fileReason(const QString& nativePath) {
     struct stat status {};
-    if (::stat(QFile::encodeName(nativePath).constData(), &status) == 0)
+    if (::stat(fileNameBytes(nativePath).constData(), &status) == 0)
         return nativePath;
     return nativePath + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
 }

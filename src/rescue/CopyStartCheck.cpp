@@ -5,11 +5,14 @@
 #include "platform/DestinationLock.h"
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 #include "rescue/OutputTarget.h"
 #include "rescue/RegisterRecord.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fr {
 
@@ -64,7 +67,6 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
         return false;
     }
     bool emptyDestination = false;
-    const QFileInfo existing(nativeDestination);
     if (destinationKind == FileKind::Regular) {
         if (!dialogue.replaceExisting(nativeDestination, ok, resume))
             ok = false;
@@ -73,7 +75,7 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
     }
 
     if (ok) {
-        start->sourceSize = static_cast<std::uint64_t>(QFileInfo(nativeSource).size());
+        start->sourceSize = static_cast<std::uint64_t>(fileSize(nativeSource));
         if (start->sourceSize > kLargestCopySource) {
             dialogue.refused(225, nativeSource, QString());
             ok = false;
@@ -81,10 +83,10 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
     }
     if (ok) {
         TDriveInfo target;
-        context.disk.GetDriveInfo(destination.left(1).toUpper(), target);
+        context.disk.GetDriveInfo(QString(drives.letterOf(destination)), target);
         // The destination about to be emptied frees its own space for the copy.
         const std::uint64_t freed =
-            emptyDestination ? static_cast<std::uint64_t>(existing.size()) : 0;
+            emptyDestination ? static_cast<std::uint64_t>(fileSize(nativeDestination)) : 0;
         if (start->sourceSize > target.FreeBytes + freed) {
             dialogue.refused(104, nativeDestination,
                              QStringLiteral("%1 bytes needed, %2 free")
@@ -96,18 +98,19 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
     if (!ok)
         return false;
 
-    const TMediaIdentifier medium =
-        context.disk.GetMediaIdentifier(destination.isEmpty() ? QChar() : destination[0]);
+    const TMediaIdentifier medium = context.disk.GetMediaIdentifier(drives.letterOf(destination));
     if (RegisterFile(context).isRegistered(medium.SerialNumber) &&
         !dialogue.useRegisteredMedium(destination))
         return false;
 
     if (emptyDestination) {
-        QFile file(nativeDestination);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            dialogue.failed(103, nativeDestination, file.errorString());
+        const int file =
+            ::open(fileNameBytes(nativeDestination).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (file < 0) {
+            dialogue.failed(103, nativeDestination, QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
+        ::close(file);
     }
     return true;
 }

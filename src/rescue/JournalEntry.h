@@ -16,8 +16,9 @@ enum class Kind { FileCopy, MediumToImage, ImageToMedium };
 // A medium code is a drive letter written twice ("AA") and nothing else: a whole drive
 // instead of a file.
 bool isMediumCode(const QString& name);
-// "X:\..." names a file on a drive; a network path or a medium code does not.
-bool isPathWithDrive(const QString& name);
+// Whether the name is a file's path: "X:\..." on a drive, or a native path ("/...") kept for
+// a name that drive form cannot hold; a network path or a medium code is not.
+bool isFilePath(const QString& name);
 Kind kindOf(const CopyJob& job);
 
 QString listLine(const CopyJob& job, const ProgramContext& context);
