@@ -1,3 +1,4 @@
+#include "platform/FileName.h"
 #include "widgets/DirectoryListBox.h"
 #include "widgets/FileDropTarget.h"
 #include "widgets/LabeledEdit.h"
@@ -123,10 +124,18 @@ TEST_F(FileDropTargetTest, TakesLocalFilesOnlyWhileEnabled) {
     EXPECT_EQ(dropped.at(0).at(0).toStringList(),
               (QStringList{"/media/stick/b.doc", "/media/stick/a.doc"}));
 
+    // A name that is not UTF-8 arrives with its own bytes.
+    const QList<QUrl> latin1{QUrl::fromEncoded("file:///media/stick/caf%E9%20%5C.doc")};
+    EXPECT_TRUE(enter(latin1));
+    EXPECT_TRUE(drop(latin1));
+    ASSERT_EQ(dropped.count(), 2);
+    EXPECT_EQ(dropped.at(1).at(0).toStringList(),
+              QStringList{fileNameFromBytes("/media/stick/caf\xe9 \\.doc")});
+
     target.setEnabled(false);
     EXPECT_FALSE(window.acceptDrops());
     drop(files);
-    EXPECT_EQ(dropped.count(), 1);
+    EXPECT_EQ(dropped.count(), 2);
 }
 
 TEST(LabeledEditTest, LabelFollowsTheEditsPlaceAndVisibility) {
