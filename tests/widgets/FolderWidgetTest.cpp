@@ -1,4 +1,5 @@
 #include "platform/FileName.h"
+#include "support/ByteNames.h"
 #include "widgets/DirectoryListBox.h"
 #include "widgets/FileDropTarget.h"
 #include "widgets/LabeledEdit.h"
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace fr {
@@ -58,6 +60,15 @@ TEST_F(DirectoryListBoxTest, ListsTheChainToTheFolderThenItsVisibleSubfolders) {
     list.setDirectory(drive.path() + QStringLiteral("/notes.txt"));
     EXPECT_EQ(list.directory(), drive.path() + QStringLiteral("/Music"));
     EXPECT_EQ(moved.count(), 1);
+
+    // A folder whose name is not UTF-8 is listed and entered by its own bytes.
+    const test::EmptiedAtEnd emptied(drive.path());
+    std::filesystem::create_directory(
+        test::bytePath(drive.path() + fileNameFromBytes("/Music/Caf\xe9")));
+    list.refresh();
+    ASSERT_EQ(list.count(), 5);
+    list.setDirectory(list.item(3)->data(DirectoryListBox::PathRole).toString());
+    EXPECT_EQ(fileNameBytes(list.directoryInDriveForm()), QByteArray("E:\\Music\\Caf\xe9"));
 }
 
 TEST_F(DirectoryListBoxTest, EnterAndDoubleClickMoveToTheEntry) {
