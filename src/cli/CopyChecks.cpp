@@ -5,9 +5,8 @@
 #include "cli/Session.h"
 #include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
+#include "platform/FileIdentity.h"
 #include "rescue/CopyStartCheck.h"
-
-#include <QFileInfo>
 
 namespace fr::cli {
 
@@ -98,16 +97,16 @@ int checkCopyStart(Session& session, const QString& typedSource, const QString& 
         status != kDone)
         return status;
     if (!resume) {
-        const QFileInfo source(start->source.native);
-        if (source.isFile()) {
-            if (const int status = mapToContinueFrom(session, source.size(), &start->continueFrom);
+        if (kindOf(start->source.native) == FileKind::Regular) {
+            if (const int status = mapToContinueFrom(session, fileSize(start->source.native),
+                                                     &start->continueFrom);
                 status != kDone)
                 return status;
         }
         // Bytes the map calls read are in the destination, or the map is not this copy's.
         if (start->continueFrom &&
             start->continueFrom->pending().totalBytes() < start->continueFrom->size &&
-            !QFileInfo::exists(start->destination.native))
+            !fileExists(start->destination.native))
             return session.refuse(
                 QStringLiteral("--map %1: the map says bytes were read into %2, which does not "
                                "exist; nothing was read")

@@ -11,11 +11,15 @@
 #include "core/LiveJob.h"
 #include "core/ProgramContext.h"
 #include "platform/FileAttributes.h"
+#include "platform/FileName.h"
 #include "rescue/KopirovanieEex.h"
 #include "rescue/RegisterRecord.h"
 
 #include <QDateTime>
-#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fr::cli {
 
@@ -36,7 +40,9 @@ QString resumeHint(const JournalSlot& slot) {
 
 // A copy that met unreadable places may warn before its medium is used again.
 void suggestRegistration(Session& session, const CopyStart& start) {
-    const QChar letter = start.source.driveForm.front().toUpper();
+    const QChar letter = session.drives().letterOf(start.source.driveForm);
+    if (letter.isNull())
+        return;
     const TMediaIdentifier medium = session.context().disk.GetMediaIdentifier(letter);
     if (medium.SerialNumber == 0 ||
         RegisterFile(session.context()).isRegistered(medium.SerialNumber))
@@ -48,10 +54,11 @@ void suggestRegistration(Session& session, const CopyStart& start) {
 
 // Which file a copy that could not go on failed on, and why.
 QString failureMessage(Session& session, const CopyStart& start, const QString& reason) {
-    QFile source(start.source.native);
-    if (!source.open(QIODevice::ReadOnly))
+    const int source = ::open(fileNameBytes(start.source.native).constData(), O_RDONLY | O_CLOEXEC);
+    if (source < 0)
         return QStringLiteral("copying stopped: the source could not be read: %1: %2")
-            .arg(start.source.native, source.errorString());
+            .arg(start.source.native, QString::fromLocal8Bit(std::strerror(errno)));
+    ::close(source);
     return session.text(226) + ' ' + start.destination.native + QStringLiteral(": ") + reason;
 }
 

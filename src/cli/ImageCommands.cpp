@@ -18,16 +18,19 @@
 #include "disk/ImageVolume.h"
 #include "platform/DestinationLock.h"
 #include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 #include "platform/MountTable.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/OutputTarget.h"
 #include "rescue/RegisterRecord.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <optional>
+#include <unistd.h>
 
 namespace fr::cli {
 
@@ -238,7 +241,7 @@ int startMediumToImage(Session& session, const Medium& medium, const QString& ty
             medium.name() + QStringLiteral(": ") + session.text(176) +
             (volume.device.isEmpty() ? QString() : ' ' + fileReason(volume.device)));
     // Not onto the medium being read: not under its own letter, nor over the same sectors.
-    if ((medium.hasDrive() && image.driveForm.front().toUpper() == medium.letter) ||
+    if ((medium.hasDrive() && drives.letterOf(image.driveForm) == medium.letter) ||
         liesOnVolume(image.native, volume.device))
         return session.refuse(session.text(135) + ' ' + image.native);
     if (!RecordText::fits(image.driveForm))
@@ -246,16 +249,17 @@ int startMediumToImage(Session& session, const Medium& medium, const QString& ty
     if (!RecordText::fits(medium.code()))
         return session.refuse(session.text(230) + ' ' + medium.device);
     TDriveInfo target;
-    context.disk.GetDriveInfo(image.driveForm.left(1).toUpper(), target);
+    context.disk.GetDriveInfo(QString(drives.letterOf(image.driveForm)), target);
     // An image being replaced or resumed gives its own bytes back to the job.
-    const QFileInfo existing(image.native);
-    const std::uint64_t reused = existing.isFile() ? static_cast<quint64>(existing.size()) : 0;
+    const bool existingImage = kindOf(image.native) == FileKind::Regular;
+    const std::uint64_t reused =
+        existingImage ? static_cast<std::uint64_t>(fileSize(image.native)) : 0;
     if (target.FreeBytes + reused < volume.bytes())
         return session.refuse(session.text(147) + QStringLiteral(" %1: %2 bytes needed, %3 free")
                                                       .arg(image.native)
                                                       .arg(volume.bytes())
                                                       .arg(target.FreeBytes + reused));
-    if (!registerAccepted(session, Medium{image.driveForm.front().toUpper(), {}}))
+    if (!registerAccepted(session, Medium{drives.letterOf(image.driveForm), {}}))
         return kRefused;
     if (const int status = checkRunMap(session, {volume.device, image.native}); status != kDone)
         return status;
@@ -273,20 +277,22 @@ int startMediumToImage(Session& session, const Medium& medium, const QString& ty
             status != kDone)
             return status;
         if (continueFrom && continueFrom->pending().totalBytes() < continueFrom->size &&
-            !existing.isFile())
+            !existingImage)
             return session.refuse(
                 QStringLiteral("--map %1: the map says sectors were read into %2, which does "
                                "not exist; nothing was read")
                     .arg(session.arguments().value(QStringLiteral("map")), image.driveForm));
     }
     if (!resume && !continueFrom) {
-        if (existing.exists() &&
+        if (fileExists(image.native) &&
             !context.prompts.confirm(image.native + QStringLiteral(": ") + session.text(179)))
             return kRefused;
-        QFile file(image.native);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        const int file = ::open(fileNameBytes(image.native).constData(),
+                                O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (file < 0)
             return session.fail(session.text(134) + ' ' + image.native + QStringLiteral(": ") +
-                                file.errorString());
+                                QString::fromLocal8Bit(std::strerror(errno)));
+        ::close(file);
     }
     if (!resume)
         job.position = 0;
@@ -310,7 +316,7 @@ int startImageToMedium(Session& session, const QString& typedImage, const Medium
     if (kindOf(image.native) != FileKind::Regular)
         return session.refuse(session.text(148) + ' ' + fileReason(image.native));
     const ImageVolume volume = volumeOf(medium, drives);
-    if ((medium.hasDrive() && image.driveForm.front().toUpper() == medium.letter) ||
+    if ((medium.hasDrive() && drives.letterOf(image.driveForm) == medium.letter) ||
         liesOnVolume(image.native, volume.device))
         return session.refuse(session.text(135) + ' ' + image.native);
     if (!RecordText::fits(image.driveForm))
@@ -319,7 +325,7 @@ int startImageToMedium(Session& session, const QString& typedImage, const Medium
         return session.refuse(session.text(230) + ' ' + medium.device);
     // The image is only read: a read-only one (on a disc, a read-only mount) is restored as
     // it is, and its permissions are left alone.
-    const auto imageBytes = static_cast<std::uint64_t>(QFileInfo(image.native).size());
+    const auto imageBytes = static_cast<std::uint64_t>(fileSize(image.native));
     if (volume.device.isEmpty() || volume.bytesPerSector == 0)
         return session.refuse(
             medium.name() + QStringLiteral(": ") + session.text(176) +

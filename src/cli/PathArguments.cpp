@@ -1,10 +1,10 @@
 #include "cli/PathArguments.h"
 
 #include "platform/DriveMap.h"
+#include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 #include "platform/TypedPath.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
@@ -16,16 +16,18 @@ namespace {
 
 bool startsWithDrive(const QString& typed) {
     static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:([\\\\/]|$)"));
-    return drive.match(typed).hasMatch();
+    return drive.match(fileNameAsText(typed.left(3))).hasMatch();
 }
 
 } // namespace
 
 FileArgument fileArgument(const QString& typed, const DriveMap& drives, QString* error) {
-    const QString path = startsWithDrive(typed) || typed.isEmpty()
-                             ? typed
-                             : QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    const QString path = startsWithDrive(typed) ? typed : absoluteFileName(typed);
     const QString driveForm = typedPathToDriveForm(path, drives);
+    // A name on a drive that drive form cannot hold (it has a backslash) is kept as the native
+    // path it is, in the journal too.
+    if (driveForm.startsWith('/') && drives.driveHolding(driveForm))
+        return {driveForm, driveForm};
     const QString native = startsWithDrive(driveForm) ? drives.toNative(driveForm) : QString();
     if (native.isEmpty()) {
         *error =
@@ -42,7 +44,7 @@ FileArgument fileArgument(const QString& typed, const DriveMap& drives, QString*
 
 QString fileReason(const QString& nativePath) {
     struct stat status {};
-    if (::stat(QFile::encodeName(nativePath).constData(), &status) == 0)
+    if (::stat(fileNameBytes(nativePath).constData(), &status) == 0)
         return nativePath;
     return nativePath + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
 }

@@ -9,12 +9,12 @@
 #include "cli/Session.h"
 #include "core/LiveJob.h"
 #include "core/ProgramContext.h"
+#include "platform/FileIdentity.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/RecordFile.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 
 namespace fr::cli {
@@ -85,10 +85,10 @@ int checkEntry(Session& session, const CopyJob& job, JournalSlot& slot) {
     const DriveMap drives = session.drives();
     const auto missing = [&drives](const QString& name) {
         const QString native = drives.toNative(name);
-        return native.isEmpty() || !QFileInfo::exists(native);
+        return native.isEmpty() || !fileExists(native);
     };
-    const bool sourceIsFile = JournalEntry::isPathWithDrive(job.sourceName);
-    const bool destinationIsFile = JournalEntry::isPathWithDrive(job.destinationName);
+    const bool sourceIsFile = JournalEntry::isFilePath(job.sourceName);
+    const bool destinationIsFile = JournalEntry::isFilePath(job.destinationName);
     if (sourceIsFile && missing(job.sourceName))
         return offerRemoval(session, job, slot,
                             job.sourceName + QStringLiteral(": ") + session.text(186));
@@ -102,7 +102,7 @@ int checkEntry(Session& session, const CopyJob& job, JournalSlot& slot) {
         JournalEntry::status(job, session.context()).split(QStringLiteral(", "));
     ProgramContext& context = session.context();
     if (sourceIsFile && states.contains(session.text(72))) {
-        const qint64 sourceSize = QFileInfo(drives.toNative(job.sourceName)).size();
+        const qint64 sourceSize = fileSize(drives.toNative(job.sourceName));
         if (std::uint64_t(sourceSize) < job.position.load())
             return offerRemoval(session, job, slot,
                                 job.sourceName + QStringLiteral(": ") + session.text(189));

@@ -4,6 +4,7 @@
 #include "core/ProgramContext.h"
 #include "core/SettingsFile.h"
 #include "disk/RawDiskAccess.h"
+#include "platform/FileName.h"
 #include "program/SettingsApplication.h"
 #include "rescue/InterruptedJobs.h"
 
@@ -83,13 +84,14 @@ int Session::fail(const QString& message) const {
 }
 
 void Session::note(const QString& message) const {
-    std::fputs(qUtf8Printable(QStringLiteral("fragmentrove-cli: ") + terminalText(message) + '\n'),
+    std::fputs(fileNameBytes(QStringLiteral("fragmentrove-cli: ") + terminalText(message) + '\n')
+                   .constData(),
                stderr);
     std::fflush(stderr);
 }
 
 void Session::say(const QString& line) const {
-    std::fputs(qUtf8Printable(line + '\n'), stdout);
+    std::fputs(fileNameBytes(line + '\n').constData(), stdout);
     std::fflush(stdout);
 }
 

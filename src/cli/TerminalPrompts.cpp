@@ -1,5 +1,7 @@
 #include "cli/TerminalPrompts.h"
 
+#include "platform/FileName.h"
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -8,7 +10,8 @@ namespace fr::cli {
 namespace {
 
 void writeError(const QString& text) {
-    std::fputs(qUtf8Printable(text), stderr);
+    // A question names files by their bytes, as the terminal shows them.
+    std::fputs(fileNameBytes(text).constData(), stderr);
     std::fflush(stderr);
 }
 

@@ -11,6 +11,7 @@
 #include "cli/Session.h"
 #include "cli/TestCommand.h"
 #include "cli/WipeCommand.h"
+#include "platform/FileName.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -44,9 +45,10 @@ int main(int argc, char* argv[]) {
     // A reader of the progress that goes away (a pipe into "head") must not end a job half-way
     // and unjournalled: lines written to it are lost, the job goes on.
     std::signal(SIGPIPE, SIG_IGN);
+    // Arguments are bytes: a file name that is not UTF-8 must still name its file.
     QStringList given;
     for (int i = 1; i < argc; ++i)
-        given << QString::fromLocal8Bit(argv[i]);
+        given << fr::fileNameFromBytes(QByteArrayView(argv[i]));
     const Arguments arguments = parseArguments(given);
     const auto usage = [](const QString& problem) {
         std::fprintf(stderr, "fragmentrove-cli: %s\nTry \"fragmentrove-cli --help\".\n",

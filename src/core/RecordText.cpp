@@ -1,5 +1,7 @@
 #include "core/RecordText.h"
 
+#include "platform/FileName.h"
+
 namespace fr::RecordText {
 
 namespace {
@@ -17,7 +19,7 @@ QByteArray cutUtf8(QByteArray bytes) {
 } // namespace
 
 QByteArray encode(const QString& text) {
-    const QByteArray bytes = cutUtf8(text.toUtf8());
+    const QByteArray bytes = cutUtf8(fileNameBytes(text));
     QByteArray field(kFieldBytes, '\0');
     field[0] = static_cast<char>(bytes.size());
     std::copy(bytes.begin(), bytes.end(), field.begin() + 1);
@@ -26,15 +28,15 @@ QByteArray encode(const QString& text) {
 
 QString decode(const char* field) {
     const int length = static_cast<unsigned char>(field[0]);
-    return QString::fromUtf8(field + 1, length);
+    return fileNameFromBytes(QByteArrayView(field + 1, length));
 }
 
 QString fitted(const QString& text) {
-    return QString::fromUtf8(cutUtf8(text.toUtf8()));
+    return fileNameFromBytes(cutUtf8(fileNameBytes(text)));
 }
 
 bool fits(const QString& text) {
-    return text.toUtf8().size() <= kMaxBytes;
+    return fileNameBytes(text).size() <= kMaxBytes;
 }
 
 } // namespace fr::RecordText

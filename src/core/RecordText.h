@@ -6,8 +6,9 @@
 namespace fr {
 
 // The texts inside the journal's and the register's records: one length byte and 255
-// bytes of text, UTF-8 here. A text longer than 255 bytes is cut on a character boundary;
-// the bytes past the length are written as zeros.
+// bytes of text, UTF-8 here. A file name holds its exact bytes, also when they are not UTF-8
+// (read back, they open the same file). A text longer than 255 bytes is cut on a character
+// boundary; the bytes past the length are written as zeros.
 namespace RecordText {
 
 constexpr int kFieldBytes = 256;

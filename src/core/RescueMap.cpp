@@ -1,5 +1,7 @@
 #include "core/RescueMap.h"
 
+#include "platform/FileName.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
@@ -28,7 +30,7 @@ QByteArray stamp(const QDateTime& when) {
 // A comment line's text: a line break in a file name must not start a line of its own, which
 // a reader would take for a block.
 QByteArray oneLine(const QString& text) {
-    QByteArray line = text.toUtf8();
+    QByteArray line = fileNameBytes(text);
     line.replace('\n', '?');
     line.replace('\r', '?');
     return line;

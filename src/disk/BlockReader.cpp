@@ -1,8 +1,8 @@
 #include "disk/BlockReader.h"
 
 #include "disk/CdDisc.h"
+#include "platform/FileName.h"
 
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -73,7 +73,7 @@ int BlockReader::open(const QString& path, const Options& options) {
     // A drive's medium given as a cue sheet is read from its disc's data track.
     track_ = options_.driveMedium ? RawDataTrack::of(path) : std::nullopt;
     const QByteArray name =
-        QFile::encodeName(options_.driveMedium ? CdDisc::dataTrackSource(path) : path);
+        fileNameBytes(options_.driveMedium ? CdDisc::dataTrackSource(path) : path);
     if (const int error = small_.open(name, O_RDONLY | O_NONBLOCK, false))
         return error;
     struct stat status {};

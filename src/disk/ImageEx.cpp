@@ -2,6 +2,7 @@
 
 #include "core/JobSignals.h"
 #include "platform/DestinationLock.h"
+#include "platform/FileName.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
 
@@ -20,8 +21,8 @@ ImageOutcome ImageEx::transfer() {
     outcome.position = std::min(setup_.position, setup_.end);
 
     // Created when missing, never truncated: a resumed job keeps what an earlier run wrote.
-    const int image = ::open(QFile::encodeName(setup_.imagePath).constData(),
-                             O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    const int image =
+        ::open(fileNameBytes(setup_.imagePath).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (image < 0) {
         outcome.failure = imageFailure(setup_.imagePath, errno);
         return outcome;

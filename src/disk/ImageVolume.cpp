@@ -5,6 +5,7 @@
 #include "platform/DeviceUsage.h"
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -44,7 +45,7 @@ bool liesOnVolume(const QString& nativeFile, const QString& device) {
     // A file not made yet lies where its folder is.
     QString existing = nativeFile;
     struct stat status {};
-    while (::stat(QFile::encodeName(existing).constData(), &status) != 0) {
+    while (::stat(fileNameBytes(existing).constData(), &status) != 0) {
         const QString parent = QFileInfo(existing).path();
         if (parent == existing)
             return false;

@@ -1,6 +1,7 @@
 #include "platform/DestinationLock.h"
 
-#include <QFile>
+#include "platform/FileName.h"
+
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -49,8 +50,8 @@ bool destinationInUse(const QString& nativePath) {
         return false;
     // Read-only and non-blocking: looking never writes, and a pipe that took the name cannot
     // hold this thread.
-    const int fd = ::open(QFile::encodeName(nativePath).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd =
+        ::open(fileNameBytes(nativePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
     const bool inUse = lockDestination(fd) == EWOULDBLOCK;

@@ -1,5 +1,6 @@
 #include "platform/DriveMap.h"
 
+#include "platform/FileName.h"
 #include "platform/MountTable.h"
 
 #include <QDir>
@@ -18,7 +19,7 @@ namespace {
 
 bool isBlockDevice(const QString& path, dev_t* number = nullptr) {
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISBLK(info.st_mode))
+    if (::stat(fileNameBytes(path).constData(), &info) != 0 || !S_ISBLK(info.st_mode))
         return false;
     if (number)
         *number = info.st_rdev;
@@ -47,7 +48,7 @@ bool isRemovableBlockDevice(dev_t number) {
 }
 
 QString cleanRoot(const QString& root) {
-    return root.isEmpty() ? root : QDir::cleanPath(QDir(root).absolutePath());
+    return absoluteFileName(root);
 }
 
 // The folder a device is mounted on, the shortest one when it is mounted several times.
@@ -272,6 +273,8 @@ const Drive* DriveMap::drive(QChar letter) const {
 }
 
 QString DriveMap::toNative(const QString& drivePath) const {
+    if (drivePath.startsWith('/'))
+        return drivePath;
     if (drivePath.size() < 2 || drivePath[1] != ':')
         return {};
     const Drive* target = drive(drivePath[0]);
@@ -286,8 +289,8 @@ QString DriveMap::toNative(const QString& drivePath) const {
     return target->root == QLatin1String("/") ? '/' + rest : target->root + '/' + rest;
 }
 
-QString DriveMap::toDriveForm(const QString& nativePath) const {
-    const QString path = QDir::cleanPath(QDir(nativePath).absolutePath());
+const Drive* DriveMap::driveHolding(const QString& nativePath) const {
+    const QString path = absoluteFileName(nativePath);
     const Drive* best = nullptr;
     for (const Drive& drive : drives_) {
         if (drive.root.isEmpty())
@@ -297,11 +300,28 @@ QString DriveMap::toDriveForm(const QString& nativePath) const {
         if (inside && (!best || drive.root.size() > best->root.size()))
             best = &drive;
     }
+    return best;
+}
+
+QString DriveMap::toDriveForm(const QString& nativePath) const {
+    const Drive* best = driveHolding(nativePath);
     if (!best)
         return {};
+    const QString path = absoluteFileName(nativePath);
     QString rest = best->root == QLatin1String("/") ? path.mid(1) : path.mid(best->root.size() + 1);
+    // A backslash is a character of a name here, but a separator in drive form: written there,
+    // the name would come back as another file.
+    if (rest.contains('\\'))
+        return {};
     rest.replace('/', '\\');
     return QChar(best->letter) + QStringLiteral(":\\") + rest;
+}
+
+QChar DriveMap::letterOf(const QString& name) const {
+    if (!name.startsWith('/'))
+        return name.isEmpty() ? QChar() : name[0].toUpper();
+    const Drive* holding = driveHolding(name);
+    return holding ? QChar(holding->letter) : QChar();
 }
 
 bool matchesMask(const QString& name, const QString& mask) {
@@ -321,7 +341,7 @@ bool matchesMask(const QString& name, const QString& mask) {
         return matchesMask(name + '.', mask);
     const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern),
                                         QRegularExpression::CaseInsensitiveOption);
-    return expression.match(name).hasMatch();
+    return expression.match(fileNameAsText(name)).hasMatch();
 }
 
 bool isHiddenName(const QString& name) {
@@ -330,7 +350,7 @@ bool isHiddenName(const QString& name) {
 
 bool isReadOnly(const QString& path) {
     struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && !(info.st_mode & S_IWUSR);
+    return ::stat(fileNameBytes(path).constData(), &info) == 0 && !(info.st_mode & S_IWUSR);
 }
 
 } // namespace fr

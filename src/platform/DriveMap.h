@@ -33,11 +33,20 @@ public:
     const Drive* drive(QChar letter) const;
     const std::vector<Drive>& drives() const { return drives_; }
 
-    // "X:\dir\file" to the native path; empty when the drive is unknown or has no root.
+    // "X:\dir\file" to the native path; empty when the drive is unknown or has no root. A
+    // native path ("/dir/file"), which is how a name without a drive form is kept, stays as it
+    // is.
     QString toNative(const QString& drivePath) const;
     // A native path to "X:\dir\file" on the drive with the longest matching root; empty when
-    // no drive holds it.
+    // no drive holds it, or when a name on the way holds a backslash, which drive form would
+    // read as a separator.
     QString toDriveForm(const QString& nativePath) const;
+    // The drive with the longest root that holds a native path; null when none does.
+    const Drive* driveHolding(const QString& nativePath) const;
+    // The letter of the drive a name is on: the first letter of a drive-form name or medium
+    // code ("AA"), the drive holding a native path; null for an empty name or a native path
+    // on no drive.
+    QChar letterOf(const QString& name) const;
 
 private:
     void add(Drive drive);

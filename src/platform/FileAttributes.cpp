@@ -1,6 +1,7 @@
 #include "platform/FileAttributes.h"
 
-#include <QFile>
+#include "platform/FileName.h"
+
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -8,7 +9,7 @@
 namespace fr {
 
 bool resetEX(const QString& path, QString* error) {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = fileNameBytes(path);
     struct stat info {};
     if (::stat(native.constData(), &info) != 0)
         return true;

@@ -1,8 +1,11 @@
 #include "platform/FileIdentity.h"
 
+#include "platform/FileName.h"
+
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <sys/stat.h>
 
 namespace fr {
@@ -10,17 +13,19 @@ namespace fr {
 namespace {
 
 bool statOf(const QString& nativePath, struct stat* info) {
-    return !nativePath.isEmpty() && ::stat(QFile::encodeName(nativePath).constData(), info) == 0;
+    return !nativePath.isEmpty() && ::stat(fileNameBytes(nativePath).constData(), info) == 0;
 }
 
 // The folder resolved through its links, and the name within it; a folder that does not exist
 // either is only cleaned.
 QString resolvedName(const QString& nativePath) {
-    const QFileInfo info(nativePath);
-    QString folder = info.absoluteDir().canonicalPath();
-    if (folder.isEmpty())
-        folder = QDir::cleanPath(info.absolutePath());
-    return folder + '/' + info.fileName();
+    const QString path = absoluteFileName(nativePath);
+    const qsizetype slash = path.lastIndexOf('/');
+    const QString name = path.mid(slash + 1);
+    QString folder = path.left(std::max<qsizetype>(slash, 1));
+    if (const QString resolved = canonicalPath(folder); !resolved.isEmpty())
+        folder = resolved;
+    return folder == QLatin1String("/") ? folder + name : folder + '/' + name;
 }
 
 } // namespace
@@ -40,6 +45,22 @@ FileKind kindOf(const QString& nativePath) {
     if (S_ISSOCK(info.st_mode))
         return FileKind::Socket;
     return FileKind::Other;
+}
+
+QString canonicalPath(const QString& nativePath) {
+    const std::unique_ptr<char, decltype(&std::free)> resolved(
+        ::realpath(fileNameBytes(nativePath).constData(), nullptr), &std::free);
+    return resolved ? fileNameFromBytes(QByteArrayView(resolved.get())) : QString();
+}
+
+bool fileExists(const QString& nativePath) {
+    struct stat info {};
+    return statOf(nativePath, &info);
+}
+
+std::int64_t fileSize(const QString& nativePath) {
+    struct stat info {};
+    return statOf(nativePath, &info) ? static_cast<std::int64_t>(info.st_size) : -1;
 }
 
 bool sameFile(const QString& a, const QString& b) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 namespace fr {
 
@@ -18,6 +19,15 @@ enum class FileKind {
 // The kind of the file a native path names, following symbolic links. The file is only
 // looked at, never opened, so a pipe cannot block and a device is never touched.
 FileKind kindOf(const QString& nativePath);
+
+// The absolute path with every link and "." or ".." resolved; empty when it names nothing.
+QString canonicalPath(const QString& nativePath);
+// Whether anything is there, following symbolic links (what QFileInfo::exists says, for a
+// name of any bytes).
+bool fileExists(const QString& nativePath);
+// The size in bytes of what the path names, following symbolic links; -1 when nothing is
+// there.
+std::int64_t fileSize(const QString& nativePath);
 
 // Whether two native paths name the same file: the same device and inode after following
 // symbolic links, which also finds hard links and one folder reached through two drive

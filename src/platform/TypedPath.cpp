@@ -2,7 +2,6 @@
 
 #include "platform/DriveMap.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace fr {
@@ -15,9 +14,10 @@ bool isDriveForm(const QString& path) {
 }
 
 QString resolveDots(const QString& drivePath) {
-    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
+    QString rest = drivePath.mid(3);
+    rest.replace('/', '\\');
     QStringList kept;
-    for (const QString& part : drivePath.mid(3).split(separators)) {
+    for (const QString& part : rest.split('\\')) {
         if (part.isEmpty() || part == QLatin1String("."))
             continue;
         if (part == QLatin1String("..")) {

@@ -6,11 +6,14 @@
 #include "platform/DestinationLock.h"
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 #include "rescue/OutputTarget.h"
 #include "rescue/RegisterRecord.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fr {
 
@@ -73,7 +76,6 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
         return false;
     }
     bool emptyDestination = false;
-    const QFileInfo existing(nativeDestination);
     if (destinationKind == FileKind::Regular) {
         if (!dialogue.replaceExisting(nativeDestination, ok, resume))
             ok = false;
@@ -82,7 +84,7 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
     }
 
     if (ok) {
-        start->sourceSize = static_cast<std::uint64_t>(QFileInfo(nativeSource).size());
+        start->sourceSize = static_cast<std::uint64_t>(fileSize(nativeSource));
         if (!journalCanHold(source, destination, start->sourceSize)) {
             dialogue.refused(225, nativeSource, QString());
             ok = false;
@@ -90,10 +92,10 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
     }
     if (ok) {
         TDriveInfo target;
-        context.disk.GetDriveInfo(destination.left(1).toUpper(), target);
+        context.disk.GetDriveInfo(QString(drives.letterOf(destination)), target);
         // The destination about to be emptied frees its own space for the copy.
         const std::uint64_t freed =
-            emptyDestination ? static_cast<std::uint64_t>(existing.size()) : 0;
+            emptyDestination ? static_cast<std::uint64_t>(fileSize(nativeDestination)) : 0;
         if (start->sourceSize > target.FreeBytes + freed) {
             dialogue.refused(104, nativeDestination,
                              QStringLiteral("%1 bytes needed, %2 free")
@@ -105,18 +107,19 @@ bool checkCopyStart(ProgramContext& context, const DriveMap& drives, const QStri
     if (!ok)
         return false;
 
-    const TMediaIdentifier medium =
-        context.disk.GetMediaIdentifier(destination.isEmpty() ? QChar() : destination[0]);
+    const TMediaIdentifier medium = context.disk.GetMediaIdentifier(drives.letterOf(destination));
     if (RegisterFile(context).isRegistered(medium.SerialNumber) &&
         !dialogue.useRegisteredMedium(destination))
         return false;
 
     if (emptyDestination) {
-        QFile file(nativeDestination);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            dialogue.failed(103, nativeDestination, file.errorString());
+        const int file =
+            ::open(fileNameBytes(nativeDestination).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (file < 0) {
+            dialogue.failed(103, nativeDestination, QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
+        ::close(file);
     }
     return true;
 }

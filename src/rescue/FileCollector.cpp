@@ -1,8 +1,8 @@
 #include "rescue/FileCollector.h"
 
 #include "platform/DriveMap.h"
+#include "platform/FileName.h"
 
-#include <QFile>
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -27,7 +27,7 @@ struct Entry {
 int listFolder(const QString& nativeFolder, dev_t medium, std::vector<Entry>& entries) {
     if (nativeFolder.isEmpty())
         return ENOENT; // a drive without a mounted file system
-    const QByteArray path = QFile::encodeName(nativeFolder);
+    const QByteArray path = fileNameBytes(nativeFolder);
     const QByteArray prefix = path.endsWith('/') ? path : path + '/';
     DIR* directory = ::opendir(path.constData());
     if (!directory)
@@ -47,7 +47,7 @@ int listFolder(const QString& nativeFolder, dev_t medium, std::vector<Entry>& en
         struct stat status {};
         if (::lstat(full.constData(), &status) != 0)
             continue; // gone since it was listed
-        Entry entry{QFile::decodeName(name)};
+        Entry entry{fileNameFromBytes(name)};
         if (S_ISDIR(status.st_mode)) {
             entry.folder = status.st_dev == medium;
         } else if (S_ISREG(status.st_mode)) {
@@ -70,21 +70,29 @@ bool matchesAny(const QString& name, const QStringList& masks) {
     return false;
 }
 
+// `folder` is empty below a name that drive form cannot hold: everything there is listed by
+// its native path.
 void collect(const QString& folder, const QString& nativeFolder, dev_t medium,
              const QStringList& masks, CollectedFiles& into) {
-    const QString prefix = folder.endsWith('\\') ? folder : folder + '\\';
+    const QString prefix = folder.isEmpty() || folder.endsWith('\\') ? folder : folder + '\\';
     const QString nativePrefix = nativeFolder.endsWith('/') ? nativeFolder : nativeFolder + '/';
+    // A backslash in a name is a character here; in drive form it would be a separator.
+    const auto pathOf = [&](const QString& name) {
+        return prefix.isEmpty() || name.contains('\\') ? QString() : prefix + name;
+    };
     std::vector<Entry> entries;
     if (const int error = listFolder(nativeFolder, medium, entries))
         into.unreadableFolders.append(
-            prefix + QStringLiteral(": ") +
+            (prefix.isEmpty() ? nativePrefix : prefix) + QStringLiteral(": ") +
             QString::fromStdString(std::generic_category().message(error)));
     for (const Entry& entry : entries)
-        if (entry.file && matchesAny(entry.name, masks))
-            into.files.append(prefix + entry.name);
+        if (entry.file && matchesAny(entry.name, masks)) {
+            const QString path = pathOf(entry.name);
+            into.files.append(path.isEmpty() ? nativePrefix + entry.name : path);
+        }
     for (const Entry& entry : entries)
         if (entry.folder && !isHiddenName(entry.name))
-            collect(prefix + entry.name, nativePrefix + entry.name, medium, masks, into);
+            collect(pathOf(entry.name), nativePrefix + entry.name, medium, masks, into);
 }
 
 } // namespace
@@ -98,7 +106,7 @@ CollectedFiles collectFiles(const QString& folder, const QString& nativeFolder,
     CollectedFiles collected;
     struct stat root {};
     const dev_t medium =
-        ::stat(QFile::encodeName(nativeFolder).constData(), &root) == 0 ? root.st_dev : 0;
+        ::stat(fileNameBytes(nativeFolder).constData(), &root) == 0 ? root.st_dev : 0;
     collect(folder, nativeFolder, medium, masks, collected);
     return collected;
 }

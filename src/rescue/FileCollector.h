@@ -9,7 +9,8 @@ namespace fr {
 struct CollectedFiles {
     // Full paths in drive form ("E:\docs\Letter.txt"), names in their own letter case, depth
     // first: a folder's matching files in the order the system lists them, then each of its
-    // folders to its end before the next.
+    // folders to its end before the next. A file whose path holds a backslash in a name,
+    // which drive form would read as a separator, is listed by its native path instead.
     QStringList files;
     // Folders that could not be listed whole, each as its path (drive form) and the system's
     // reason ("E:\old\: Input/output error"): on a damaged medium a folder can fail to read

@@ -6,7 +6,6 @@
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
 
-#include <QFileInfo>
 #include <QLocale>
 
 namespace fr::JournalEntry {
@@ -48,8 +47,8 @@ QChar driveOfMedium(const QString& name, const DriveMap& drives) {
     return {};
 }
 
-bool isPathWithDrive(const QString& name) {
-    return name.mid(1, 2) == QLatin1String(":\\");
+bool isFilePath(const QString& name) {
+    return name.mid(1, 2) == QLatin1String(":\\") || name.startsWith('/');
 }
 
 Kind kindOf(const CopyJob& job) {
@@ -124,18 +123,18 @@ QString status(const CopyJob& job, const ProgramContext& context) {
         return native.isEmpty() ? name : native;
     };
     QString status;
-    const QFileInfo source(nativeOf(job.sourceName));
-    if (!source.exists())
+    const std::int64_t sourceSize = fileSize(nativeOf(job.sourceName));
+    if (sourceSize < 0)
         status = context.text(70);
-    else if (static_cast<quint64>(source.size()) != job.totalSize)
+    else if (static_cast<quint64>(sourceSize) != job.totalSize)
         status = context.text(72);
 
-    const QFileInfo destination(nativeOf(job.destinationName));
+    const std::int64_t destinationSize = fileSize(nativeOf(job.destinationName));
     QString destinationState;
-    if (!destination.exists()) {
+    if (destinationSize < 0) {
         destinationState = context.text(71);
     } else {
-        const quint64 size = static_cast<quint64>(destination.size());
+        const quint64 size = static_cast<quint64>(destinationSize);
         const quint64 position = job.position.load();
         // A stop journals the exact position the copy reached, so the destination ends there;
         // one fill block (512 to 2048 bytes) past it is what a copy that journalled a step

@@ -29,8 +29,9 @@ bool namesMedium(const QString& name);
 // The letter that stands for a medium name now: its own, or that of the drive whose device is
 // the device code's. Null when no drive does.
 QChar driveOfMedium(const QString& name, const DriveMap& drives);
-// "X:\..." names a file on a drive; a network path or a medium code does not.
-bool isPathWithDrive(const QString& name);
+// Whether the name is a file's path: "X:\..." on a drive, or a native path ("/...") kept for
+// a name that drive form cannot hold; a network path or a medium code is not.
+bool isFilePath(const QString& name);
 Kind kindOf(const CopyJob& job);
 
 QString listLine(const CopyJob& job, const ProgramContext& context);

@@ -7,10 +7,10 @@
 #include "core/PostReport.h"
 #include "disk/RescuePasses.h"
 #include "platform/DestinationLock.h"
+#include "platform/FileName.h"
 #include "platform/Platform.h"
 #include "platform/Transfer.h"
 
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -112,7 +112,7 @@ public:
         passes_->seedRead(readBefore);
 
         // Created when missing, never truncated: a resumed copy keeps what an earlier run wrote.
-        const QByteArray destination = QFile::encodeName(s_.destinationPath);
+        const QByteArray destination = fileNameBytes(s_.destinationPath);
         destination_ = ::open(destination.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (destination_ < 0)
             return errno;
@@ -385,7 +385,7 @@ CopyOutcome KopirovanieEex::run() {
         const bool everyByteRead = startedAt == 0 && !outcome.readFailed;
         if (!everyByteRead) {
             outcome.sourceDeletion = SourceDeletion::Kept;
-        } else if (::unlink(QFile::encodeName(setup_.sourcePath).constData()) == 0) {
+        } else if (::unlink(fileNameBytes(setup_.sourcePath).constData()) == 0) {
             outcome.sourceDeletion = SourceDeletion::Deleted;
         } else {
             outcome.sourceDeletion = SourceDeletion::Failed;

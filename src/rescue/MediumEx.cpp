@@ -5,10 +5,12 @@
 #include "core/LiveJob.h"
 #include "core/PostReport.h"
 #include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 #include "rescue/KopirovanieEex.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -69,12 +71,30 @@ MediumOutcome MediumEx::run() {
     return outcome;
 }
 
+namespace {
+
+// Where a file listed by its native path goes (a name on its way holds a backslash, which
+// drive form cannot): the same place below the destination folder, as a native path too.
+QString nativeDestinationOf(const QString& file, const QString& folder, const DriveMap& drives) {
+    const Drive* medium = drives.driveHolding(file);
+    const QString root = drives.toNative(folder);
+    if (!medium || root.isEmpty())
+        return {};
+    const QString below =
+        medium->root == QLatin1String("/") ? file.mid(1) : file.mid(medium->root.size() + 1);
+    return (root.endsWith('/') ? root : root + '/') + below;
+}
+
+} // namespace
+
 QString MediumEx::copyFile(const QString& file, MediumOutcome& outcome) {
-    const QString destination = destinationOf(file, setup_.destinationFolder);
+    const QString destination =
+        file.startsWith('/') ? nativeDestinationOf(file, setup_.destinationFolder, setup_.drives)
+                             : destinationOf(file, setup_.destinationFolder);
     const QString nativeSource = setup_.drives.toNative(file);
     const QString nativeDestination = setup_.drives.toNative(destination);
     const QString named = file + QStringLiteral(" -> ") + destination + QStringLiteral(": ");
-    const qint64 size = nativeSource.isEmpty() ? 0 : QFileInfo(nativeSource).size();
+    const qint64 size = nativeSource.isEmpty() ? 0 : std::max<qint64>(fileSize(nativeSource), 0);
     if (hooks_.fileStarted)
         post([hook = hooks_.fileStarted, file, destination, size] {
             hook(file, destination, static_cast<std::uint64_t>(size));
@@ -92,7 +112,7 @@ QString MediumEx::copyFile(const QString& file, MediumOutcome& outcome) {
         return named + QStringLiteral("the destination is the source file itself");
     std::error_code madeFolders;
     std::filesystem::create_directories(
-        std::filesystem::path(QFile::encodeName(QFileInfo(nativeDestination).path()).toStdString()),
+        std::filesystem::path(fileNameBytes(QFileInfo(nativeDestination).path()).toStdString()),
         madeFolders);
     if (madeFolders)
         return named + QString::fromStdString(madeFolders.message());
@@ -145,7 +165,7 @@ QString MediumEx::copyFile(const QString& file, MediumOutcome& outcome) {
         outcome.undeletedSources.append(file + QStringLiteral(": ") + copied.deletionFailure);
     // An older, longer file of the same name would otherwise keep its tail behind the copy.
     if (!copied.mediumGone && copied.position >= job.totalSize &&
-        ::truncate(QFile::encodeName(nativeDestination).constData(),
+        ::truncate(fileNameBytes(nativeDestination).constData(),
                    static_cast<off_t>(copied.position)) != 0)
         return named + systemText(errno);
     return {};

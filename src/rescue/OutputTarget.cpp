@@ -2,10 +2,14 @@
 
 #include "core/RescueMap.h"
 #include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fr {
 
@@ -25,27 +29,38 @@ constexpr qint64 kLargestMap = 64 * 1024 * 1024;
 // Symbolic links on the way to the named file followed, however many there are; a link that
 // names nothing gives the path it would create. Empty when the links go round in a circle.
 QString followLinks(const QString& nativePath) {
-    QString path = QFileInfo(nativePath).absoluteFilePath();
+    QString path = absoluteFileName(nativePath);
     for (int hops = 0; hops < 40; ++hops) {
-        const QFileInfo info(path);
-        if (!info.isSymLink())
-            return QDir::cleanPath(path);
-        path = info.symLinkTarget();
+        const QByteArray name = fileNameBytes(path);
+        struct stat status {};
+        if (::lstat(name.constData(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return path;
+        QByteArray target(static_cast<qsizetype>(PATH_MAX), '\0');
+        const ssize_t length = ::readlink(name.constData(), target.data(), target.size());
+        if (length < 0)
+            return path;
+        target.truncate(length);
+        const QString linked = fileNameFromBytes(target);
+        // A relative target is relative to the link's own folder.
+        path = absoluteFileName(
+            linked.startsWith('/') ? linked : path.left(path.lastIndexOf('/') + 1) + linked);
     }
     return {};
 }
 
 // The folder resolved through its links, joined to the name: the form in which a path that
 // does not exist yet can be compared with a folder.
+
 QString canonicalForm(const QString& path) {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
+    const QString absolute = absoluteFileName(path);
+    const QString canonical = canonicalPath(absolute);
     if (!canonical.isEmpty())
         return canonical;
-    QString folder = info.absoluteDir().canonicalPath();
+    const qsizetype slash = absolute.lastIndexOf('/');
+    QString folder = canonicalPath(absolute.left(std::max<qsizetype>(slash, 1)));
     if (folder.isEmpty())
-        folder = QDir::cleanPath(info.absolutePath());
-    return folder + '/' + info.fileName();
+        folder = absolute.left(slash);
+    return (folder.endsWith('/') ? folder : folder + '/') + absolute.mid(slash + 1);
 }
 
 } // namespace
@@ -96,7 +111,7 @@ OutputTarget checkOutputTarget(const QString& nativePath, const OutputRules& rul
         target.text = kTextOutputNotAFile;
         return target;
     }
-    if (rules.mapMayBeReplaced && QFileInfo(target.path).size() <= kLargestMap &&
+    if (rules.mapMayBeReplaced && fileSize(target.path) <= kLargestMap &&
         readMapFile(target.path).error.isEmpty()) {
         target.verdict = OutputTarget::Verdict::Write;
         return target;

@@ -1,5 +1,6 @@
 #include "rescue/SecureWipe.h"
 
+#include "platform/FileName.h"
 #include "platform/Transfer.h"
 
 #include <QFile>
@@ -77,7 +78,7 @@ int otherNamesOf(const struct stat& status) {
 } // namespace
 
 WipeTarget wipeTargetOf(const QString& nativePath) {
-    const QByteArray path = QFile::encodeName(nativePath);
+    const QByteArray path = fileNameBytes(nativePath);
     struct stat named {};
     if (path.isEmpty() || ::lstat(path.constData(), &named) != 0)
         return {};
@@ -92,7 +93,7 @@ WipeTarget wipeTargetOf(const QString& nativePath) {
 
 WipeOutcome wipeFile(const QString& nativePath, std::mt19937& random, const WipePassDone& passDone,
                      const WipeStopRequested& stopRequested) {
-    const QByteArray path = QFile::encodeName(nativePath);
+    const QByteArray path = fileNameBytes(nativePath);
     // Looked at before it is opened: opening a device can act on it (a watchdog, a tape).
     struct stat named {};
     if (::lstat(path.constData(), &named) != 0)

@@ -1,14 +1,46 @@
 #include "widgets/DirectoryListBox.h"
 
 #include "platform/DriveMap.h"
+#include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace fr {
+
+namespace {
+
+// The folders in a folder (and links to folders), by name in the order of the alphabet, case
+// aside. Read by bytes: a name that is not UTF-8 must still lead to its folder.
+QStringList subfolderNames(const QString& folder) {
+    QStringList names;
+    const QByteArray path = fileNameBytes(folder);
+    const QByteArray prefix = path.endsWith('/') ? path : path + '/';
+    DIR* directory = ::opendir(path.constData());
+    if (!directory)
+        return names;
+    while (const dirent* item = ::readdir(directory)) {
+        const QByteArray name(item->d_name);
+        struct stat status {};
+        if (name != "." && name != ".." && ::stat((prefix + name).constData(), &status) == 0 &&
+            S_ISDIR(status.st_mode))
+            names << fileNameFromBytes(name);
+    }
+    ::closedir(directory);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    return names;
+}
+
+} // namespace
 
 namespace {
 
@@ -74,7 +106,7 @@ bool DirectoryListBox::isWithinRoot(const QString& folder) const {
 
 void DirectoryListBox::setDirectory(const QString& nativeFolder) {
     const QString folder = clean(nativeFolder);
-    if (!isWithinRoot(folder) || !QFileInfo(folder).isDir())
+    if (!isWithinRoot(folder) || kindOf(folder) != FileKind::Directory)
         return;
     if (folder == directory_) {
         populate();
@@ -102,7 +134,7 @@ QString DirectoryListBox::directoryInDriveForm() const {
 void DirectoryListBox::refresh() {
     // The current folder may have gone: fall back to the nearest one that is still there.
     QString folder = directory_;
-    while (isWithinRoot(folder) && folder != root_ && !QFileInfo(folder).isDir())
+    while (isWithinRoot(folder) && folder != root_ && kindOf(folder) != FileKind::Directory)
         folder = QFileInfo(folder).path();
     if (folder != directory_) {
         directory_ = folder;
@@ -143,9 +175,7 @@ void DirectoryListBox::populate() {
     }
 
     // Its subfolders, hidden ones left out as the file manager does.
-    const QStringList names =
-        QDir(directory_)
-            .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QStringList names = subfolderNames(directory_);
     const QString base =
         directory_.endsWith(QLatin1Char('/')) ? directory_ : directory_ + QLatin1Char('/');
     for (const QString& name : names) {

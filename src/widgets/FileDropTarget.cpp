@@ -1,6 +1,7 @@
 #include "widgets/FileDropTarget.h"
 
-#include <QDir>
+#include "platform/FileName.h"
+
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -15,8 +16,12 @@ QStringList localFiles(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls())
         return paths;
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            paths << QDir::toNativeSeparators(url.toLocalFile());
+        // The escapes of a file URL are the name's bytes, which need not be UTF-8: decoded as
+        // text they would name another file.
+        const QString path = fileNameFromBytes(
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+        if (url.isLocalFile() && !path.isEmpty())
+            paths << path;
     }
     return paths;
 }

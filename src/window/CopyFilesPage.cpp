@@ -156,7 +156,7 @@ void CopyFilesPage::Image3Click() {
         context_.fileDialogs->openFile(context_.text(secureDeletion ? 152 : 31), QString());
     if (chosen.isEmpty())
         return;
-    const QString path = DriveMap::build(context_.programDir).toDriveForm(chosen);
+    const QString path = typedPathToDriveForm(chosen, DriveMap::build(context_.programDir));
     (secureDeletion ? form_.Edit2 : form_.Edit1)->setText(path);
 }
 
@@ -176,7 +176,7 @@ void CopyFilesPage::Image4Click() {
         filterEntry <= 2)
         context_.mediumImageExtension =
             filterEntry == 1 ? QStringLiteral(".ima") : QStringLiteral(".iso");
-    QString path = DriveMap::build(context_.programDir).toDriveForm(chosen);
+    QString path = typedPathToDriveForm(chosen, DriveMap::build(context_.programDir));
     if (!path.endsWith(QLatin1String(".ima")) && !path.endsWith(QLatin1String(".iso")))
         path += context_.mediumImageExtension;
     form_.Edit2->setText(path);
@@ -184,7 +184,8 @@ void CopyFilesPage::Image4Click() {
 
 void CopyFilesPage::DropFileTarget1Drop(const QStringList& paths) {
     if (paths.size() == 1) {
-        form_.Edit1->setText(DriveMap::build(context_.programDir).toDriveForm(paths.front()));
+        form_.Edit1->setText(
+            typedPathToDriveForm(paths.front(), DriveMap::build(context_.programDir)));
         return;
     }
     context_.prompts.information(context_.text(221) + '\r' + '\r' + context_.text(222));

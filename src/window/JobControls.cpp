@@ -2,6 +2,7 @@
 
 #include "core/LiveJob.h"
 #include "core/ProgramContext.h"
+#include "platform/DriveMap.h"
 #include "platform/Platform.h"
 #include "platform/Prompts.h"
 #include "rescue/RecordFile.h"
@@ -108,7 +109,8 @@ void JobControls::jobCompleted(bool readFailed) {
         return;
     const QString& source = context_.copyJob.sourceName;
     if (readFailed && !source.isEmpty()) {
-        const QString error = addRegisterEntry(context_, source.front(), context_.text(224));
+        const QString error = addRegisterEntry(
+            context_, DriveMap::build(context_.programDir).letterOf(source), context_.text(224));
         if (!error.isEmpty())
             context_.prompts.error(error);
     }
@@ -239,8 +241,8 @@ void JobControls::Timer2Timer() {
 void JobControls::offerRegistration() {
     stopMonitor();
     context_.errorMarker.clear();
-    const QChar letter =
-        context_.copyJob.sourceName.isEmpty() ? QChar() : context_.copyJob.sourceName[0];
+    // A source kept as a native path is on the drive that holds it.
+    const QChar letter = DriveMap::build(context_.programDir).letterOf(context_.copyJob.sourceName);
     const TMediaIdentifier identity = context_.disk.GetMediaIdentifier(letter);
     RegisterRecord candidate;
     candidate.serialText = QString::number(identity.SerialNumber);

@@ -4,6 +4,7 @@
 #include "core/ProgramContext.h"
 #include "core/RecordText.h"
 #include "platform/DriveMap.h"
+#include "platform/FileIdentity.h"
 #include "platform/Prompts.h"
 #include "rescue/JournalEntry.h"
 #include "rescue/RecordFile.h"
@@ -92,7 +93,7 @@ void JournalPage::SpeedButton20Click() {
     const DriveMap drives = DriveMap::build(context_.programDir);
     const auto missing = [&drives](const QString& name) {
         const QString native = drives.toNative(name);
-        return native.isEmpty() || !QFileInfo::exists(native);
+        return native.isEmpty() || !fileExists(native);
     };
     // The state read back from the status line, after its 7-character heading.
     const QString state = form_.Label3->text().mid(7);
@@ -103,18 +104,18 @@ void JournalPage::SpeedButton20Click() {
         return;
     }
 
-    if (JournalEntry::isPathWithDrive(job.sourceName) && missing(job.sourceName)) {
+    if (JournalEntry::isFilePath(job.sourceName) && missing(job.sourceName)) {
         if (context_.prompts.confirm(context_.text(186)))
             removeSelected(true);
         return;
     }
-    if (JournalEntry::isPathWithDrive(job.destinationName) && missing(job.destinationName)) {
+    if (JournalEntry::isFilePath(job.destinationName) && missing(job.destinationName)) {
         if (context_.prompts.confirm(context_.text(185)))
             removeSelected(true);
         return;
     }
-    if (JournalEntry::isPathWithDrive(job.sourceName) && state == context_.text(72)) {
-        const qint64 sourceSize = QFileInfo(drives.toNative(job.sourceName)).size();
+    if (JournalEntry::isFilePath(job.sourceName) && state == context_.text(72)) {
+        const qint64 sourceSize = fileSize(drives.toNative(job.sourceName));
         if (std::uint64_t(sourceSize) < job.position.load()) {
             if (context_.prompts.confirm(context_.text(189)))
                 removeSelected(true);
@@ -123,7 +124,7 @@ void JournalPage::SpeedButton20Click() {
         if (!context_.prompts.confirm(context_.text(187)))
             return;
     }
-    if (JournalEntry::isPathWithDrive(job.destinationName) && state == context_.text(73) &&
+    if (JournalEntry::isFilePath(job.destinationName) && state == context_.text(73) &&
         !context_.prompts.confirm(context_.text(188)))
         return;
 

@@ -3,6 +3,7 @@
 #include "core/ProgramContext.h"
 #include "platform/DriveMap.h"
 #include "platform/FileIdentity.h"
+#include "platform/FileName.h"
 #include "platform/Prompts.h"
 #include "platform/TypedPath.h"
 #include "rescue/FileCollector.h"
@@ -19,8 +20,9 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QTemporaryFile>
+#include <cstdlib>
 #include <functional>
+#include <unistd.h>
 
 namespace fr {
 
@@ -36,8 +38,14 @@ constexpr qsizetype kFoldersShown = 20;
 bool writable(const QString& nativeFolder) {
     if (nativeFolder.isEmpty())
         return false;
-    QTemporaryFile probe(nativeFolder + QStringLiteral("/.fragmentrove-write-test-XXXXXX"));
-    return probe.open();
+    // Made by its bytes: the folder's name need not be UTF-8.
+    QByteArray probe = fileNameBytes(nativeFolder) + "/.fragmentrove-write-test-XXXXXX";
+    const int file = ::mkstemp(probe.data());
+    if (file < 0)
+        return false;
+    ::close(file);
+    ::unlink(probe.constData());
+    return true;
 }
 
 // The first lines of a list for a message box; a badly damaged medium can give hundreds.

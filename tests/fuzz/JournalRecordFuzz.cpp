@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::require(entry.fromRecord(record));
         // Everything a journal listing reads of an entry.
         JournalEntry::kindOf(entry);
-        JournalEntry::isPathWithDrive(entry.sourceName);
+        JournalEntry::isFilePath(entry.sourceName);
         JournalEntry::megabytes(entry.totalSize);
         const QDateTime started(entry.startDay(), entry.startTimeOfDay());
         started.toString(QStringLiteral("yyyy-MM-dd HH:mm"));

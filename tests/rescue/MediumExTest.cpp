@@ -8,6 +8,7 @@
 #include "core/JobSignals.h"
 #include "core/LiveJob.h"
 #include "rescue/FileCollector.h"
+#include "support/ByteNames.h"
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
 #include "support/ReferenceRescue.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 #include <set>
@@ -298,6 +300,37 @@ TEST_F(MediumExTest, AFileThatCannotBeCopiedEndsTheJobAndNamesIt) {
     EXPECT_TRUE(got.failure.startsWith(QStringLiteral("D:\\three.bin -> G:\\out\\three.bin: ")))
         << got.failure.toStdString();
     EXPECT_TRUE(QFileInfo(destination(QStringLiteral("out/three.bin"))).isDir());
+}
+
+TEST_F(MediumExTest, NamesOfAnyBytesAreGatheredAndCopiedUnderTheirOwnBytes) {
+    const test::EmptiedAtEnd emptiedSources(sources.path());
+    const test::EmptiedAtEnd emptiedDestinations(destinations.path());
+    const auto at = [](const QTemporaryDir& folder, const QByteArray& name) {
+        return folder.path() + '/' + fileNameFromBytes(name);
+    };
+    // Latin-1, a folder of bytes that are no UTF-8, and backslashes in a file's and a folder's
+    // name (old FAT media, folders from other machines).
+    const QByteArray names[] = {"caf\xe9.txt", "bad\xff\xfe/inner.txt", "we\\ird.txt",
+                                "back\\slash/deep\xe9.txt"};
+    for (const QByteArray& name : names) {
+        std::filesystem::create_directories(test::bytePath(at(sources, name)).parent_path());
+        test::writeByteNamed(at(sources, name), name + " holds these bytes");
+    }
+    // The folder a backslash would split "we\ird.txt" into.
+    QDir(destinations.path()).mkpath(QStringLiteral("out/we"));
+
+    const CollectedFiles collected =
+        collectFiles(QStringLiteral("D:\\"), sources.path(), QStringLiteral("*.txt"));
+    EXPECT_TRUE(collected.unreadableFolders.isEmpty());
+    EXPECT_EQ(collected.files.size(), 4);
+    EXPECT_TRUE(collected.files.contains(fileNameFromBytes("D:\\bad\xff\xfe\\inner.txt")));
+    const MediumOutcome got = copy(collected.files);
+    EXPECT_TRUE(got.failure.isEmpty()) << fileNameBytes(got.failure).toStdString();
+    for (const QByteArray& name : names)
+        EXPECT_EQ(test::contentOfByteNamed(at(destinations, "out/" + name)),
+                  name + " holds these bytes")
+            << name.toStdString();
+    EXPECT_TRUE(QDir(destinations.filePath(QStringLiteral("out/we"))).isEmpty());
 }
 
 } // namespace

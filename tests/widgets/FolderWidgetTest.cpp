@@ -1,3 +1,5 @@
+#include "platform/FileName.h"
+#include "support/ByteNames.h"
 #include "widgets/DirectoryListBox.h"
 #include "widgets/FileDropTarget.h"
 #include "widgets/LabeledEdit.h"
@@ -9,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace fr {
@@ -57,6 +60,15 @@ TEST_F(DirectoryListBoxTest, ListsTheChainToTheFolderThenItsVisibleSubfolders) {
     list.setDirectory(drive.path() + QStringLiteral("/notes.txt"));
     EXPECT_EQ(list.directory(), drive.path() + QStringLiteral("/Music"));
     EXPECT_EQ(moved.count(), 1);
+
+    // A folder whose name is not UTF-8 is listed and entered by its own bytes.
+    const test::EmptiedAtEnd emptied(drive.path());
+    std::filesystem::create_directory(
+        test::bytePath(drive.path() + fileNameFromBytes("/Music/Caf\xe9")));
+    list.refresh();
+    ASSERT_EQ(list.count(), 5);
+    list.setDirectory(list.item(3)->data(DirectoryListBox::PathRole).toString());
+    EXPECT_EQ(fileNameBytes(list.directoryInDriveForm()), QByteArray("E:\\Music\\Caf\xe9"));
 }
 
 TEST_F(DirectoryListBoxTest, EnterAndDoubleClickMoveToTheEntry) {
@@ -123,10 +135,18 @@ TEST_F(FileDropTargetTest, TakesLocalFilesOnlyWhileEnabled) {
     EXPECT_EQ(dropped.at(0).at(0).toStringList(),
               (QStringList{"/media/stick/b.doc", "/media/stick/a.doc"}));
 
+    // A name that is not UTF-8 arrives with its own bytes.
+    const QList<QUrl> latin1{QUrl::fromEncoded("file:///media/stick/caf%E9%20%5C.doc")};
+    EXPECT_TRUE(enter(latin1));
+    EXPECT_TRUE(drop(latin1));
+    ASSERT_EQ(dropped.count(), 2);
+    EXPECT_EQ(dropped.at(1).at(0).toStringList(),
+              QStringList{fileNameFromBytes("/media/stick/caf\xe9 \\.doc")});
+
     target.setEnabled(false);
     EXPECT_FALSE(window.acceptDrops());
     drop(files);
-    EXPECT_EQ(dropped.count(), 1);
+    EXPECT_EQ(dropped.count(), 2);
 }
 
 TEST(LabeledEditTest, LabelFollowsTheEditsPlaceAndVisibility) {

@@ -4,7 +4,9 @@
 
 #include "window/WholeMediumPage.h"
 
+#include "platform/FileName.h"
 #include "rescue/RegisterRecord.h"
+#include "support/ByteNames.h"
 #include "support/FaultyMedium.h"
 #include "support/LoopMount.h"
 #include "support/MediaImages.h"
@@ -22,6 +24,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -118,6 +121,29 @@ TEST_F(WholeMediumPageTest, ATypedFolderIsTakenInDriveFormAndItsWriteProbeReplac
     EXPECT_EQ(texts(), std::vector<QString>{"en 182"}) << "nothing to copy, and nothing else";
     EXPECT_EQ((treeOf(media.filePath(QStringLiteral("save")))),
               (std::map<QString, QByteArray>{{"a", "keep"}}));
+}
+
+TEST_F(WholeMediumPageTest, NamesThatAreNotUtf8AreCopiedIntoAFolderThatIsNotUtf8Either) {
+    QTemporaryDir source;
+    const test::EmptiedAtEnd emptiedSource(source.path());
+    const test::EmptiedAtEnd emptiedMedia(media.path());
+    const QByteArray files[] = {"caf\xe9.txt", "old\xff/in.txt"};
+    for (const QByteArray& name : files) {
+        const QString path = source.path() + '/' + fileNameFromBytes(name);
+        std::filesystem::create_directories(test::bytePath(path).parent_path());
+        test::writeByteNamed(path, name);
+    }
+    std::filesystem::create_directory(
+        test::bytePath(media.path() + fileNameFromBytes("/r\xe9sultat")));
+    drives.setRoot('E', source.path());
+    open('E');
+    form->Edit2->setText(fileNameFromBytes("D:\\r\xe9sultat\\"));
+    EXPECT_TRUE(page().celydisk()) << testing::PrintToString(texts());
+    ASSERT_TRUE(runToEnd());
+    for (const QByteArray& name : files)
+        EXPECT_EQ(
+            test::contentOfByteNamed(media.path() + fileNameFromBytes("/r\xe9sultat/" + name)),
+            name);
 }
 
 TEST_F(WholeMediumPageTest, EveryRegisterEntryOfTheDestinationIsAskedAbout) {
