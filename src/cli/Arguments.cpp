@@ -13,9 +13,7 @@ struct Option {
 
 // Options every command takes.
 const Option kGlobalOptions[] = {
-    {"program-dir", true},
-    {"yes", false},
-    {"help", false},
+    {"program-dir", true}, {"yes", false}, {"help", false}, {"version", false}, {"quiet", false},
 };
 
 // The options of each command, beyond the global ones.
@@ -78,6 +76,10 @@ Arguments parseArguments(const QStringList& arguments) {
             name = QStringLiteral("yes");
         } else if (argument == QLatin1String("-h")) {
             name = QStringLiteral("help");
+        } else if (argument == QLatin1String("-V")) {
+            name = QStringLiteral("version");
+        } else if (argument == QLatin1String("-q")) {
+            name = QStringLiteral("quiet");
         } else if (argument.startsWith(QLatin1String("--"))) {
             name = argument.mid(2);
             if (const int equals = name.indexOf('='); equals >= 0) {

@@ -107,11 +107,12 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     StopSignal::install();
     StopSignal::withSignalsBlocked([&engine] { engine.start(); });
 
-    session.say(QStringLiteral("%1 -> %2: %3 bytes%4")
-                    .arg(start.source.driveForm, start.destination.driveForm)
-                    .arg(job.totalSize)
-                    .arg(from > 0 ? QStringLiteral(", from byte %1").arg(from) : QString()));
-    ProgressLine line(stdout, ProgressLine::outputIsTerminal(), session.progressWords());
+    session.tell(QStringLiteral("%1 -> %2: %3 bytes%4")
+                     .arg(start.source.driveForm, start.destination.driveForm)
+                     .arg(job.totalSize)
+                     .arg(from > 0 ? QStringLiteral(", from byte %1").arg(from) : QString()));
+    ProgressLine line(session.progressOutput(), ProgressLine::outputIsTerminal(),
+                      session.progressWords());
     JobWatch watch;
     watch.ended = [&reports] {
         return reports.ended.load();

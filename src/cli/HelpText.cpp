@@ -32,7 +32,11 @@ Options of every command:
                         ${XDG_DATA_HOME:-~/.local/share}/fragmentrove, the folder the window
                         is set up in
   -y, --yes             answer every question yes (needed where nobody can be asked)
+  -q, --quiet           no progress and no account of what the job does: only its result,
+                        and every error on standard error
   -h, --help            this help; "fragmentrove-cli COMMAND --help" for one command
+  -V, --version         the program's version and those of the libraries it runs with
+  --                    ends the options: what follows is a file, even if it begins with "-"
 
 Ctrl-C (or SIGTERM) stops a job after the read under way and journals how far it got; a
 second Ctrl-C quits at once.

@@ -120,12 +120,13 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
 
     const QString medium = mediumOf(job, volume);
     const bool toImage = direction == Direction::MediumToImage;
-    session.say(QStringLiteral("%1 -> %2: %3 sectors of %4 bytes%5")
-                    .arg(toImage ? medium : job.sourceName, toImage ? job.destinationName : medium)
-                    .arg(job.totalSize)
-                    .arg(sector)
-                    .arg(from > 0 ? QStringLiteral(", from sector %1").arg(from) : QString()));
-    ProgressLine line(stdout, ProgressLine::outputIsTerminal(), session.progressWords());
+    session.tell(QStringLiteral("%1 -> %2: %3 sectors of %4 bytes%5")
+                     .arg(toImage ? medium : job.sourceName, toImage ? job.destinationName : medium)
+                     .arg(job.totalSize)
+                     .arg(sector)
+                     .arg(from > 0 ? QStringLiteral(", from sector %1").arg(from) : QString()));
+    ProgressLine line(session.progressOutput(), ProgressLine::outputIsTerminal(),
+                      session.progressWords());
     JobWatch watch;
     watch.ended = [&reports] {
         return reports.ended.load();

@@ -29,6 +29,8 @@ QString ProgressLine::text(const ProgressSample& sample) const {
 }
 
 void ProgressLine::write(const QString& text) {
+    if (!out_)
+        return;
     if (terminal_) {
         // Spaces over what a longer line before left behind.
         const int width = static_cast<int>(text.size());
@@ -88,7 +90,7 @@ void ProgressLine::update(const ProgressSample& sample) {
 }
 
 void ProgressLine::breakLine() {
-    if (!terminal_)
+    if (!terminal_ || !out_)
         return;
     std::fputs("\n", out_);
     std::fflush(out_);
@@ -97,6 +99,8 @@ void ProgressLine::breakLine() {
 
 void ProgressLine::finish(const ProgressSample& sample) {
     speed_.sample(JobSpeed::Clock::now(), sample.doneBytes, sample.failedReads);
+    if (!out_)
+        return;
     if (terminal_) {
         write(text(sample));
         std::fputs("\n", out_);

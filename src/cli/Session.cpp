@@ -28,7 +28,7 @@ Session::Session(QStringList commandLine, Arguments arguments)
                                                 ? arguments_.value(QStringLiteral("program-dir"))
                                                 : defaultProgramDir())
                                       .absoluteFilePath())),
-      prompts_(arguments_.has(QStringLiteral("yes"))),
+      prompts_(arguments_.has(QStringLiteral("yes")), arguments_.has(QStringLiteral("quiet"))),
       disk_(std::make_unique<RawDiskAccess>(programDir_, platform_)),
       context_(std::make_unique<ProgramContext>(programDir_, platform_, prompts_, *disk_)) {
     context_->random.seed(static_cast<std::mt19937::result_type>(
@@ -88,6 +88,19 @@ void Session::note(const QString& message) const {
                    .constData(),
                stderr);
     std::fflush(stderr);
+}
+
+bool Session::quiet() const {
+    return arguments_.has(QStringLiteral("quiet"));
+}
+
+std::FILE* Session::progressOutput() const {
+    return quiet() ? nullptr : stdout;
+}
+
+void Session::tell(const QString& line) const {
+    if (!quiet())
+        say(line);
 }
 
 void Session::say(const QString& line) const {

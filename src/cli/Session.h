@@ -7,6 +7,7 @@
 #include "platform/LinuxPlatform.h"
 
 #include <QString>
+#include <cstdio>
 #include <memory>
 
 namespace fr {
@@ -56,6 +57,12 @@ public:
     void note(const QString& message) const;
     // A line of the command's result on standard output.
     void say(const QString& line) const;
+    // A line that tells what the job is doing (what it copies, which pass it writes): on
+    // standard output like the progress, and left out with --quiet as the progress is.
+    void tell(const QString& line) const;
+    bool quiet() const;
+    // Where the progress goes: standard output, or nowhere with --quiet.
+    std::FILE* progressOutput() const;
 
 private:
     QStringList commandLine_;

@@ -46,7 +46,8 @@ PromptAnswer TerminalPrompts::show(PromptKind kind, const QString& text, PromptB
         return PromptAnswer::Ok;
     }
     if (assumeYes_) {
-        writeError(lines + QStringLiteral(" yes (--yes)\n"));
+        if (!quiet_)
+            writeError(lines + QStringLiteral(" yes (--yes)\n"));
         return PromptAnswer::Yes;
     }
     if (!inputIsTerminal()) {

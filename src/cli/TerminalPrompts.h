@@ -10,7 +10,9 @@ namespace fr::cli {
 // message says that --yes would have answered it.
 class TerminalPrompts : public Prompts {
 public:
-    explicit TerminalPrompts(bool assumeYes) : assumeYes_(assumeYes) {}
+    // `quiet`: a question --yes answers is not shown (a message or a question asked is).
+    explicit TerminalPrompts(bool assumeYes, bool quiet = false)
+        : assumeYes_(assumeYes), quiet_(quiet) {}
 
     PromptAnswer show(PromptKind kind, const QString& text, PromptButtons buttons) override;
 
@@ -21,6 +23,7 @@ public:
 
 private:
     bool assumeYes_;
+    bool quiet_ = false;
     bool unanswered_ = false;
 };
 

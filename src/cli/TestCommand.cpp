@@ -77,11 +77,12 @@ int testCommand(Session& session) {
     StopSignal::install();
     StopSignal::withSignalsBlocked([&tester] { tester.start(); });
 
-    session.say(QStringLiteral("Testing %1: %2 groups of %3 bytes")
-                    .arg(tested.described())
-                    .arg(groups)
-                    .arg(groupBytes));
-    ProgressLine line(stdout, ProgressLine::outputIsTerminal(), session.progressWords());
+    session.tell(QStringLiteral("Testing %1: %2 groups of %3 bytes")
+                     .arg(tested.described())
+                     .arg(groups)
+                     .arg(groupBytes));
+    ProgressLine line(session.progressOutput(), ProgressLine::outputIsTerminal(),
+                      session.progressWords());
     JobWatch watch;
     watch.ended = [&reports] {
         return reports.ended.load();

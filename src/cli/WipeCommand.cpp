@@ -53,12 +53,12 @@ int wipeCommand(Session& session) {
 
     // A stop ends the wipe between two passes, never in the middle of one.
     StopSignal::install();
-    session.say(QStringLiteral("Overwriting %1 (Ctrl-C stops after the pass being written)")
-                    .arg(file.native));
+    session.tell(QStringLiteral("Overwriting %1 (Ctrl-C stops after the pass being written)")
+                     .arg(file.native));
     const WipeOutcome outcome = wipeFile(
         file.native, session.context().random,
         [&session](int pass, const QByteArray&) {
-            session.say(QStringLiteral("pass %1 of 3 written").arg(pass));
+            session.tell(QStringLiteral("pass %1 of 3 written").arg(pass));
         },
         [] { return StopSignal::received() != 0; });
     // Other names of the file still show it, with what the passes wrote.

@@ -10,6 +10,7 @@
 #include "cli/ResumeCommand.h"
 #include "cli/Session.h"
 #include "cli/TestCommand.h"
+#include "cli/VersionText.h"
 #include "cli/WipeCommand.h"
 #include "platform/FileName.h"
 
@@ -55,6 +56,10 @@ int main(int argc, char* argv[]) {
                      qUtf8Printable(problem));
         return kRefused;
     };
+    if (arguments.has(QStringLiteral("version")) && arguments.error.isEmpty()) {
+        std::fputs(qUtf8Printable(versionText()), stdout);
+        return kDone;
+    }
     if (arguments.has(QStringLiteral("help")) && arguments.error.isEmpty()) {
         std::fputs(qUtf8Printable(helpText(arguments.command)), stdout);
         return kDone;
