@@ -627,11 +627,13 @@ TEST_F(RescueThroughWindowTest, ShowsASectorOfAnImageDriveAndSavesIt) {
     xdotool({QStringLiteral("type"), QStringLiteral("F")});
     QThread::msleep(200);
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-    QThread::msleep(300);
+    // Pauses long enough for a machine under load: a click before the page is ready goes
+    // elsewhere.
+    QThread::msleep(800);
     click(168 + 36, 290 + 10); // read the drive: sector 1
-    QThread::msleep(300);
+    QThread::msleep(800);
     click(242 + 36, 290 + 10); // save the sector: the save dialog
-    QThread::msleep(1500);
+    QThread::msleep(3000);
     const QString saved = destinations.filePath(QStringLiteral("sector.bin"));
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), saved});
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
