@@ -88,9 +88,10 @@ QByteArray CopyJob::toRecord() const {
     } else {
         putU32(record, 512, kLargeMark);
         putU32(record, 516, kLargeMark);
-        // Without room (fitsRecord() said no) the record still says "large", and its sizes
-        // read as lost: never a wrong place to resume from.
-        if (const int trailer = LargeTrailer::offsetIn(record); trailer >= 0) {
+        // Without room (fitsRecord() said no), or for an entry whose sizes were lost, the
+        // record still says "large" and its sizes read as lost: never a wrong place to resume
+        // from.
+        if (const int trailer = LargeTrailer::offsetIn(record); trailer >= 0 && !sizesLost_) {
             std::memcpy(record.data() + trailer, LargeTrailer::kMagic, sizeof LargeTrailer::kMagic);
             qToLittleEndian<std::uint64_t>(position.load(), record.data() + trailer + 4);
             qToLittleEndian<std::uint64_t>(totalSize, record.data() + trailer + 12);

@@ -193,6 +193,9 @@ TEST(JournalRecord, ALargeJobKeepsItsSizesWhereAnOlderReaderNeverResumesIt) {
     saved.replace(236, 20, QByteArray(20, '\0'));
     ASSERT_TRUE(read.fromRecord(saved));
     EXPECT_TRUE(read.sizesLost());
+    // Saved again (the journal page's save), they stay lost rather than turn into 2^32 - 1.
+    ASSERT_TRUE(read.fromRecord(read.toRecord()));
+    EXPECT_TRUE(read.sizesLost());
 
     // The trailer goes beside the destination's name when the source's fills its field, and
     // a job whose two names both fill theirs cannot be journalled.
