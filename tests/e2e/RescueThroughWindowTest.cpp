@@ -633,7 +633,17 @@ TEST_F(RescueThroughWindowTest, ShowsASectorOfAnImageDriveAndSavesIt) {
     click(168 + 36, 290 + 10); // read the drive: sector 1
     QThread::msleep(800);
     click(242 + 36, 290 + 10); // save the sector: the save dialog
-    QThread::msleep(3000);
+    // The name is typed once the dialog is up: typed before, it goes to the window.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                             QStringLiteral("--name"), QStringLiteral("Save the sector to a file")})
+                        .trimmed()
+                        .isEmpty();
+        },
+        20000))
+        << "no save dialog: " << windowTree().toStdString();
+    QThread::msleep(500);
     const QString saved = destinations.filePath(QStringLiteral("sector.bin"));
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"), saved});
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
