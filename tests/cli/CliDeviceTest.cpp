@@ -7,6 +7,7 @@
 #include "support/FaultyMedium.h"
 #include "support/FileBytes.h"
 #include "support/LoopDevice.h"
+#include "support/RunningRecord.h"
 #include "support/TempProgramDir.h"
 
 #include <QDir>
@@ -34,16 +35,7 @@ protected:
         drives.setRoot('D', media.path());
     }
 
-    // The position the running job's record in the maps folder holds; 0 while there is none.
-    std::uint32_t recordedPosition() const {
-        const QDir maps(dir.file(QStringLiteral("maps")));
-        for (const QString& name : maps.entryList({QStringLiteral("*.job")}, QDir::Files)) {
-            const QByteArray record = contentOf(maps.filePath(name));
-            if (record.size() == CopyJob::kRecordBytes)
-                return qFromLittleEndian<std::uint32_t>(record.constData() + 512);
-        }
-        return 0;
-    }
+    std::uint32_t recordedPosition() const { return test::runningRecordPosition(dir.path()); }
 
     std::vector<CopyJob> journal() const {
         return test::journalEntries(dir.file(QStringLiteral("databaza.fgv")));

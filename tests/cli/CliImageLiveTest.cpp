@@ -7,6 +7,7 @@
 #include "support/DosDevices.h"
 #include "support/FaultyMedium.h"
 #include "support/FileBytes.h"
+#include "support/RunningRecord.h"
 #include "support/TempProgramDir.h"
 
 #include <QDateTime>
@@ -44,16 +45,7 @@ protected:
         drives.setRoot('D', media.path());
     }
 
-    // The position the running job's record in the maps folder holds; 0 while there is none.
-    std::uint32_t recordedPosition() const {
-        const QDir maps(dir.file(QStringLiteral("maps")));
-        for (const QString& name : maps.entryList({QStringLiteral("*.job")}, QDir::Files)) {
-            const QByteArray record = contentOf(maps.filePath(name));
-            if (record.size() == CopyJob::kRecordBytes)
-                return qFromLittleEndian<std::uint32_t>(record.constData() + 512);
-        }
-        return 0;
-    }
+    std::uint32_t recordedPosition() const { return test::runningRecordPosition(dir.path()); }
 
     // The running job's map in the maps folder.
     RescueMap liveMap() const {
