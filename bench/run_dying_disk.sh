@@ -126,7 +126,7 @@ mount_medium() {
 # job's drive E: is a letter linked to the loop device.
 fresh_program() {
     rm -rf "$work/program"
-    "$root/scripts/prepare-program-dir" "$root/data" "$work/program" >/dev/null
+    "$cli" --program-dir "$work/program" setup >/dev/null
     mkdir -p "$work/program/dosdevices"
 }
 monotonic() { "$python" -c 'import time; print(f"{time.monotonic():.6f}")'; }

@@ -34,7 +34,7 @@ fi
 mkdir -p "$work"
 # The command line works on a program folder of its own, laid out as the window's.
 rm -rf "$work/program"
-"$root/scripts/prepare-program-dir" "$root/data" "$work/program" >/dev/null
+"$cli" --program-dir "$work/program" setup >/dev/null
 cli_copy() { "$cli" copy "$1" "$2" --yes --program-dir "$work/program"; }
 mount_point="$work/mnt"
 faulty_pid=

@@ -83,7 +83,7 @@ for _ in $(seq 50); do [[ -e "$work/medium/photos.img" ]] && break; sleep 0.1; d
 prepare() { # LANGUAGE SKIN
     local dir=$work/program
     rm -rf "$dir"
-    "$root/scripts/prepare-program-dir" "$root/data" "$dir"
+    "$root/build/src/fragmentrove-cli" --program-dir "$dir" setup >/dev/null
     awk -v language="$1" -v skin="$2" 'NR == 2 { $0 = language "\r" } NR == 11 { $0 = skin "\r" } 1' \
         "$root/data/settings.ini" >"$dir/settings.ini"
     mkdir -p "$dir/dosdevices"

@@ -27,7 +27,7 @@ const QHash<QString, QList<Option>>& commandOptions() {
         {QStringLiteral("copy"), copyOptions},          {QStringLiteral("resume"), copyOptions},
         {QStringLiteral("image"), imageOptions},        {QStringLiteral("restore"), imageOptions},
         {QStringLiteral("test"), {{"map", true}}},      {QStringLiteral("wipe"), {}},
-        {QStringLiteral("register"), {{"note", true}}},
+        {QStringLiteral("register"), {{"note", true}}}, {QStringLiteral("setup"), {}},
     };
     return options;
 }

@@ -20,6 +20,8 @@ Commands:
   wipe FILE             overwrite a file three times and delete it
   register [add DRIVE [--note TEXT] | remove N]
                         the register of damaged media
+  setup                 lay out the program folder, or bring it up to date with the
+                        installed files (every command does so for a new folder)
 
 Files may be named natively (/media/usb/photo.jpg, relative ones too) or in drive form
 (E:\photo.jpg, quoted for the shell). A DRIVE is a letter of the program's drive map (E, E:)
@@ -145,6 +147,15 @@ number, so that copying to them and testing or writing them warns first (the med
 warns when one is attached). Without arguments it lists the entries, numbered from 1.
 )";
 
+const char* const kSetupHelp = R"(Usage: fragmentrove-cli setup [--program-dir DIR]
+
+Lays out the program folder from the files installed with the program: settings, an empty
+journal and register, languages, skins, help and the media manager. A folder laid out before
+takes the new and newer installed files; its settings, journal and register are never
+replaced. Every command lays out a new or empty folder this way before it starts; a folder
+that holds other files is refused, so that a mistyped name does not fill it.
+)";
+
 } // namespace
 
 QString helpText(const QString& command) {
@@ -155,6 +166,7 @@ QString helpText(const QString& command) {
                        : command == QLatin1String("test")     ? kTestHelp
                        : command == QLatin1String("wipe")     ? kWipeHelp
                        : command == QLatin1String("register") ? kRegisterHelp
+                       : command == QLatin1String("setup")    ? kSetupHelp
                                                               : kProgramHelp;
     return QString::fromUtf8(text);
 }

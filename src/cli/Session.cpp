@@ -5,6 +5,7 @@
 #include "core/SettingsFile.h"
 #include "disk/RawDiskAccess.h"
 #include "platform/FileName.h"
+#include "program/ProgramFolder.h"
 #include "program/SettingsApplication.h"
 #include "rescue/InterruptedJobs.h"
 
@@ -15,18 +16,11 @@
 
 namespace fr::cli {
 
-QString defaultProgramDir() {
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (dataHome.isEmpty())
-        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
-    return dataHome + QStringLiteral("/fragmentrove");
-}
-
 Session::Session(QStringList commandLine, Arguments arguments)
     : commandLine_(std::move(commandLine)), arguments_(std::move(arguments)),
       programDir_(QDir::cleanPath(QFileInfo(arguments_.hasValue(QStringLiteral("program-dir"))
                                                 ? arguments_.value(QStringLiteral("program-dir"))
-                                                : defaultProgramDir())
+                                                : userProgramFolder())
                                       .absoluteFilePath())),
       prompts_(arguments_.has(QStringLiteral("yes")), arguments_.has(QStringLiteral("quiet"))),
       disk_(std::make_unique<RawDiskAccess>(programDir_, platform_)),

@@ -17,11 +17,6 @@ struct ProgramContext;
 
 namespace fr::cli {
 
-// The program folder whose settings, language, journal and register the command line uses
-// unless --program-dir names another: the folder the set-up lays out and the window's menu
-// entry starts the window in.
-QString defaultProgramDir();
-
 // One run of the command line: its arguments, the program folder as the window would see it
 // (settings, language table, drive letters), and the way it talks to the user.
 class Session {

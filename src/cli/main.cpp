@@ -13,8 +13,8 @@
 #include "cli/VersionText.h"
 #include "cli/WipeCommand.h"
 #include "platform/FileName.h"
+#include "program/ProgramFolder.h"
 
-#include <QFileInfo>
 #include <QStringList>
 #include <csignal>
 #include <cstdio>
@@ -37,6 +37,11 @@ int run(Session& session) {
         return testCommand(session);
     if (command == QLatin1String("wipe"))
         return wipeCommand(session);
+    if (command == QLatin1String("setup")) {
+        // The folder was laid out or brought up to date before the session opened it.
+        session.say(QStringLiteral("The program folder is ready: %1").arg(session.programDir()));
+        return kDone;
+    }
     return registerCommand(session);
 }
 
@@ -72,10 +77,13 @@ int main(int argc, char* argv[]) {
         return usage(QStringLiteral("unknown command \"%1\"").arg(arguments.command));
 
     Session session(QStringList{QStringLiteral("fragmentrove-cli")} + given, arguments);
-    if (!QFileInfo(session.programDir()).isDir())
-        return session.refuse(session.programDir() +
-                              QStringLiteral(": no such program folder; the set-up lays one out, "
-                                             "or name one with --program-dir"));
+    // A new or empty folder is laid out from the installed files before anything reads it.
+    const fr::ProgramFolderPreparation prepared = fr::prepareProgramFolder(
+        session.programDir(), fr::ProgramInstallation::ofThisProgram(), true);
+    if (!prepared.error.isEmpty())
+        return session.refuse(prepared.error);
+    if (!prepared.warning.isEmpty())
+        session.note(prepared.warning);
     if (const QString error = session.open(); !error.isEmpty())
         return session.fail(error);
     return run(session);

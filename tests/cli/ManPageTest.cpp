@@ -39,7 +39,8 @@ TEST(ManPage, EveryOptionOfTheHelpIsInTheCommandLinesPage) {
                                          {"restore", "--help"},
                                          {"test", "--help"},
                                          {"wipe", "--help"},
-                                         {"register", "--help"}}) {
+                                         {"register", "--help"},
+                                         {"setup", "--help"}}) {
         const test::CliResult help = test::runCli(programDir.path(), arguments);
         ASSERT_EQ(help.exitCode, 0) << arguments.join(' ').toStdString();
         for (const QRegularExpressionMatch& match : option.globalMatch(help.out))
