@@ -186,7 +186,7 @@ void CopyMusicPage::SpeedButton16Click() {
                 notes.append(
                     context_.text(267).arg(track).arg(sectorRunsText(ripper->UnreadableSectors())));
             // A stopped track keeps what was ripped, and gets its tag like any other.
-            WriteId3Tag(file.native, track, context_.id3Records[track]);
+            WriteId3Tag(file.native, track, context_.id3Records[track], ripper->TrackCount());
             if (stopRequested_) {
                 if (ripper->CutShort())
                     notes.append(context_.text(268).arg(track));

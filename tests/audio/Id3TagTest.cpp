@@ -89,19 +89,40 @@ protected:
     QString file(const char* name) const { return folder.filePath(QLatin1String(name)); }
 };
 
-TEST_F(Id3FileTest, ReplacesATagAreaAndAppendsAfterSound) {
+// The bytes of the version 2 tag at the start of `mp3`: its header says how many follow it.
+qsizetype version2Size(const QByteArray& mp3) {
+    if (!mp3.startsWith("ID3") || mp3.size() < 10)
+        return 0;
+    qsizetype size = 0;
+    for (int i = 6; i < 10; ++i)
+        size = size * 128 + (quint8(mp3[i]) & 0x7f);
+    return 10 + size;
+}
+
+TEST_F(Id3FileTest, BothTagsAreWrittenAndRewrittenAroundTheUntouchedSound) {
     const QByteArray sound = QByteArray("\xff\xfb\x90\x00", 4).repeated(100);
     QByteArray emptyTag(128, '\0');
     emptyTag.replace(0, 3, "TAG");
     writeFile(file("tagged.mp3"), sound + emptyTag);
     writeFile(file("bare.mp3"), sound);
-    const Id3Record record = recordWith(QStringLiteral("Largo"));
+    const Id3Record largo = recordWith(QStringLiteral("Largo"));
 
-    WriteId3Tag(file("tagged.mp3"), 3, record);
-    EXPECT_EQ(readAll(file("tagged.mp3")), sound + tagBytes(record, 3));
+    WriteId3Tag(file("tagged.mp3"), 3, largo, 12);
+    QByteArray mp3 = readAll(file("tagged.mp3"));
+    ASSERT_TRUE(mp3.startsWith("ID3\x04")) << "a version 2.4 tag at the start";
+    EXPECT_EQ(mp3.mid(version2Size(mp3)), sound + tagBytes(largo, 3));
     // The tail is sound, not a tag: it stays.
-    WriteId3Tag(file("bare.mp3"), 3, record);
-    EXPECT_EQ(readAll(file("bare.mp3")), sound + tagBytes(record, 3));
+    WriteId3Tag(file("bare.mp3"), 3, largo);
+    mp3 = readAll(file("bare.mp3"));
+    EXPECT_EQ(mp3.mid(version2Size(mp3)), sound + tagBytes(largo, 3));
+
+    // Tagged again with a longer title: one tag of each kind, both new.
+    const Id3Record presto = recordWith(QStringLiteral("Presto ").repeated(20));
+    WriteId3Tag(file("tagged.mp3"), 4, presto, 12);
+    mp3 = readAll(file("tagged.mp3"));
+    EXPECT_EQ(mp3.mid(version2Size(mp3)), sound + tagBytes(presto, 4));
+    EXPECT_TRUE(mp3.left(version2Size(mp3)).contains("Presto Presto"));
+    EXPECT_FALSE(mp3.left(version2Size(mp3)).contains("Largo"));
 }
 
 TEST_F(Id3FileTest, AMissingOrShortFileIsAnErrorNamingIt) {
@@ -118,7 +139,7 @@ TEST_F(Id3FileTest, AMissingOrShortFileIsAnErrorNamingIt) {
     EXPECT_EQ(readAll(file("short.mp3")), QByteArray(100, 'x'));
 }
 
-TEST_F(Id3FileTest, ATagReaderFindsEveryField) {
+TEST_F(Id3FileTest, ATagReaderFindsEveryTextWholeInVersion2AndCutInVersion1) {
     // Debian's python3 carries the tag library; another python on the path may not.
     const QString python = QStringLiteral("/usr/bin/python3");
     QProcess probe;
@@ -126,31 +147,40 @@ TEST_F(Id3FileTest, ATagReaderFindsEveryField) {
     if (!probe.waitForFinished(20000) || probe.exitCode() != 0)
         GTEST_SKIP() << "python3-mutagen is not installed: scripts/setup installs it";
 
+    const QString title =
+        QStringLiteral("Čajkovskij – Labutie jazero, dejstvo druhé: Scéna a valčík č. 2");
+    ASSERT_GE(title.size(), 60);
     Id3Record record;
-    Id3Record::setText(record.Title, QStringLiteral("Café Nocturne"));
-    Id3Record::setText(record.Artist, QStringLiteral("Orchestra"));
-    Id3Record::setText(record.Album, QStringLiteral("Evenings"));
+    Id3Record::setText(record.Title, title);
+    Id3Record::setText(record.Artist, QStringLiteral("Dvořák & Škroup"));
+    Id3Record::setText(record.Album, QStringLiteral("Größte Erfolge"));
     Id3Record::setText(record.Year, QStringLiteral("2004"));
-    Id3Record::setText(record.Comment, QStringLiteral("live"));
+    Id3Record::setText(record.Comment, QStringLiteral("živě"));
     record.GenreIndex = 31; // "Classical", code 32
+    EXPECT_TRUE(cutInVersion1(record));
+    EXPECT_FALSE(cutInVersion1(recordWith(QStringLiteral("Café Nocturne"))));
     writeFile(file("track.mp3"), QByteArray(4000, '\0'));
-    WriteId3Tag(file("track.mp3"), 9, record);
+    WriteId3Tag(file("track.mp3"), 9, record, 12);
 
     QProcess reader;
     reader.start(python, {"-c",
                           "import sys\n"
                           "from mutagen.id3 import ID3\n"
-                          "t = ID3(sys.argv[1])\n"
+                          "t = ID3(sys.argv[1], load_v1=False)\n"
+                          "print('version', t.version[0], t.version[1])\n"
                           "for k in ('TIT2', 'TPE1', 'TALB', 'TDRC', 'TRCK', 'TCON'):\n"
-                          "    print(k, t[k].text[0])\n"
-                          "print('COMM', t.getall('COMM')[0].text[0])\n"
-                          "print('version', t.version[0], t.version[1])\n",
+                          "    print(k, int(t[k].encoding), t[k].text[0])\n"
+                          "print('COMM', t.getall('COMM')[0].text[0])\n",
                           file("track.mp3")});
     ASSERT_TRUE(reader.waitForFinished(20000));
     ASSERT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(reader.readAllStandardOutput()),
-              QStringLiteral("TIT2 Café Nocturne\nTPE1 Orchestra\nTALB Evenings\nTDRC 2004\n"
-                             "TRCK 9\nTCON Classical\nCOMM live\nversion 1 1\n"));
+              QStringLiteral("version 2 4\nTIT2 3 %1\nTPE1 3 Dvořák & Škroup\n"
+                             "TALB 3 Größte Erfolge\nTDRC 3 2004\nTRCK 3 9/12\n"
+                             "TCON 3 Classical\nCOMM živě\n")
+                  .arg(title));
+    EXPECT_EQ(readAll(file("track.mp3")).right(kId3TagSize), tagBytes(record, 9))
+        << "the version 1.1 area keeps its cut and its \"?\"";
 }
 
 } // namespace
