@@ -6,6 +6,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/HelpText.h"
 #include "cli/ImageCommands.h"
+#include "cli/JobSummary.h"
 #include "cli/RegisterCommand.h"
 #include "cli/ResumeCommand.h"
 #include "cli/Session.h"
@@ -51,9 +52,11 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i)
         given << fr::fileNameFromBytes(QByteArrayView(argv[i]));
     const Arguments arguments = parseArguments(given);
-    const auto usage = [](const QString& problem) {
+    const auto usage = [&arguments](const QString& problem) {
         std::fprintf(stderr, "fragmentrove-cli: %s\nTry \"fragmentrove-cli --help\".\n",
                      qUtf8Printable(problem));
+        if (arguments.has(QStringLiteral("json")))
+            writeRefusedSummary(arguments.command, problem);
         return kRefused;
     };
     if (arguments.has(QStringLiteral("version")) && arguments.error.isEmpty()) {
@@ -73,10 +76,11 @@ int main(int argc, char* argv[]) {
 
     Session session(QStringList{QStringLiteral("fragmentrove-cli")} + given, arguments);
     if (!QFileInfo(session.programDir()).isDir())
-        return session.refuse(session.programDir() +
-                              QStringLiteral(": no such program folder; the set-up lays one out, "
-                                             "or name one with --program-dir"));
+        return session.finish(
+            session.refuse(session.programDir() +
+                           QStringLiteral(": no such program folder; the set-up lays one out, "
+                                          "or name one with --program-dir")));
     if (const QString error = session.open(); !error.isEmpty())
-        return session.fail(error);
-    return run(session);
+        return session.finish(session.fail(error));
+    return session.finish(run(session));
 }
