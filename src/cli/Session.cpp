@@ -35,6 +35,7 @@ Session::Session(QStringList commandLine, Arguments arguments)
       context_(std::make_unique<ProgramContext>(programDir_, platform_, prompts_, *disk_)),
       summary_(std::make_unique<JobSummary>()) {
     summary_->command = arguments_.command;
+    prompts_.setListener([this](const QString& account) { summary_->messages << account; });
     context_->random.seed(static_cast<std::mt19937::result_type>(
         std::chrono::system_clock::now().time_since_epoch().count()));
 }
