@@ -87,12 +87,13 @@ int testCommand(Session& session) {
         return reports.ended.load();
     };
     watch.sample = [&] {
-        return ProgressSample{reports.percent.load(),
-                              static_cast<std::int64_t>(tester.groupsTested() * groupBytes),
-                              static_cast<std::int64_t>(volumeBytes),
-                              tester.failedReads(),
-                              tester.failedGroups() * groupBytes,
-                              std::nullopt};
+        return ProgressSample{
+            reports.percent.load(),
+            static_cast<std::int64_t>(std::min(tester.groupsTested() * groupBytes, volumeBytes)),
+            static_cast<std::int64_t>(volumeBytes),
+            tester.failedReads(),
+            tester.failedGroups() * groupBytes,
+            std::nullopt};
     };
     watch.stop = [&](int) {
         stop->store(true);
