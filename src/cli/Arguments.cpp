@@ -1,6 +1,7 @@
 #include "cli/Arguments.h"
 
 #include <QHash>
+#include <algorithm>
 
 namespace fr::cli {
 
@@ -13,7 +14,8 @@ struct Option {
 
 // Options every command takes.
 const Option kGlobalOptions[] = {
-    {"program-dir", true}, {"yes", false}, {"help", false}, {"version", false}, {"quiet", false},
+    {"program-dir", true}, {"yes", false},   {"help", false},
+    {"version", false},    {"quiet", false}, {"json", false},
 };
 
 // The options of each command, beyond the global ones.
@@ -51,7 +53,9 @@ bool isCommand(const QString& name) {
     return commandOptions().contains(name);
 }
 
-Arguments parseArguments(const QStringList& arguments) {
+namespace {
+
+Arguments parseUpToError(const QStringList& arguments) {
     Arguments parsed;
     bool optionsEnded = false;
     for (int i = 0; i < arguments.size(); ++i) {
@@ -120,6 +124,20 @@ Arguments parseArguments(const QStringList& arguments) {
             value = arguments[++i];
         }
         parsed.values.insert(name, value);
+    }
+    return parsed;
+}
+
+} // namespace
+
+Arguments parseArguments(const QStringList& arguments) {
+    Arguments parsed = parseUpToError(arguments);
+    // A script that asked for JSON gets its summary also when the line is refused before
+    // --json was reached.
+    if (!parsed.error.isEmpty()) {
+        const auto optionsEnd = std::find(arguments.begin(), arguments.end(), QStringLiteral("--"));
+        if (std::find(arguments.begin(), optionsEnd, QStringLiteral("--json")) != optionsEnd)
+            parsed.flags.insert(QStringLiteral("json"));
     }
     return parsed;
 }

@@ -77,7 +77,7 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
                                         "normal priority"));
     }
     resetEX(start.source.native);
-    const std::uint32_t from = job.position.load();
+    const std::uint64_t from = job.position.load();
     const bool resumed = slot.holdsEntry();
 
     // The job's map and record, kept on disk while it runs; the map --map names is kept up to
@@ -111,18 +111,20 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
                      .arg(start.source.driveForm, start.destination.driveForm)
                      .arg(job.totalSize)
                      .arg(from > 0 ? QStringLiteral(", from byte %1").arg(from) : QString()));
-    ProgressLine line(session.progressOutput(), ProgressLine::outputIsTerminal(),
-                      session.progressWords());
+    const std::unique_ptr<ProgressOutput> progress = session.progress();
     JobWatch watch;
     watch.ended = [&reports] {
         return reports.ended.load();
     };
     watch.sample = [&] {
         const KopirovanieEex::ReadCounts counts = engine.readCounts();
-        return ProgressSample{
-            reports.percent.load(),      reports.doneBytes(reports.position.load()),
-            std::int64_t(job.totalSize), counts.failedReads,
-            counts.filledBytes,          reports.atDamagedArea()};
+        return ProgressSample{reports.percent.load(),
+                              reports.doneBytes(reports.position.load()),
+                              std::int64_t(job.totalSize),
+                              counts.failedReads,
+                              counts.filledBytes,
+                              reports.atDamagedArea(),
+                              counts.pass};
     };
     watch.stop = [&](int) {
         jobSignals->stopRequested = true;
@@ -134,10 +136,13 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
             session.note(error);
         session.note(QStringLiteral("stopping after the read under way (again to quit at once)"));
     };
-    const int signal = watchJob(watch, line);
+    const int signal = watchJob(watch, *progress);
     engine.wait();
 
     const CopyOutcome& outcome = reports.outcome;
+    JobSummary& summary = session.summary();
+    summary.takeMap(live->lastMap());
+    summary.map = description.alsoMapTo.value(0);
     // What the journal may say: the position the map and record committed, which the disk
     // holds (after a failure the last sync may not have reached it).
     job.position = std::min(outcome.position, live->committedPosition());
@@ -146,9 +151,11 @@ int runCopy(Session& session, CopyJob job, const CopyStart& start, JournalSlot& 
     // Once the journal holds the job, or it is done, the running record goes; the map stays
     // with a journalled job. Should the journal not take it, the record stays for the next
     // start to journal.
-    auto journalled = [&live](const QString& error) {
-        if (error.isEmpty())
+    auto journalled = [&live, &slot, &summary](const QString& error) {
+        if (error.isEmpty()) {
             live->retire(true);
+            summary.journalEntry = slot.number();
+        }
         return error;
     };
 

@@ -125,8 +125,7 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
                      .arg(job.totalSize)
                      .arg(sector)
                      .arg(from > 0 ? QStringLiteral(", from sector %1").arg(from) : QString()));
-    ProgressLine line(session.progressOutput(), ProgressLine::outputIsTerminal(),
-                      session.progressWords());
+    const std::unique_ptr<ProgressOutput> progress = session.progress();
     JobWatch watch;
     watch.ended = [&reports] {
         return reports.ended.load();
@@ -138,7 +137,8 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
             static_cast<std::int64_t>(job.totalSize * sector),
             worker->failedReads(),
             worker->unreadableBytes(),
-            reports.atDamagedArea()};
+            reports.atDamagedArea(),
+            worker->pass()};
     };
     watch.stop = [&](int) {
         jobSignals->stopRequested = true;
@@ -150,10 +150,13 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
             session.note(error);
         session.note(QStringLiteral("stopping after the read under way (again to quit at once)"));
     };
-    const int signal = watchJob(watch, line);
+    const int signal = watchJob(watch, *progress);
     worker->wait();
 
     const ImageOutcome& outcome = reports.outcome;
+    JobSummary& summary = session.summary();
+    summary.takeMap(live->lastMap());
+    summary.map = description.alsoMapTo.value(0);
     // What the journal may say: the position the map and record committed, which the disk
     // holds (after a failure the last sync may not have reached it).
     job.position = std::min(outcome.position, live->committedPosition());
@@ -162,9 +165,11 @@ int runImageJob(Session& session, CopyJob job, const ImageVolume& volume,
     // Once the journal holds the job, or it is done, the running record goes; the map stays
     // with a journalled job. Should the journal not take it, the record stays for the next
     // start to journal.
-    auto journalled = [&live](const QString& error) {
-        if (error.isEmpty())
+    auto journalled = [&live, &slot, &summary](const QString& error) {
+        if (error.isEmpty()) {
             live->retire(true);
+            summary.journalEntry = slot.number();
+        }
         return error;
     };
     const auto hint = [&slot] {

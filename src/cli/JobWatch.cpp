@@ -10,7 +10,7 @@ constexpr int kPollMilliseconds = 50;
 
 } // namespace
 
-int watchJob(const JobWatch& watch, ProgressLine& line) {
+int watchJob(const JobWatch& watch, ProgressOutput& line) {
     int stoppedBy = 0;
     line.start(watch.sample());
     while (!watch.ended()) {

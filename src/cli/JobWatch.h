@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/ProgressLine.h"
+#include "cli/ProgressOutput.h"
 #include "core/RescueMap.h"
 
 #include <atomic>
@@ -72,6 +72,6 @@ struct JobWatch {
 
 // Follows the job until it has ended: shows its progress and hands a stop signal to it. The
 // signal that stopped it is returned, 0 when none arrived while it ran.
-int watchJob(const JobWatch& watch, ProgressLine& line);
+int watchJob(const JobWatch& watch, ProgressOutput& line);
 
 } // namespace fr::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/ProgressOutput.h"
 #include "core/JobSpeed.h"
 
 #include <QString>
@@ -9,23 +10,11 @@
 
 namespace fr::cli {
 
-// Where a running job is.
-struct ProgressSample {
-    int percent = 0;
-    std::int64_t doneBytes = 0;  // handled so far, from the start of the file or medium
-    std::int64_t totalBytes = 0; // of the whole job
-    std::uint64_t failedReads = 0;
-    std::uint64_t unreadableBytes = 0; // found (or filled) so far in this run
-    // The job's own word on whether it is at the damaged places now; unknown: judged from the
-    // failed reads.
-    std::optional<bool> damagedArea;
-};
-
 // The progress of a job on standard output. On a terminal one line is rewritten in place a few
 // times a second: percent, speed, time left and the unreadable bytes so far. Elsewhere (a log,
 // a pipe) a plain line is written at every multiple of 5 percent the job passes, none skipped,
 // and at least every 10 seconds.
-class ProgressLine {
+class ProgressLine : public ProgressOutput {
 public:
     struct Words {
         SpeedWords speed;   // "%1 left", "reading damaged area"
@@ -34,13 +23,13 @@ public:
 
     ProgressLine(std::FILE* out, bool terminal, Words words);
 
-    void start(const ProgressSample& sample);
-    void update(const ProgressSample& sample);
+    void start(const ProgressSample& sample) override;
+    void update(const ProgressSample& sample) override;
     // The last state, and the line ended so that what follows starts on a new one.
-    void finish(const ProgressSample& sample);
+    void finish(const ProgressSample& sample) override;
     // Ends the line on a terminal, so that a message can be written below it; the progress
     // goes on in the next line.
-    void breakLine();
+    void breakLine() override;
 
     static bool outputIsTerminal();
 

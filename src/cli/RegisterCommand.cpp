@@ -13,16 +13,26 @@ namespace {
 
 int listRegister(Session& session, const RegisterFile::Contents& contents) {
     if (contents.records.empty()) {
-        session.say(QStringLiteral("The register of damaged media is empty."));
+        if (!session.json())
+            session.say(QStringLiteral("The register of damaged media is empty."));
         return kDone;
     }
     int number = 0;
-    for (const RegisterRecord& record : contents.records)
+    for (const RegisterRecord& record : contents.records) {
+        ++number;
+        if (session.json()) {
+            session.entry({{QStringLiteral("number"), number},
+                           {QStringLiteral("serial"), record.serialText},
+                           {QStringLiteral("label"), record.volumeLabel},
+                           {QStringLiteral("note"), record.note}});
+            continue;
+        }
         session.say(
             QStringLiteral("%1. %2%3")
-                .arg(++number)
+                .arg(number)
                 .arg(record.listLine())
                 .arg(record.note.isEmpty() ? QString() : QStringLiteral("  ") + record.note));
+    }
     return kDone;
 }
 

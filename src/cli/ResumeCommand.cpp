@@ -5,6 +5,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/ImageCommands.h"
 #include "cli/JournalSlot.h"
+#include "cli/JsonLines.h"
 #include "cli/ReadOrderOptions.h"
 #include "cli/Session.h"
 #include "core/LiveJob.h"
@@ -15,11 +16,25 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QJsonObject>
 #include <algorithm>
 
 namespace fr::cli {
 
 namespace {
+
+// The kind of job an entry holds, as a script names it.
+QString kindName(JournalEntry::Kind kind) {
+    switch (kind) {
+    case JournalEntry::Kind::FileCopy:
+        return QStringLiteral("copy");
+    case JournalEntry::Kind::MediumToImage:
+        return QStringLiteral("image");
+    case JournalEntry::Kind::ImageToMedium:
+        return QStringLiteral("restore");
+    }
+    return {};
+}
 
 // When the entry's job started; a start that cannot be a date says so instead of going blank.
 QString startText(const CopyJob& entry) {
@@ -30,9 +45,32 @@ QString startText(const CopyJob& entry) {
     return QDateTime(day, time).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
+// A journal entry as a script reads it: the listing's fields, with the start as ISO 8601
+// local time (null when damaged) and the status (null when there is nothing to say).
+QJsonObject entryObject(const Session& session, const CopyJob& entry, int number, int percent,
+                        const QString& status) {
+    const QDate day = entry.startDay();
+    const QTime time = entry.startTimeOfDay();
+    const bool started = day.isValid() && time.isValid();
+    return {{QStringLiteral("number"), number},
+            {QStringLiteral("kind"), kindName(JournalEntry::kindOf(entry))},
+            {QStringLiteral("source"), entry.sourceName},
+            {QStringLiteral("destination"), entry.destinationName},
+            {QStringLiteral("listed"), JournalEntry::listLine(entry, session.context())},
+            {QStringLiteral("position"), jsonBytes(entry.position.load())},
+            {QStringLiteral("totalSize"), jsonBytes(entry.totalSize)},
+            {QStringLiteral("percent"), percent},
+            {QStringLiteral("started"), started
+                                            ? QJsonValue(QDateTime(day, time).toString(Qt::ISODate))
+                                            : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("status"),
+             status.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(status)}};
+}
+
 int listJournal(Session& session, const RecordFile::Contents& journal) {
     if (journal.records.empty()) {
-        session.say(QStringLiteral("The journal is empty."));
+        if (!session.json())
+            session.say(QStringLiteral("The journal is empty."));
         return kDone;
     }
     int number = 0;
@@ -43,17 +81,22 @@ int listJournal(Session& session, const RecordFile::Contents& journal) {
                                 ? 100
                                 : static_cast<int>(std::min<std::uint64_t>(
                                       100, std::uint64_t{entry.position} * 100 / entry.totalSize));
+        ++number;
+        QString status;
+        if (JournalEntry::kindOf(entry) == JournalEntry::Kind::FileCopy ||
+            JournalEntry::isDamaged(entry))
+            status = JournalEntry::status(entry, session.context());
+        if (session.json()) {
+            session.entry(entryObject(session, entry, number, percent, status));
+            continue;
+        }
         QString line = QStringLiteral("%1. %2  %3%  %4")
-                           .arg(++number)
+                           .arg(number)
                            .arg(JournalEntry::listLine(entry, session.context()))
                            .arg(percent)
                            .arg(startText(entry));
-        if (JournalEntry::kindOf(entry) == JournalEntry::Kind::FileCopy ||
-            JournalEntry::isDamaged(entry)) {
-            const QString status = JournalEntry::status(entry, session.context());
-            if (!status.isEmpty())
-                line += QStringLiteral("  (") + status + ')';
-        }
+        if (!status.isEmpty())
+            line += QStringLiteral("  (") + status + ')';
         session.say(line);
     }
     return kDone;

@@ -1,6 +1,8 @@
 #include "cli/Session.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/JsonLines.h"
+#include "cli/JsonProgress.h"
 #include "core/ProgramContext.h"
 #include "core/SettingsFile.h"
 #include "disk/RawDiskAccess.h"
@@ -24,7 +26,10 @@ Session::Session(QStringList commandLine, Arguments arguments)
                                       .absoluteFilePath())),
       prompts_(arguments_.has(QStringLiteral("yes")), arguments_.has(QStringLiteral("quiet"))),
       disk_(std::make_unique<RawDiskAccess>(programDir_, platform_)),
-      context_(std::make_unique<ProgramContext>(programDir_, platform_, prompts_, *disk_)) {
+      context_(std::make_unique<ProgramContext>(programDir_, platform_, prompts_, *disk_)),
+      summary_(std::make_unique<JobSummary>()) {
+    summary_->command = arguments_.command;
+    prompts_.setListener([this](const QString& account) { summary_->messages << account; });
     context_->random.seed(static_cast<std::mt19937::result_type>(
         std::chrono::system_clock::now().time_since_epoch().count()));
 }
@@ -78,6 +83,7 @@ int Session::fail(const QString& message) const {
 }
 
 void Session::note(const QString& message) const {
+    summary_->messages << terminalText(message);
     std::fputs(fileNameBytes(QStringLiteral("fragmentrove-cli: ") + terminalText(message) + '\n')
                    .constData(),
                stderr);
@@ -88,18 +94,48 @@ bool Session::quiet() const {
     return arguments_.has(QStringLiteral("quiet"));
 }
 
+bool Session::json() const {
+    return arguments_.has(QStringLiteral("json"));
+}
+
 std::FILE* Session::progressOutput() const {
-    return quiet() ? nullptr : stdout;
+    return quiet() || json() ? nullptr : stdout;
+}
+
+std::unique_ptr<ProgressOutput> Session::progress() const {
+    if (json())
+        return std::make_unique<JsonProgress>(arguments_.command);
+    return std::make_unique<ProgressLine>(progressOutput(), ProgressLine::outputIsTerminal(),
+                                          progressWords());
+}
+
+void Session::entry(QJsonObject item) const {
+    if (!json())
+        return;
+    item.insert(QStringLiteral("event"), QStringLiteral("entry"));
+    item.insert(QStringLiteral("command"), arguments_.command);
+    writeJsonLine(item);
+}
+
+int Session::finish(int exitStatus) const {
+    if (json())
+        summary_->write(exitStatus);
+    return exitStatus;
 }
 
 void Session::tell(const QString& line) const {
-    if (!quiet())
+    if (!quiet() && !json())
         say(line);
 }
 
 void Session::say(const QString& line) const {
-    std::fputs(fileNameBytes(line + '\n').constData(), stdout);
-    std::fflush(stdout);
+    std::FILE* out = stdout;
+    if (json()) {
+        summary_->messages << line;
+        out = stderr;
+    }
+    std::fputs(fileNameBytes(line + '\n').constData(), out);
+    std::fflush(out);
 }
 
 } // namespace fr::cli

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "cli/Arguments.h"
+#include "cli/JobSummary.h"
 #include "cli/ProgressLine.h"
+#include "cli/ProgressOutput.h"
 #include "cli/TerminalPrompts.h"
 #include "platform/DriveMap.h"
 #include "platform/LinuxPlatform.h"
 
+#include <QJsonObject>
 #include <QString>
 #include <cstdio>
 #include <memory>
@@ -50,14 +53,29 @@ public:
     int refuse(const QString& message) const;
     int fail(const QString& message) const;
     void note(const QString& message) const;
-    // A line of the command's result on standard output.
+    // A line of the command's result on standard output; on standard error with --json,
+    // where standard output is the script's.
     void say(const QString& line) const;
     // A line that tells what the job is doing (what it copies, which pass it writes): on
-    // standard output like the progress, and left out with --quiet as the progress is.
+    // standard output like the progress, and left out with --quiet as the progress is, and
+    // with --json, whose events tell it.
     void tell(const QString& line) const;
     bool quiet() const;
+    // --json: standard output carries JSON events and the summary, one object a line.
+    bool json() const;
     // Where the progress goes: standard output, or nowhere with --quiet.
     std::FILE* progressOutput() const;
+    // The job's progress as the user asked for it: JSON events with --json (also with
+    // --quiet), else the progress line.
+    std::unique_ptr<ProgressOutput> progress() const;
+    // An item a listing command lists, as a JSON "entry" event; nothing without --json.
+    void entry(QJsonObject item) const;
+
+    // What the run learnt, written as the last JSON line by finish().
+    JobSummary& summary() const { return *summary_; }
+    // The program ends with `exitStatus`: the summary is written with --json. Returns the
+    // status.
+    int finish(int exitStatus) const;
 
 private:
     QStringList commandLine_;
@@ -67,6 +85,7 @@ private:
     TerminalPrompts prompts_;
     std::unique_ptr<RawDiskAccess> disk_;
     std::unique_ptr<ProgramContext> context_;
+    std::unique_ptr<JobSummary> summary_;
 };
 
 } // namespace fr::cli

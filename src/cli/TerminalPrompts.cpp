@@ -38,29 +38,37 @@ bool TerminalPrompts::inputIsTerminal() {
 
 PromptAnswer TerminalPrompts::show(PromptKind kind, const QString& text, PromptButtons buttons) {
     const QString lines = terminalText(text);
+    const auto heard = [this](const QString& account) {
+        if (listener_)
+            listener_(account);
+    };
     if (buttons == PromptButtons::Ok) {
         const char* heading = kind == PromptKind::Error     ? "error: "
                               : kind == PromptKind::Warning ? "warning: "
                                                             : "";
+        heard(QLatin1String(heading) + lines);
         writeError(QStringLiteral("fragmentrove-cli: ") + QLatin1String(heading) + lines + '\n');
         return PromptAnswer::Ok;
     }
     if (assumeYes_) {
+        heard(lines + QStringLiteral(" yes (--yes)"));
         if (!quiet_)
             writeError(lines + QStringLiteral(" yes (--yes)\n"));
         return PromptAnswer::Yes;
     }
     if (!inputIsTerminal()) {
         unanswered_ = true;
-        writeError(lines + QStringLiteral(
-                               "\nfragmentrove-cli: not asked, standard input is not a terminal; "
-                               "give --yes to answer yes\n"));
+        const QString notAsked =
+            QStringLiteral("not asked, standard input is not a terminal; give --yes to answer yes");
+        heard(lines + QStringLiteral(" (") + notAsked + ')');
+        writeError(lines + QStringLiteral("\nfragmentrove-cli: ") + notAsked + '\n');
         return PromptAnswer::No;
     }
     writeError(lines + QStringLiteral(" [y/N] "));
     const QString answer = readAnswer().toLower();
-    return answer == QLatin1String("y") || answer == QLatin1String("yes") ? PromptAnswer::Yes
-                                                                          : PromptAnswer::No;
+    const bool yes = answer == QLatin1String("y") || answer == QLatin1String("yes");
+    heard(lines + (yes ? QStringLiteral(" yes") : QStringLiteral(" no")));
+    return yes ? PromptAnswer::Yes : PromptAnswer::No;
 }
 
 } // namespace fr::cli

@@ -2,6 +2,9 @@
 
 #include "platform/Prompts.h"
 
+#include <QString>
+#include <functional>
+
 namespace fr::cli {
 
 // The program's messages and questions on a terminal: messages go to standard error, a
@@ -16,6 +19,12 @@ public:
 
     PromptAnswer show(PromptKind kind, const QString& text, PromptButtons buttons) override;
 
+    // Hears each message and each question with how it was answered, as the user was told,
+    // for the account a script reads at the end.
+    void setListener(std::function<void(const QString&)> listener) {
+        listener_ = std::move(listener);
+    }
+
     // A question was answered no because nobody could be asked.
     bool unanswered() const { return unanswered_; }
 
@@ -25,6 +34,7 @@ private:
     bool assumeYes_;
     bool quiet_ = false;
     bool unanswered_ = false;
+    std::function<void(const QString&)> listener_;
 };
 
 // A language text as one or more lines of a terminal: its "\r" separators become line ends.

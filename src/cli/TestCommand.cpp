@@ -81,31 +81,39 @@ int testCommand(Session& session) {
                      .arg(tested.described())
                      .arg(groups)
                      .arg(groupBytes));
-    ProgressLine line(session.progressOutput(), ProgressLine::outputIsTerminal(),
-                      session.progressWords());
+    const std::unique_ptr<ProgressOutput> progress = session.progress();
     JobWatch watch;
     watch.ended = [&reports] {
         return reports.ended.load();
     };
     watch.sample = [&] {
-        return ProgressSample{reports.percent.load(),
-                              static_cast<std::int64_t>(tester.groupsTested() * groupBytes),
-                              static_cast<std::int64_t>(volumeBytes),
-                              tester.failedReads(),
-                              tester.failedGroups() * groupBytes,
-                              std::nullopt};
+        return ProgressSample{
+            reports.percent.load(),
+            static_cast<std::int64_t>(std::min(tester.groupsTested() * groupBytes, volumeBytes)),
+            static_cast<std::int64_t>(volumeBytes),
+            tester.failedReads(),
+            tester.failedGroups() * groupBytes,
+            std::nullopt};
     };
     watch.stop = [&](int) {
         stop->store(true);
         session.note(QStringLiteral("stopping after the group under way"));
     };
-    const int signal = watchJob(watch, line);
+    const int signal = watchJob(watch, *progress);
     tester.wait();
 
     const TestOutcome& outcome = reports.outcome;
+    JobSummary& summary = session.summary();
+    summary.map = description.alsoMapTo.value(0);
+    summary.totalBytes = static_cast<std::int64_t>(volumeBytes);
+    summary.bytesSettled =
+        static_cast<std::int64_t>(std::min(tester.groupsTested() * groupBytes, volumeBytes));
     if (!outcome.failure.isEmpty())
         return session.fail(outcome.failure);
     const auto size = static_cast<std::int64_t>(outcome.volumeBytes);
+    summary.totalBytes = size;
+    summary.unreadableBytes = outcome.unreadableAreas.totalBytes();
+    summary.areas = outcome.unreadableAreas;
     session.say(terminalText(session.text(255))
                     .arg(outcome.unreadableAreas.size())
                     .arg(outcome.unreadableAreas.totalBytes())

@@ -5,11 +5,14 @@
 #include "cli/Session.h"
 #include "cli/StopSignal.h"
 #include "core/ProgramContext.h"
+#include "platform/FileIdentity.h"
 #include "rescue/SecureWipe.h"
 
 namespace fr::cli {
 
 namespace {
+
+constexpr int kWipePasses = 3;
 
 // What the user is told when a wipe ends between two passes.
 QString stoppedText(const QString& file, int passes) {
@@ -55,12 +58,34 @@ int wipeCommand(Session& session) {
     StopSignal::install();
     session.tell(QStringLiteral("Overwriting %1 (Ctrl-C stops after the pass being written)")
                      .arg(file.native));
+    // A script follows the wipe pass by pass: the bytes are those of all three passes.
+    const std::int64_t fileBytes = std::max<std::int64_t>(fileSize(file.native), 0);
+    const auto atPass = [fileBytes](int passes) {
+        ProgressSample sample;
+        sample.percent = passes * 100 / kWipePasses;
+        sample.doneBytes = fileBytes * passes;
+        sample.totalBytes = fileBytes * kWipePasses;
+        sample.pass = passes;
+        return sample;
+    };
+    std::unique_ptr<ProgressOutput> progress;
+    if (session.json()) {
+        progress = session.progress();
+        progress->start(atPass(0));
+    }
     const WipeOutcome outcome = wipeFile(
         file.native, session.context().random,
-        [&session](int pass, const QByteArray&) {
+        [&session, &progress, &atPass](int pass, const QByteArray&) {
             session.tell(QStringLiteral("pass %1 of 3 written").arg(pass));
+            if (progress)
+                progress->update(atPass(pass));
         },
         [] { return StopSignal::received() != 0; });
+    if (progress)
+        progress->finish(atPass(outcome.passesDone));
+    JobSummary& summary = session.summary();
+    summary.totalBytes = fileBytes * kWipePasses;
+    summary.bytesSettled = fileBytes * outcome.passesDone;
     // Other names of the file still show it, with what the passes wrote.
     const auto otherNames = [&session, &outcome] {
         if (outcome.otherNames > 0 && outcome.passesDone > 0)

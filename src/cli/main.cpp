@@ -6,6 +6,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/HelpText.h"
 #include "cli/ImageCommands.h"
+#include "cli/JobSummary.h"
 #include "cli/RegisterCommand.h"
 #include "cli/ResumeCommand.h"
 #include "cli/Session.h"
@@ -56,9 +57,11 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i)
         given << fr::fileNameFromBytes(QByteArrayView(argv[i]));
     const Arguments arguments = parseArguments(given);
-    const auto usage = [](const QString& problem) {
+    const auto usage = [&arguments](const QString& problem) {
         std::fprintf(stderr, "fragmentrove-cli: %s\nTry \"fragmentrove-cli --help\".\n",
                      qUtf8Printable(problem));
+        if (arguments.has(QStringLiteral("json")))
+            writeRefusedSummary(arguments.command, problem);
         return kRefused;
     };
     if (arguments.has(QStringLiteral("version")) && arguments.error.isEmpty()) {
@@ -81,10 +84,10 @@ int main(int argc, char* argv[]) {
     const fr::ProgramFolderPreparation prepared = fr::prepareProgramFolder(
         session.programDir(), fr::ProgramInstallation::ofThisProgram(), true);
     if (!prepared.error.isEmpty())
-        return session.refuse(prepared.error);
+        return session.finish(session.refuse(prepared.error));
     if (!prepared.warning.isEmpty())
         session.note(prepared.warning);
     if (const QString error = session.open(); !error.isEmpty())
-        return session.fail(error);
-    return run(session);
+        return session.finish(session.fail(error));
+    return session.finish(run(session));
 }

@@ -176,6 +176,7 @@ public:
         }
         w_.reads_ = passes.reads();
         w_.failedReads_ = passes.failedReads();
+        w_.pass_ = passes.pass();
         const std::uint64_t position = passes.position() / w_.setup_.bytesPerSector;
         if (w_.checkpointDue()) {
             if (BackgroundCommit* commits = w_.commitsTo(destination_)) {
@@ -272,6 +273,7 @@ int ImageWorker::readGoodDataFirst(const QString& source, BlockReader::Options r
     int error = sink.stopping() ? 0 : passes.run();
     reads_ = passes.reads();
     failedReads_ = passes.failedReads();
+    pass_ = passes.pass();
     outcome.mediumGone = outcome.mediumGone || passes.mediumGone();
     outcome.position = std::min<std::uint64_t>(passes.position() / sector, setup_.end);
     lastMap_ = mapOf(passes);

@@ -98,6 +98,8 @@ public:
     // Reads of the source so far and how many failed, for the bench.
     std::uint64_t reads() const { return reads_.load(); }
     std::uint64_t failedReads() const { return failedReads_.load(); }
+    // The pass of the read order the job is in, from 1; 0 before the first.
+    int pass() const { return pass_.load(); }
     // Bytes of the sectors found unreadable so far, for a progress line while the job runs.
     std::uint64_t unreadableBytes() const { return unreadableBytes_.load(); }
 
@@ -138,6 +140,7 @@ protected:
     std::atomic<std::uint64_t> reads_{0};
     std::atomic<std::uint64_t> failedReads_{0};
     std::atomic<std::uint64_t> unreadableBytes_{0};
+    std::atomic<int> pass_{0};
 
 private:
     class Passes;

@@ -65,19 +65,27 @@ void RescuePasses::seedRead(const AreaList& read) {
 int RescuePasses::run() {
     int error = 0;
     if (setup_.order.goodDataFirst) {
+        ++pass_;
         error = setup_.order.reverse ? sweepBackward() : sweepForward();
-        if (error == 0 && !ended())
+        if (error == 0 && !ended()) {
+            ++pass_;
             error = setup_.order.reverse ? sweepForward() : sweepBackward();
+        }
         damagedArea_ = true;
-        if (error == 0 && !ended())
+        if (error == 0 && !ended()) {
+            ++pass_;
             error = trimEdges();
+        }
     }
-    if (error == 0 && !ended())
+    if (error == 0 && !ended()) {
+        ++pass_;
         error = unitByUnit();
+    }
     for (int retry = 0; retry < setup_.order.retries && error == 0 && !ended(); ++retry) {
         if (filled_.empty())
             break;
         damagedArea_ = true;
+        ++pass_;
         retryFills();
         error = unitByUnit();
     }

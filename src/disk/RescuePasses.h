@@ -96,6 +96,9 @@ public:
     // Reads of the source so far, and how many failed.
     std::uint64_t reads() const;
     std::uint64_t failedReads() const;
+    // The pass the read order is in, counted from 1 as the passes start (the sweeps, the
+    // edges, the unit-by-unit rule, then each go over the fills again); 0 before the first.
+    int pass() const { return pass_.load(); }
 
 private:
     // One sweep over the untried stretches, forward (pass 1 or 2) through a skipping reader,
@@ -177,6 +180,7 @@ private:
     int lost_ = 0;
     std::atomic<std::uint64_t> reads_{0};
     std::atomic<std::uint64_t> failedReads_{0};
+    std::atomic<int> pass_{0};
 };
 
 } // namespace fr

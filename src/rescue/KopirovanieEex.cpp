@@ -256,6 +256,7 @@ private:
             return;
         e_.reads_ = passes_->reads();
         e_.failedReads_ = passes_->failedReads();
+        e_.pass_ = passes_->pass();
     }
 
     int failureOf(const BackgroundCommit::Failure& failure) {

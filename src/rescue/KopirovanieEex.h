@@ -114,6 +114,7 @@ public:
         std::uint64_t reads = 0;
         std::uint64_t failedReads = 0;
         std::uint64_t filledBytes = 0;
+        int pass = 0; // of the read order, from 1; 0 before the first
     };
 
     KopirovanieEex(Setup setup, KopirovanieEexHooks hooks);
@@ -132,7 +133,7 @@ public:
     CopyOutcome run();
 
     ReadCounts readCounts() const {
-        return {reads_.load(), failedReads_.load(), filledBytes_.load()};
+        return {reads_.load(), failedReads_.load(), filledBytes_.load(), pass_.load()};
     }
 
 private:
@@ -147,6 +148,7 @@ private:
     std::atomic<std::uint64_t> reads_{0};
     std::atomic<std::uint64_t> failedReads_{0};
     std::atomic<std::uint64_t> filledBytes_{0};
+    std::atomic<int> pass_{0};
 };
 
 } // namespace fr

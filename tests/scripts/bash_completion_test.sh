@@ -46,6 +46,7 @@ expect "fragmentrove-cli resume 1 --block " "1024 2048 512"
 expect "fragmentrove-cli test --r" ""
 expect "fragmentrove-cli image --re" "--retries --reverse"
 expect "fragmentrove-cli register " "add remove"
+expect "fragmentrove-cli se" "setup"
 
 mkdir -p "$work/prog/dosdevices"
 ln -s /tmp "$work/prog/dosdevices/e:"
