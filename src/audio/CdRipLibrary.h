@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QString>
 #include <cstddef>
 #include <cstdint>
 
@@ -41,6 +43,22 @@ enum CdRipResult : std::uint32_t {
     CR_SECTORS_LOST = 5,
 };
 
+// What a disc says of itself in its CD-Text: the album's title and performer, and each
+// track's, in the order of the table of contents; empty where it says nothing.
+struct DiscText {
+    struct Track {
+        QString title;
+        QString performer;
+        friend bool operator==(const Track&, const Track&) = default;
+    };
+    QString album;
+    QString performer;
+    QList<Track> tracks;
+
+    bool empty() const { return album.isEmpty() && performer.isEmpty() && tracks.isEmpty(); }
+    friend bool operator==(const DiscText&, const DiscText&) = default;
+};
+
 // The CD ripping library: drives by index, their parameter records, tables of contents, and
 // one open rip of a sector range at a time, chunk by chunk. The real one reads optical drives
 // and disc images; tests script it to check the ripper's exact calls.
@@ -75,6 +93,8 @@ public:
     virtual std::uint32_t CR_GetPercentCompleted() = 0;
     virtual std::uint32_t CR_GetNumberOfJitterErrors() = 0;
     virtual std::uint32_t CR_CloseRipper() = 0;
+    // The CD-Text of the disc the last CR_ReadToc read; none where the library reads none.
+    virtual DiscText CR_GetDiscText() { return {}; }
 };
 
 } // namespace fr

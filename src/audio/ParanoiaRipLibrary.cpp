@@ -6,9 +6,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QtGlobal>
 #include <algorithm>
 #include <cdio/cdio.h>
+#include <cdio/cdtext.h>
 #include <cdio/logging.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
@@ -47,6 +49,41 @@ CdIo_t* openDisc(const QString& source) {
 }
 
 // The flags byte of a table-of-contents entry: ADR 1 over the track's control bits.
+// A CD-Text field as the library gives it: UTF-8, made from the disc's ISO-8859-1. A cue sheet
+// written in UTF-8, as most are today, comes out encoded twice ("Ã©" for "é"); such a text is
+// taken back to what the sheet says.
+QString discTextField(const cdtext_t* text, cdtext_field_t field, track_t track) {
+    const char* value = cdtext_get_const(text, field, track);
+    const QString once = QString::fromUtf8(value ? value : "").trimmed();
+    const bool latin1 =
+        std::all_of(once.begin(), once.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    if (!latin1)
+        return once;
+    const QByteArray bytes = once.toLatin1();
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString twice = utf8.decode(bytes);
+    return utf8.hasError() || twice == once ? once : twice;
+}
+
+DiscText discTextOf(CdIo_t* cdio, track_t first, track_t count) {
+    DiscText disc;
+    const cdtext_t* text = cdio_get_cdtext(cdio);
+    if (!text)
+        return disc;
+    disc.album = discTextField(text, CDTEXT_FIELD_TITLE, 0);
+    disc.performer = discTextField(text, CDTEXT_FIELD_PERFORMER, 0);
+    bool anyTrack = false;
+    for (track_t track = first; track < first + count; ++track) {
+        DiscText::Track entry{discTextField(text, CDTEXT_FIELD_TITLE, track),
+                              discTextField(text, CDTEXT_FIELD_PERFORMER, track)};
+        anyTrack = anyTrack || !entry.title.isEmpty() || !entry.performer.isEmpty();
+        disc.tracks.append(entry);
+    }
+    if (!anyTrack)
+        disc.tracks.clear();
+    return disc;
+}
+
 std::uint8_t flagsOf(CdIo_t* cdio, track_t track) {
     std::uint8_t control = 0;
     if (cdio_get_track_format(cdio, track) != TRACK_FORMAT_AUDIO)
@@ -226,10 +263,12 @@ std::uint32_t ParanoiaRipLibrary::CR_ReadToc() {
             toc.push_back({std::uint32_t(cdio_get_track_lsn(cdio, track)), flagsOf(cdio, track)});
         toc.push_back({std::uint32_t(leadOut), 0x10});
     }
+    DiscText text = toc.empty() ? DiscText{} : discTextOf(cdio, first, count);
     cdio_destroy(cdio);
     if (toc.empty())
         return CR_ERROR;
     toc_ = std::move(toc);
+    discText_ = std::move(text);
     return CR_OK;
 }
 

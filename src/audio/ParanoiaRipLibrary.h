@@ -36,6 +36,7 @@ public:
     std::uint32_t CR_GetActiveCDROM() override;
     std::uint32_t CR_SetActiveCDROM(std::uint32_t drive) override;
     std::uint32_t CR_ReadToc() override;
+    DiscText CR_GetDiscText() override { return discText_; }
     std::uint32_t CR_GetNumTocEntries() override;
     TocEntry CR_GetTocEntry(std::uint32_t index) override;
     std::uint32_t CR_OpenRipper(std::uint32_t* bufferSize, std::uint32_t start,
@@ -57,6 +58,7 @@ private:
     std::vector<Parameters> parameters_;
     std::uint32_t active_ = 0;
     std::vector<TocEntry> toc_; // the tracks and the lead-out, from the last CR_ReadToc
+    DiscText discText_;         // and the disc's CD-Text
     std::unique_ptr<Rip> rip_;
     int testFlags_ = 0;
 };

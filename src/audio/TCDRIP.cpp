@@ -118,6 +118,8 @@ void TCDRIP::readRecord() {
 
 void TCDRIP::buildTrackList() {
     tracks_.clear();
+    // Read with the table of contents, so that the texts are those of the listed tracks.
+    discText_ = library_.CR_GetDiscText();
     const QString word = trackWord_ ? trackWord_() : QString();
     for (std::int32_t i = 0; i < trackCount_; ++i) {
         const TocEntry first = library_.CR_GetTocEntry(std::uint32_t(i));

@@ -171,7 +171,12 @@ public:
     std::int32_t TrackCount() const { return trackCount_; }
     // The tracks with their titles, in table-of-contents order.
     const std::vector<std::pair<QString, TTrack>>& Tracks() const { return tracks_; }
-    void clearTracks() { tracks_.clear(); }
+    void clearTracks() {
+        tracks_.clear();
+        discText_ = {};
+    }
+    // The CD-Text of the disc the tracks are from; empty for a disc without.
+    const DiscText& DiscTexts() const { return discText_; }
     std::int32_t JitterErrorCount() const { return jitterErrorCount_; }
     const QStringList& JitterLog() const { return jitterLog_; }
     // The sectors of the last rip that could not be read, in order, neighbours joined.
@@ -209,6 +214,7 @@ private:
     TOutputFormat outputFormat_ = TOutputFormat::STEREO44100;
     std::int32_t trackCount_ = 0;
     std::vector<std::pair<QString, TTrack>> tracks_;
+    DiscText discText_;
     QStringList jitterLog_;
     std::vector<SectorRun> unreadable_;
     bool cutShort_ = false;

@@ -79,8 +79,38 @@ void CopyMusicPage::opened() {
     readDriveInfo(entry);
     if (!acceptsDisc(entry))
         return;
-    for (const auto& [title, track] : ripper->Tracks())
-        form_.CheckListBox1->addItem(title);
+    applyDiscText();
+    listTracks(!ripper->DiscTexts().tracks.isEmpty());
+}
+
+void CopyMusicPage::applyDiscText() {
+    const DiscText& disc = cdrip1_->DiscTexts();
+    if (disc.empty() || disc == appliedDiscText_)
+        return;
+    appliedDiscText_ = disc;
+    const auto& tracks = cdrip1_->Tracks();
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        const int number = tracks[i].second.TrackNum;
+        if (number < 1 || number > Id3Records::kTracks)
+            continue;
+        const DiscText::Track text = disc.tracks.value(qsizetype(i));
+        Id3Record& record = context_.id3Records[number];
+        if (!text.title.isEmpty())
+            Id3Record::setText(record.Title, text.title);
+        if (const QString performer = text.performer.isEmpty() ? disc.performer : text.performer;
+            !performer.isEmpty())
+            Id3Record::setText(record.Artist, performer);
+        if (!disc.album.isEmpty())
+            Id3Record::setText(record.Album, disc.album);
+    }
+}
+
+void CopyMusicPage::listTracks(bool withTitles) {
+    for (const auto& [title, track] : cdrip1_->Tracks())
+        form_.CheckListBox1->addItem(
+            withTitles ? title + QStringLiteral(" - ") +
+                             Id3Record::text(context_.id3Records[track.TrackNum].Title)
+                       : title);
 }
 
 void CopyMusicPage::readDriveInfo(const QString& entry) {
@@ -122,9 +152,8 @@ void CopyMusicPage::ComboBox1Change() {
     }
     if (!acceptsDisc(entry))
         return;
-    for (const auto& [title, track] : ripper->Tracks())
-        form_.CheckListBox1->addItem(title + QStringLiteral(" - ") +
-                                     Id3Record::text(context_.id3Records[track.TrackNum].Title));
+    applyDiscText();
+    listTracks(true);
 }
 
 CopyMusicPage::TrackFile CopyMusicPage::outputFile(int track) const {

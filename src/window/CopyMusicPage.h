@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/CdRipLibrary.h"
 #include "window/Page.h"
 
 #include <QPoint>
@@ -60,6 +61,11 @@ private:
     };
     TrackFile outputFile(int track) const;
     void setRipping(bool ripping);
+    // A disc with CD-Text fills the tags of its tracks with its titles and performers, once
+    // for each disc read, so that what the user typed after is kept when the page opens again.
+    void applyDiscText();
+    // The track list's entries, with each track's title where the disc gave titles.
+    void listTracks(bool withTitles);
 
     TForm1& form_;
     ProgramContext& context_;
@@ -69,6 +75,7 @@ private:
     bool stopRequested_ = false;
     int currentTrack_ = 0;
     TCDRIP* cdrip1_ = nullptr; // the window's ripper, once it is made
+    DiscText appliedDiscText_;
 };
 
 } // namespace fr

@@ -17,6 +17,13 @@ namespace fr {
 
 namespace {
 
+constexpr int kHeight = 220;
+constexpr int kButtonsTop = 190;
+// The band of the skin's picture that the buttons stand on begins here.
+constexpr int kButtonBandTop = 184;
+// The note's line, which the dialog grows by while it shows.
+constexpr int kNoteHeight = 18;
+
 LabeledEdit* labeledEdit(QWidget* parent, const char* name, QRect geometry, const QString& label) {
     auto* edit = new LabeledEdit(parent);
     edit->setObjectName(QLatin1String(name));
@@ -29,7 +36,7 @@ LabeledEdit* labeledEdit(QWidget* parent, const char* name, QRect geometry, cons
 FlatButton* button(QWidget* parent, const char* name, int left, const QString& caption) {
     auto* button = new FlatButton(caption, parent);
     button->setObjectName(QLatin1String(name));
-    button->setGeometry(left, 190, 100, 22);
+    button->setGeometry(left, kButtonsTop, 100, 22);
     button->setPanel(true);
     return button;
 }
@@ -70,6 +77,15 @@ Tid3form::Tid3form(ProgramContext& context, const Skin& skin, QWidget* parent)
     for (FlatButton* flat : {SpeedButton1, SpeedButton2})
         flat->setTextColor(skin_.colourB);
 
+    CutNote = new QLabel(text(276), this);
+    CutNote->setObjectName(QStringLiteral("CutNote"));
+    CutNote->setGeometry(10, kButtonBandTop, 280, 16);
+    CutNote->hide();
+    for (LabeledEdit* edit : {LabeledEdit1, LabeledEdit2, LabeledEdit3, LabeledEdit4})
+        connect(edit, &QLineEdit::textChanged, this, &Tid3form::updateCutNote);
+    if (auto* year = SpinEdit1->findChild<QLineEdit*>())
+        connect(year, &QLineEdit::textChanged, this, &Tid3form::updateCutNote);
+
     connect(SpeedButton1, &FlatButton::clicked, this, &Tid3form::SpeedButton1Click);
     connect(SpeedButton2, &FlatButton::clicked, this, &Tid3form::SpeedButton2Click);
 }
@@ -106,10 +122,8 @@ void Tid3form::FormShow() {
     LabeledEdit4->setText(comment.isEmpty() ? defaultComment() : comment);
 }
 
-void Tid3form::SpeedButton1Click() {
-    close();
-    Id3Record& record = context_.id3Records[context_.currentId3Track];
-    Id3Record::setText(record.Header, QStringLiteral("TAG"));
+Id3Record Tid3form::fieldsRecord() const {
+    Id3Record record;
     Id3Record::setText(record.Title, LabeledEdit2->text());
     Id3Record::setText(record.Artist, LabeledEdit1->text());
     Id3Record::setText(record.Album, LabeledEdit3->text());
@@ -125,6 +139,31 @@ void Tid3form::SpeedButton1Click() {
             break;
         }
     record.GenreIndex = std::uint8_t(position);
+    return record;
+}
+
+void Tid3form::updateCutNote() {
+    Id3Record record = fieldsRecord();
+    // The program's own comment is one letter too long for the 1.1 area; its cut takes
+    // nothing of the user's, so it is no reason for the note.
+    if (Id3Record::text(record.Comment) == defaultComment())
+        Id3Record::setText(record.Comment, {});
+    const bool cut = cutInVersion1(record);
+    if (cut == !CutNote->isHidden())
+        return;
+    const int grown = cut ? kNoteHeight : 0;
+    setFixedSize(300, kHeight + grown);
+    SpeedButton1->move(SpeedButton1->x(), kButtonsTop + grown);
+    SpeedButton2->move(SpeedButton2->x(), kButtonsTop + grown);
+    CutNote->setVisible(cut);
+    update();
+}
+
+void Tid3form::SpeedButton1Click() {
+    close();
+    Id3Record& record = context_.id3Records[context_.currentId3Track];
+    record = fieldsRecord();
+    Id3Record::setText(record.Header, QStringLiteral("TAG"));
 }
 
 void Tid3form::SpeedButton2Click() {
@@ -133,7 +172,16 @@ void Tid3form::SpeedButton2Click() {
 
 void Tid3form::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawPixmap(0, 0, skin_.id3Back);
+    if (height() == kHeight) {
+        painter.drawPixmap(0, 0, skin_.id3Back);
+    } else {
+        // One line taller: the panel above the buttons' band goes on for the note's line.
+        const int grown = height() - kHeight;
+        painter.drawPixmap(0, 0, skin_.id3Back, 0, 0, 300, kButtonBandTop);
+        painter.drawPixmap(0, kButtonBandTop, skin_.id3Back, 0, kButtonBandTop - grown, 300, grown);
+        painter.drawPixmap(0, kButtonBandTop + grown, skin_.id3Back, 0, kButtonBandTop, 300,
+                           kHeight - kButtonBandTop);
+    }
     painter.setPen(skin_.colourB);
     painter.setFont(font());
     const QFontMetrics metrics(font());

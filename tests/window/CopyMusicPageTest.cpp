@@ -270,6 +270,54 @@ TEST_F(CopyMusicPageTest, TwoDrivesAndADataFirstDiscThatTheSystemCallsAnAudioCd)
     EXPECT_EQ(form->CheckListBox1->item(1)->text(), trackTitle(context.text(84), 2) + " - ");
 }
 
+// The disc's cue sheet with CD-Text: the album's title and performer, each track's title and
+// the second track's own performer, written in UTF-8 as cue sheets are today.
+void addCdText(const QString& cueSheet, const QStringList& titles) {
+    QFile file(cueSheet);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    file.close();
+    lines.insert(0, QStringLiteral("PERFORMER \"Slovenská filharmónia\""));
+    lines.insert(1, QStringLiteral("TITLE \"Čajkovskij – Labutie jazero\""));
+    int track = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (!lines[i].trimmed().startsWith(QStringLiteral("TRACK ")))
+            continue;
+        lines.insert(++i, QStringLiteral("    TITLE \"%1\"").arg(titles.value(track)));
+        if (++track == 2)
+            lines.insert(++i, QStringLiteral("    PERFORMER \"Ondrej Lenárd\""));
+    }
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines.join(QStringLiteral("\r\n")).toUtf8());
+}
+
+TEST_F(CopyMusicPageTest, ADiscsCdTextNamesItsTracksAndFillsTheirTagsOnce) {
+    insertDisc('R', {150, 150, 150});
+    const QStringList titles{"Scéna", "Valčík", "Tanec malých labutí"};
+    addCdText(discs.back()->cueSheet(), titles);
+    createWindow();
+    openPage();
+    ASSERT_EQ(form->CheckListBox1->count(), 3);
+    for (int track = 1; track <= 3; ++track) {
+        EXPECT_EQ(form->CheckListBox1->item(track - 1)->text(),
+                  trackTitle(context.text(84), track) + " - " + titles[track - 1]);
+        const Id3Record& record = context.id3Records[track];
+        EXPECT_EQ(Id3Record::text(record.Title), titles[track - 1]);
+        EXPECT_EQ(Id3Record::text(record.Album), "Čajkovskij – Labutie jazero");
+        EXPECT_EQ(Id3Record::text(record.Artist),
+                  track == 2 ? "Ondrej Lenárd" : "Slovenská filharmónia");
+    }
+
+    // What the user types afterwards stays when the page opens again on the same disc.
+    Id3Record::setText(context.id3Records[1].Title, QStringLiteral("Scéna (live)"));
+    form->SpeedButton9Click(form->SpeedButton1);
+    form->CheckListBox1->clear();
+    openPage();
+    EXPECT_EQ(Id3Record::text(context.id3Records[1].Title), "Scéna (live)");
+    EXPECT_EQ(form->CheckListBox1->item(0)->text(),
+              trackTitle(context.text(84), 1) + " - Scéna (live)");
+}
+
 TEST_F(CopyMusicPageTest, WithoutTracksThePageSaysSoAndTheMp3SettingsOpen) {
     createWindow();
     openPage();
@@ -315,7 +363,14 @@ TEST_F(CopyMusicPageTest, TheTagDialogEditsTheTrackUnderThePointer) {
     EXPECT_EQ(dialog.ComboBox1->currentText(), "Classic Rock");
 
     const QString forty = QStringLiteral("Symphony No. 9 in E minor, From the New");
+    EXPECT_TRUE(dialog.CutNote->isHidden()) << "nothing the user typed is cut yet";
     dialog.LabeledEdit2->setText(forty + "W");
+    // Longer than the 1.1 area's 30 characters: the note says what happens, the dialog grows
+    // by its line and the buttons move down with the band they stand on.
+    EXPECT_TRUE(dialog.CutNote->isVisible());
+    EXPECT_EQ(dialog.CutNote->text(), context.text(276));
+    EXPECT_EQ(dialog.size(), QSize(300, 238));
+    EXPECT_EQ(dialog.SpeedButton2->geometry(), QRect(120, 208, 100, 22));
     dialog.LabeledEdit1->setText(QStringLiteral("Czech Philharmonic"));
     dialog.SpinEdit1->setValue(99);
     dialog.ComboBox1->setEditText(QStringLiteral("Synthpop"));
@@ -338,7 +393,11 @@ TEST_F(CopyMusicPageTest, TheTagDialogEditsTheTrackUnderThePointer) {
     EXPECT_EQ(record.GenreIndex, 0);
     // Cancel keeps what was stored.
     form->i2->trigger();
+    dialog.LabeledEdit2->setText(QStringLiteral("Dvořák"));
+    EXPECT_TRUE(dialog.CutNote->isVisible()) << "\"ř\" is not in ISO-8859-1";
     dialog.LabeledEdit2->setText(QStringLiteral("changed"));
+    EXPECT_TRUE(dialog.CutNote->isHidden());
+    EXPECT_EQ(dialog.size(), QSize(300, 220));
     QTest::mouseClick(dialog.SpeedButton2, Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(Id3Record::text(record.Title), forty + "W");
