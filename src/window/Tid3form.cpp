@@ -21,8 +21,8 @@ constexpr int kHeight = 220;
 constexpr int kButtonsTop = 190;
 // The band of the skin's picture that the buttons stand on begins here.
 constexpr int kButtonBandTop = 184;
-// The note's line, which the dialog grows by while it shows.
-constexpr int kNoteHeight = 18;
+// The note's two lines, which the dialog grows by while it shows.
+constexpr int kNoteHeight = 30;
 
 LabeledEdit* labeledEdit(QWidget* parent, const char* name, QRect geometry, const QString& label) {
     auto* edit = new LabeledEdit(parent);
@@ -79,7 +79,9 @@ Tid3form::Tid3form(ProgramContext& context, const Skin& skin, QWidget* parent)
 
     CutNote = new QLabel(text(276), this);
     CutNote->setObjectName(QStringLiteral("CutNote"));
-    CutNote->setGeometry(10, kButtonBandTop, 280, 16);
+    CutNote->setGeometry(10, kButtonBandTop, 280, kNoteHeight - 2);
+    CutNote->setWordWrap(true);
+    CutNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     CutNote->hide();
     for (LabeledEdit* edit : {LabeledEdit1, LabeledEdit2, LabeledEdit3, LabeledEdit4})
         connect(edit, &QLineEdit::textChanged, this, &Tid3form::updateCutNote);
@@ -175,7 +177,7 @@ void Tid3form::paintEvent(QPaintEvent*) {
     if (height() == kHeight) {
         painter.drawPixmap(0, 0, skin_.id3Back);
     } else {
-        // One line taller: the panel above the buttons' band goes on for the note's line.
+        // Taller: the panel above the buttons' band goes on for the note's lines.
         const int grown = height() - kHeight;
         painter.drawPixmap(0, 0, skin_.id3Back, 0, 0, 300, kButtonBandTop);
         painter.drawPixmap(0, kButtonBandTop, skin_.id3Back, 0, kButtonBandTop - grown, 300, grown);

@@ -41,7 +41,7 @@ public:
     QComboBox* ComboBox1 = nullptr;      // genre
     FlatButton* SpeedButton1 = nullptr;
     FlatButton* SpeedButton2 = nullptr;
-    // One line under the fields while a text is longer than its version 1.1 field or holds a
+    // A note under the fields while a text is longer than its version 1.1 field or holds a
     // letter that field cannot: the version 2 tag keeps it whole, the 1.1 area cuts it.
     QLabel* CutNote = nullptr;
 
@@ -52,7 +52,7 @@ private:
     void setYearText(const QString& year);
     // The fields as the track's tag would store them.
     Id3Record fieldsRecord() const;
-    // Shows or hides the note, the dialog one line taller while it shows.
+    // Shows or hides the note, the dialog taller by its lines while it shows.
     void updateCutNote();
 
     ProgramContext& context_;

@@ -366,11 +366,11 @@ TEST_F(CopyMusicPageTest, TheTagDialogEditsTheTrackUnderThePointer) {
     EXPECT_TRUE(dialog.CutNote->isHidden()) << "nothing the user typed is cut yet";
     dialog.LabeledEdit2->setText(forty + "W");
     // Longer than the 1.1 area's 30 characters: the note says what happens, the dialog grows
-    // by its line and the buttons move down with the band they stand on.
+    // by its two lines and the buttons move down with the band they stand on.
     EXPECT_TRUE(dialog.CutNote->isVisible());
     EXPECT_EQ(dialog.CutNote->text(), context.text(276));
-    EXPECT_EQ(dialog.size(), QSize(300, 238));
-    EXPECT_EQ(dialog.SpeedButton2->geometry(), QRect(120, 208, 100, 22));
+    EXPECT_EQ(dialog.size(), QSize(300, 250));
+    EXPECT_EQ(dialog.SpeedButton2->geometry(), QRect(120, 220, 100, 22));
     dialog.LabeledEdit1->setText(QStringLiteral("Czech Philharmonic"));
     dialog.SpinEdit1->setValue(99);
     dialog.ComboBox1->setEditText(QStringLiteral("Synthpop"));
