@@ -71,7 +71,8 @@ int RescuePasses::run() {
             ++pass_;
             error = setup_.order.reverse ? sweepForward() : sweepBackward();
         }
-        damagedArea_ = true;
+        // What the sweeps left is what is damaged; a healthy source has none.
+        damagedArea_ = settledBytes() < std::int64_t(setup_.total);
         if (error == 0 && !ended()) {
             ++pass_;
             error = trimEdges();
