@@ -21,6 +21,8 @@ protected:
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(content);
+        // Written out first: a write at the close would give the file the time of the close.
+        ASSERT_TRUE(file.flush());
         ASSERT_TRUE(file.setFileTime(QDateTime::fromString(QLatin1String(when), Qt::ISODate),
                                      QFileDevice::FileModificationTime));
     }
