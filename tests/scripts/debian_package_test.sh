@@ -69,6 +69,24 @@ cmp -s /usr/share/fragmentrove/lang/lang.eng "$folder/lang/lang.eng" ||
 cmp -s /usr/libexec/fragmentrove/mmanager "$folder/mmanager.exe" ||
     fail "the media manager was not placed in the user's program folder"
 
+# The installed window, started from the menu (no folder of its own), in a new user's home: it
+# lays out that user's program folder and runs.
+mkdir -p "$work/home2" "$work/runtime"
+chmod 700 "$work/runtime"
+(cd "$work/home2" && HOME="$work/home2" XDG_DATA_HOME="" XDG_RUNTIME_DIR="$work/runtime" \
+    QT_QPA_PLATFORM=offscreen exec /usr/bin/fragmentrove) >"$work/window.log" 2>&1 &
+window=$!
+for _ in $(seq 100); do
+    [[ -f "$work/home2/.local/share/fragmentrove/lang/lang.eng" ]] && break
+    sleep 0.1
+done
+sleep 1
+kill -0 "$window" 2>/dev/null || fail "the installed window did not keep running: $(cat "$work/window.log")"
+kill "$window"
+wait "$window" 2>/dev/null || true
+[[ -f "$work/home2/.local/share/fragmentrove/settings.ini" ]] ||
+    fail "the installed window did not lay out the user's program folder"
+
 dpkg --purge fragmentrove >"$work/dpkg.log" 2>&1 || fail "dpkg --purge: $(cat "$work/dpkg.log")"
 while IFS= read -r file; do
     [[ -z "$file" || "$file" == */ ]] && continue
