@@ -30,7 +30,7 @@ install(FILES man/fragmentrove.1 man/fragmentrove-cli.1 DESTINATION ${CMAKE_INST
 # Where bash-completion looks for a command's completion when it is first typed.
 install(FILES completion/fragmentrove-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-install(FILES README.md docs/job-files.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/fragmentrove)
+install(FILES README.md docs/job-files.md docs/json-output.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/fragmentrove)
 
 set(CPACK_PACKAGE_NAME fragmentrove)
 set(CPACK_PACKAGE_VENDOR "The Fragmentrove developers")

@@ -31,15 +31,15 @@ that drive, any other is used as it is and journalled under its path.
 Options of every command:
   --program-dir DIR     the program folder whose settings, journal (databaza.fgv) and
                         register (drives.fgv) are used; by default
-                        ${XDG_DATA_HOME:-~/.local/share}/fragmentrove, the folder the window
-                        is set up in
+                        ${XDG_DATA_HOME:-~/.local/share}/fragmentrove, the window's too; a
+                        new or empty one is laid out first
   -y, --yes             answer every question yes (needed where nobody can be asked)
   -q, --quiet           no progress and no account of what the job does: only its result,
                         and every error on standard error
   --json                JSON Lines on standard output for a script: progress events, and a
                         summary (outcome, exit status, sizes, unreadable areas, map, journal
                         entry) as the last line however the program ends; the messages go to
-                        standard error (see docs/json-output.md)
+                        standard error (see /usr/share/doc/fragmentrove/json-output.md)
   -h, --help            this help; "fragmentrove-cli COMMAND --help" for one command
   -V, --version         the program's version and those of the libraries it runs with
   --                    ends the options: what follows is a file, even if it begins with "-"

@@ -78,12 +78,18 @@ bool CopyJob::fitsRecord() const {
     return LargeTrailer::offsetIn(names) >= 0;
 }
 
+bool CopyJob::writesSmallForm(const QByteArray& names) const {
+    const std::uint64_t at = position.load();
+    const bool fits32 = totalSize <= kLargeMark && at <= kLargeMark &&
+                        !(totalSize == kLargeMark && at == kLargeMark);
+    return fits32 && (fitsSmallRecord() || LargeTrailer::offsetIn(names) < 0);
+}
+
 QByteArray CopyJob::toRecord() const {
     QByteArray record = RecordText::encode(sourceName) + RecordText::encode(destinationName);
     record.resize(kRecordBytes);
-    if (fitsSmallRecord()) {
-        putU32(record, 512,
-               static_cast<std::uint32_t>(std::min<std::uint64_t>(position.load(), kLargeMark)));
+    if (writesSmallForm(record)) {
+        putU32(record, 512, static_cast<std::uint32_t>(position.load()));
         putU32(record, 516, static_cast<std::uint32_t>(totalSize));
     } else {
         putU32(record, 512, kLargeMark);
@@ -104,7 +110,7 @@ QByteArray CopyJob::toRecord() const {
 
 CopyJob::PositionField CopyJob::positionField() const {
     const QByteArray record = toRecord();
-    if (fitsSmallRecord())
+    if (writesSmallForm(record))
         return {512, record.mid(512, 4)};
     const int trailer = LargeTrailer::offsetIn(record);
     if (trailer < 0)

@@ -65,6 +65,11 @@ struct CopyJob {
     QTime startTimeOfDay() const;
 
 private:
+    // Whether a record with these names holds the job in its 32-bit fields: a job of the small
+    // size, or one whose values fit them exactly while its names leave no room for the large
+    // form's trailer (an entry an older program journalled at just under 4 GiB).
+    bool writesSmallForm(const QByteArray& names) const;
+
     bool sizesLost_ = false;
 };
 

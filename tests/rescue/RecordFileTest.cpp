@@ -216,6 +216,14 @@ TEST(JournalRecord, ALargeJobKeepsItsSizesWhereAnOlderReaderNeverResumesIt) {
     EXPECT_EQ(job.toRecord().mid(512, 8).toHex(), QByteArray("fffffffffff7ffff"));
     ASSERT_TRUE(read.fromRecord(job.toRecord()));
     EXPECT_EQ(read.position.load(), job.position.load());
+
+    // An older program journalled a file just under 4 GiB in the 32-bit fields, with two names
+    // that leave no room for the trailer: saved again, the entry keeps its sizes there.
+    QByteArray older = job.toRecord();
+    older.replace(512, 8, QByteArray::fromHex("000000f0ffffffff"));
+    ASSERT_TRUE(read.fromRecord(older));
+    EXPECT_EQ(read.totalSize, 0xFFFFFFFFu);
+    EXPECT_EQ(read.toRecord(), older);
 }
 
 TEST(JournalRecord, AStartThatCannotBeADateHasNoDayAndNoTime) {
