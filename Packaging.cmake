@@ -1,5 +1,5 @@
 # What "cmake --install" puts under the prefix, in the places the FHS and the desktop's
-# specifications expect, and the Debian package "cpack -G DEB" makes of it.
+# standards expect, and the Debian package "cpack -G DEB" makes of it.
 
 install(TARGETS fragmentrove fragmentrove-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS mmanager RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/fragmentrove)

@@ -553,6 +553,9 @@ TEST_F(RescueThroughWindowTest, RipsATickedTrackOfADiscToATaggedMp3) {
     QThread::msleep(500); // the page returns to idle
     const QByteArray tag = readAll(mp3).right(128);
     EXPECT_EQ(tag.left(3), "TAG");
+    // And the version 2 tag that players read first, at the start, with the title whole.
+    EXPECT_TRUE(readAll(mp3).startsWith("ID3\x04"));
+    EXPECT_TRUE(readAll(mp3).left(200).contains("Evening Song"));
     EXPECT_EQ(tag.at(126), 2) << "the track number";
     EXPECT_EQ(QDir(destinations.filePath(QStringLiteral("music"))).entryList(QDir::Files),
               QStringList{QStringLiteral("2.mp3")})

@@ -364,7 +364,9 @@ TEST_F(CopyMusicPageTest, TheTagDialogEditsTheTrackUnderThePointer) {
 
     const QString forty = QStringLiteral("Symphony No. 9 in E minor, From the New");
     EXPECT_TRUE(dialog.CutNote->isHidden()) << "nothing the user typed is cut yet";
-    dialog.LabeledEdit2->setText(forty + "W");
+    // Typed into the field as a user does: the note follows each key.
+    dialog.LabeledEdit2->clear();
+    QTest::keyClicks(dialog.LabeledEdit2, forty + "W");
     // Longer than the 1.1 area's 30 characters: the note says what happens, the dialog grows
     // by its two lines and the buttons move down with the band they stand on.
     EXPECT_TRUE(dialog.CutNote->isVisible());
